@@ -1,0 +1,120 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+
+// setValue accepts only values whose quotient lies within plus or minus this bound.
+constexpr std::int32_t VALUE_LIMIT = 10000;
+
+// Both fields of a record hold this value when the fraction written was invalid.
+constexpr std::int32_t INVALID_MARK = 123456789;
+
+// Greatest common divisor of the magnitudes of a and b, always at least 1 so
+// that dividing by it is safe: 1 when either argument is 0. The one common
+// divisor that does not fit, 2^31 (both arguments -2147483648), is answered
+// with 2^30, which still divides both.
+[[nodiscard]] std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept;
+
+// A rational number with 32-bit parts and a validity flag. Operations never
+// fail loudly: anything that cannot produce a sound value (a zero denominator,
+// a division by zero, a result outside 32 bits, an invalid operand) marks the
+// result invalid instead.
+class Fraction {
+public:
+    // Holds 0/1 and is not valid until it is given a value.
+    Fraction() noexcept = default;
+    Fraction(const Fraction&) noexcept = default;
+    Fraction& operator=(const Fraction&) noexcept = default;
+    virtual ~Fraction() = default;
+
+    // Takes the source's validity, but its parts only when the source is
+    // valid: an invalid source leaves this fraction's parts as they were.
+    void copyFrom(const Fraction& source) noexcept;
+
+    // Stores numerator/denominator exactly as given (no reduction, signs where
+    // they are) when the denominator is non-zero and the quotient lies within
+    // plus or minus VALUE_LIMIT; otherwise marks the fraction invalid, keeps
+    // its parts and returns false.
+    bool setValue(std::int32_t numerator, std::int32_t denominator) noexcept;
+
+    // Makes the fraction a valid 0/1.
+    void setZero() noexcept;
+
+    [[nodiscard]] bool isValid() const noexcept;
+    // True for a valid fraction with numerator 0, whatever its denominator.
+    [[nodiscard]] bool isZero() const noexcept;
+    // True for a valid, non-zero fraction whose parts have the same sign.
+    [[nodiscard]] bool isPositive() const noexcept;
+    // The quotient of the parts; 10001.0, one above VALUE_LIMIT, when invalid.
+    [[nodiscard]] double toDouble() const noexcept;
+
+    // The parts as stored; they carry no meaning while the fraction is invalid.
+    [[nodiscard]] std::int32_t numeratorPart() const noexcept { return numerator; }
+    [[nodiscard]] std::int32_t denominatorPart() const noexcept { return denominator; }
+
+    // Divides both parts by their greatest common divisor; each part keeps
+    // its sign (6/-4 becomes 3/-2). Runs whether or not the fraction is valid.
+    void reduce() noexcept;
+
+    // Value equality with signs compared as stored: 2/4 equals 1/2, but 1/-2
+    // does not equal -1/2. Any two zeros are equal. A fraction always equals
+    // itself; otherwise an invalid fraction equals nothing.
+    [[nodiscard]] bool equal(const Fraction& other) const noexcept;
+
+    // Writes "- " for a negative value, the magnitudes of the parts as stored
+    // around " / ", and a space; or "Invalid Fraction!! ". No line end.
+    void print(std::ostream& out) const;
+
+    // The product a * b. When it leaves the 32-bit range the fraction becomes
+    // invalid; an invalid fraction makes every call answer 1, so a chain of
+    // products stops contributing at the first overflow.
+    std::int32_t checkedMultiply(std::int32_t a, std::int32_t b) noexcept;
+
+    // In-place arithmetic. The operand is never changed and may be this very
+    // fraction. Results are in lowest terms, except that a zero result keeps
+    // the denominator it was computed with (1/2 - 1/2 gives 0/4). A result
+    // that cannot be formed in 32 bits, an invalid operand, or a division by
+    // zero (or by a fraction whose reciprocal setValue refuses) leaves the
+    // receiver invalid.
+    void add(const Fraction& other) noexcept;
+    void subtract(const Fraction& other) noexcept;
+    void multiply(const Fraction& other) noexcept;
+    void divide(const Fraction& other) noexcept;
+
+    // Exact strict order of the values; false when either fraction is invalid.
+    [[nodiscard]] bool isGreater(const Fraction& other) const noexcept;
+
+    // The 8-byte record: numerator then denominator, each 32-bit little-endian
+    // two's complement. An invalid fraction is written as INVALID_MARK twice.
+    // A valid 123456789/123456789 is written as 1/1, so that the marker pair
+    // always means an invalid fraction.
+    void writeBinary(std::ostream& out) const;
+
+    // Reads one record. The marker pair, a zero denominator, or a record cut
+    // short by the end of the stream or a read error make the fraction
+    // invalid with its parts unchanged.
+    void readBinary(std::istream& in);
+
+private:
+    // Shared by add and subtract: adds other, or its negation, to this fraction.
+    void accumulate(const Fraction& other, bool negateOther) noexcept;
+    // The sum a + b, checked like checkedMultiply: 1 and an invalid fraction
+    // when the fraction is already invalid or the sum leaves the 32-bit range.
+    std::int32_t checkedSum(std::int64_t a, std::int64_t b) noexcept;
+
+    // Invariant: both parts always hold defined integers, also before a first
+    // value is given. While `valid` is false they carry no meaning. The sign
+    // may sit on either part or both (1/-2, -1/2 and -1/-2 are all kept as
+    // they are); nothing is kept in lowest terms except by reduce and by the
+    // arithmetic. A valid fraction never has a zero denominator: setValue and
+    // readBinary refuse one, and no arithmetic produces one.
+    bool valid = false;
+    std::int32_t denominator = 1;
+    std::int32_t numerator = 0;
+};
+
+// The start-up self-test: drives two fractions through every operation and a
+// record round trip through "unitTest.dat" in the working directory, printing
+// three fractions and a completion line on standard output. A failed check
+// stops the program with the check's text on standard error.
+void unitTest();

@@ -1,0 +1,9 @@
+#include <cstdlib>
+
+#include "Fraction.h"
+
+int main()
+{
+    unitTest();
+    return EXIT_SUCCESS;
+}

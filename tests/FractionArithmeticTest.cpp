@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "Fraction.h"
+#include "FractionTestSupport.h"
+
+namespace {
+
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+__extension__ using Wide = __int128;
+
+using Operation = void (Fraction::*)(const Fraction&);
+
+struct OperationRow {
+    Operation operation;
+    const char* name;
+    Fraction receiver;
+    Fraction operand;
+    const char* result;
+};
+
+std::string apply(const OperationRow& row)
+{
+    Fraction receiver = row.receiver;
+    (receiver.*row.operation)(row.operand);
+    return partsOf(receiver);
+}
+
+void expectResults(const std::vector<OperationRow>& rows)
+{
+    for (const auto& row : rows) {
+        EXPECT_EQ(apply(row), row.result)
+            << partsOf(row.receiver) << " " << row.name << " " << partsOf(row.operand);
+    }
+}
+
+constexpr Operation kAdd = &Fraction::add;
+constexpr Operation kSubtract = &Fraction::subtract;
+constexpr Operation kMultiply = &Fraction::multiply;
+constexpr Operation kDivide = &Fraction::divide;
+
+TEST(FractionArithmetic, KnownResultsInLowestTermsWithSignsWhereTheyFall)
+{
+    expectResults({
+        {kMultiply, "*", fromParts(1, 2), fromParts(3, 4), "3/8"},
+        {kMultiply, "*", fromParts(2, 18), fromParts(3, 4), "1/12"},
+        {kMultiply, "*", fromParts(0, 7), fromParts(3, 4), "0/28"},
+        {kDivide, "/", fromParts(2, 18), fromParts(4, 3), "1/12"},
+        {kDivide, "/", fromParts(1, 1), fromParts(1, 10000), "10000/1"},
+        {kDivide, "/", fromParts(1, 1), fromParts(-1, 10000), "10000/-1"},
+        {kAdd, "+", fromParts(123, 456), fromParts(789, 6543), "129397/331512"},
+        {kAdd, "+", fromParts(10000, 1), fromParts(10000, 1), "20000/1"},
+        {kSubtract, "-", fromParts(504, 3273), fromParts(43, 27), "-42377/29457"},
+        {kSubtract, "-", fromParts(1, -2), fromParts(1, 3), "5/-6"},
+        {kSubtract, "-", fromParts(1, 2), fromParts(1, -3), "-5/-6"},
+        {kSubtract, "-", fromParts(-1, -2), fromParts(1, -3), "5/6"},
+    });
+}
+
+TEST(FractionArithmetic, ZeroResultKeepsItsDenominator)
+{
+    Fraction difference = fromParts(1, 2);
+    difference.subtract(fromParts(1, 2));
+    EXPECT_EQ(partsOf(difference), "0/4");
+    EXPECT_TRUE(difference.isZero());
+    EXPECT_TRUE(difference.equal(fromParts(0, 1)));
+}
+
+TEST(FractionArithmetic, DivisionByZeroOrByAReciprocalOutOfBoundIsInvalid)
+{
+    expectResults({
+        {kDivide, "/", fromParts(1, 2), fromParts(0, 7), "invalid"},
+        {kDivide, "/", fromParts(1, 2), fromParts(1, 10001), "invalid"},
+        {kDivide, "/", fromParts(1, 2), fromParts(-1, 10001), "invalid"},
+    });
+}
+
+TEST(FractionArithmetic, InvalidOperandOrReceiverGivesInvalidAndOperandNeverChanges)
+{
+    for (const Operation operation : {kAdd, kSubtract, kMultiply, kDivide}) {
+        Fraction receiver = fromParts(1, 2);
+        const Fraction invalid = invalidFraction();
+        (receiver.*operation)(invalid);
+        EXPECT_FALSE(receiver.isValid());
+
+        Fraction invalidReceiver = invalidFraction();
+        const Fraction operand = fromParts(6, 4);
+        (invalidReceiver.*operation)(operand);
+        EXPECT_FALSE(invalidReceiver.isValid());
+        EXPECT_EQ(partsOf(operand), "6/4");
+
+        Fraction validReceiver = fromParts(1, 3);
+        (validReceiver.*operation)(operand);
+        EXPECT_TRUE(validReceiver.isValid());
+        EXPECT_EQ(partsOf(operand), "6/4") << "an operand is never reduced";
+    }
+}
+
+TEST(FractionArithmetic, OperandMayBeTheReceiverItself)
+{
+    Fraction value = fromParts(6, 4);
+    value.add(value);
+    EXPECT_EQ(partsOf(value), "3/1");
+    value = fromParts(6, 4);
+    value.subtract(value);
+    EXPECT_EQ(partsOf(value), "0/4");
+    value = fromParts(6, 4);
+    value.multiply(value);
+    EXPECT_EQ(partsOf(value), "9/4");
+    value = fromParts(6, 4);
+    value.divide(value);
+    EXPECT_EQ(partsOf(value), "1/1");
+}
+
+TEST(FractionCheckedMultiply, AcceptsExactlyThe32BitRange)
+{
+    const struct {
+        std::int32_t a, b;
+        bool fits;
+    } rows[] = {
+        {46340, 46341, true}, {46341, 46341, false}, {65536, 32768, false}, {-65536, 32768, true},
+        {kMax, 1, true},      {kMax, -1, true},      {kMin, 1, true},       {kMin, -1, false},
+        {kMin, kMin, false},  {0, kMin, true},
+    };
+    for (const auto& row : rows) {
+        Fraction flag = fromParts(1, 1);
+        const std::int32_t product = flag.checkedMultiply(row.a, row.b);
+        EXPECT_EQ(flag.isValid(), row.fits) << row.a << " * " << row.b;
+        EXPECT_EQ(product, row.fits ? std::int64_t{row.a} * row.b : 1);
+        EXPECT_EQ(flag.checkedMultiply(2, 3), row.fits ? 6 : 1) << "an invalid flag answers 1";
+    }
+}
+
+TEST(FractionArithmetic, ProductsAtThe32BitBoundaries)
+{
+    expectResults({
+        {kMultiply, "*", fromParts(1, 46340), fromParts(1, 46341), "1/2147441940"},
+        {kMultiply, "*", fromParts(1, 46341), fromParts(1, 46341), "invalid"},
+        {kMultiply, "*", fromParts(kMax, 1), fromParts(1, 1), "2147483647/1"},
+        {kMultiply, "*", fromParts(-65536, 1), fromParts(32768, 1), "-2147483648/1"},
+        {kMultiply, "*", fromParts(65536, 1), fromParts(32768, 1), "invalid"},
+        {kMultiply, "*", fromParts(kMin, 3), fromParts(3, 1), "-2147483648/1"},
+        {kMultiply, "*", fromParts(kMin, 1), fromParts(-1, 1), "invalid"},
+        {kMultiply, "*", fromParts(kMin, 1), fromParts(1, kMin), "-1/-1"},
+        {kDivide, "/", fromParts(kMin, 1), fromParts(-1, 1), "-2147483648/-1"},
+        {kDivide, "/", fromParts(kMin, 1), fromParts(2, 1), "-1073741824/1"},
+    });
+}
+
+// Where the sum of the cross products leaves 32 bits the result is invalid,
+// never a wrapped numerator.
+TEST(FractionArithmetic, SumOutsideThe32BitRangeIsInvalid)
+{
+    expectResults({
+        {kAdd, "+", fromParts(kMax - 1, 1), fromParts(1, 1), "2147483647/1"},
+        {kAdd, "+", fromParts(kMax, 1), fromParts(1, 1), "invalid"},
+        {kAdd, "+", fromParts(kMin, 1), fromParts(-1, 1), "invalid"},
+        {kAdd, "+", fromParts(kMin + 1, 1), fromParts(-1, 1), "-2147483648/1"},
+        {kAdd, "+", fromParts(kMin, 1), fromParts(kMin, 1), "invalid"},
+        {kSubtract, "-", fromParts(kMin, 1), fromParts(1, 1), "invalid"},
+        {kSubtract, "-", fromParts(kMax, 1), fromParts(-1, 1), "invalid"},
+        {kAdd, "+", fromParts(1073741824, 3), fromParts(1073741824, 3), "invalid"},
+    });
+}
+
+TEST(FractionArithmetic, MostNegativePartIsNegatedWithoutOverflow)
+{
+    expectResults({
+        {kSubtract, "-", fromParts(1, 1), fromParts(kMin, 2), "1073741825/1"},
+        {kSubtract, "-", fromParts(-1, 1), fromParts(kMin, 1), "2147483647/1"},
+        {kSubtract, "-", fromParts(0, 1), fromParts(kMin, 1), "invalid"},
+        {kSubtract, "-", fromParts(kMin, 1), fromParts(kMin, 1), "0/1"},
+    });
+}
+
+TEST(FractionIsGreater, StrictOrderOfValues)
+{
+    EXPECT_TRUE(fromParts(3, 4).isGreater(fromParts(1, 2)));
+    EXPECT_FALSE(fromParts(1, 2).isGreater(fromParts(3, 4)));
+    EXPECT_FALSE(fromParts(1, 2).isGreater(fromParts(2, 4)));
+    EXPECT_FALSE(fromParts(1, -2).isGreater(fromParts(-1, 2)));
+    EXPECT_FALSE(fromParts(-1, 2).isGreater(fromParts(1, -2)));
+    EXPECT_TRUE(fromParts(-1, -2).isGreater(fromParts(1, -2)));
+    EXPECT_TRUE(fromParts(0, -3).isGreater(fromParts(-1, 3)));
+    EXPECT_FALSE(fromParts(0, -3).isGreater(fromParts(0, 7)));
+    EXPECT_FALSE(invalidFraction().isGreater(fromParts(-5, 1)));
+    EXPECT_FALSE(fromParts(5, 1).isGreater(invalidFraction()));
+}
+
+// Differences of these pairs do not fit in 32 bits, in either direction; the
+// order must still be answered.
+TEST(FractionIsGreater, ExactWhereADifferenceWouldOverflow)
+{
+    const Fraction justAboveOne = fromParts(kMax, kMax - 1);
+    const Fraction furtherAboveOne = fromParts(kMax - 1, kMax - 2);
+    EXPECT_TRUE(furtherAboveOne.isGreater(justAboveOne));
+    EXPECT_FALSE(justAboveOne.isGreater(furtherAboveOne));
+
+    const Fraction belowMinusOne = fromParts(kMin, kMax);
+    const Fraction furtherBelow = fromParts(kMin + 1, kMax - 1);
+    EXPECT_TRUE(belowMinusOne.isGreater(furtherBelow));
+    EXPECT_FALSE(furtherBelow.isGreater(belowMinusOne));
+
+    EXPECT_TRUE(fromParts(kMax, 1).isGreater(fromParts(kMax - 1, 1)));
+    EXPECT_TRUE(fromParts(kMin + 1, 1).isGreater(fromParts(kMin, 1)));
+    EXPECT_TRUE(fromParts(kMin, -1).isGreater(fromParts(kMax, 1)));
+}
+
+// Random fractions over the whole 32-bit range, checked against exact
+// 128-bit arithmetic: a valid result has exactly the true value, and the
+// order agrees with the true order.
+class FractionAgainstExactArithmetic : public ::testing::Test {
+protected:
+    Fraction randomFraction()
+    {
+        const int bits = std::uniform_int_distribution<int>(1, 32)(random);
+        const std::int32_t numerator = part(random) >> (32 - bits);
+        std::int32_t denominator =
+            part(random) >> (32 - std::uniform_int_distribution<int>(1, 32)(random));
+        if (denominator == 0) {
+            denominator = 1;
+        }
+        return fromParts(numerator, denominator);
+    }
+
+    static bool hasValue(const Fraction& fraction, Wide numerator, Wide denominator)
+    {
+        return Wide{fraction.numeratorPart()} * denominator ==
+               numerator * Wide{fraction.denominatorPart()};
+    }
+
+    std::mt19937_64 random{20261208};
+    std::uniform_int_distribution<std::int32_t> part{kMin, kMax};
+};
+
+TEST_F(FractionAgainstExactArithmetic, ValidResultsAreExact)
+{
+    int validResults = 0;
+    for (int i = 0; i < 50000; ++i) {
+        const Fraction a = randomFraction();
+        const Fraction b = randomFraction();
+        const Wide an = a.numeratorPart();
+        const Wide ad = a.denominatorPart();
+        const Wide bn = b.numeratorPart();
+        const Wide bd = b.denominatorPart();
+
+        Fraction sum = a;
+        sum.add(b);
+        Fraction difference = a;
+        difference.subtract(b);
+        Fraction product = a;
+        product.multiply(b);
+        Fraction quotient = a;
+        quotient.divide(b);
+
+        if (sum.isValid()) {
+            EXPECT_TRUE(hasValue(sum, an * bd + bn * ad, ad * bd))
+                << partsOf(a) << " + " << partsOf(b);
+            ++validResults;
+        }
+        if (difference.isValid()) {
+            EXPECT_TRUE(hasValue(difference, an * bd - bn * ad, ad * bd))
+                << partsOf(a) << " - " << partsOf(b);
+        }
+        if (product.isValid()) {
+            EXPECT_TRUE(hasValue(product, an * bn, ad * bd)) << partsOf(a) << " * " << partsOf(b);
+        }
+        if (quotient.isValid()) {
+            EXPECT_TRUE(hasValue(quotient, an * bd, ad * bn)) << partsOf(a) << " / " << partsOf(b);
+        }
+        const bool greater = (an * bd - bn * ad) * (ad * bd > 0 ? 1 : -1) > 0;
+        EXPECT_EQ(a.isGreater(b), greater) << partsOf(a) << " > " << partsOf(b);
+    }
+    EXPECT_GT(validResults, 5000) << "the sample should exercise valid sums, not only overflows";
+}
+
+}  // namespace
