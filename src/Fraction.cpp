@@ -8,13 +8,13 @@
 #include <ostream>
 
 #include "Check.h"
+#include "LittleEndian.h"
 
 namespace {
 
 constexpr std::int64_t kMinPart = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kMaxPart = std::numeric_limits<std::int32_t>::max();
 constexpr double kInvalidDouble = VALUE_LIMIT + 1.0;
-constexpr std::size_t kRecordSize = 8;
 
 bool fitsInPart(std::int64_t value) noexcept
 {
@@ -58,30 +58,6 @@ void cancelCommonFactor(std::int32_t& a, std::int32_t& b) noexcept
     const std::uint32_t divisor = commonDivisor(a, b);
     a = divideBy(a, divisor);
     b = divideBy(b, divisor);
-}
-
-void writeLittleEndian(std::array<char, kRecordSize>& record, std::size_t offset,
-                       std::int32_t value) noexcept
-{
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (std::size_t byte = 0; byte < 4; ++byte) {
-        record[offset + byte] = static_cast<char>(static_cast<unsigned char>(bits >> (8 * byte)));
-    }
-}
-
-std::int32_t readLittleEndian(const std::array<char, kRecordSize>& record,
-                              std::size_t offset) noexcept
-{
-    std::uint32_t bits = 0;
-    for (std::size_t byte = 0; byte < 4; ++byte) {
-        bits |= std::uint32_t{static_cast<unsigned char>(record[offset + byte])} << (8 * byte);
-    }
-    // Two's complement decoded by hand, so no out-of-range conversion is needed.
-    constexpr std::uint32_t kSignBit = 0x80000000U;
-    if ((bits & kSignBit) == 0) {
-        return static_cast<std::int32_t>(bits);
-    }
-    return -static_cast<std::int32_t>(~bits) - 1;
 }
 
 }  // namespace
@@ -296,30 +272,30 @@ bool Fraction::isGreater(const Fraction& other) const noexcept
 
 void Fraction::writeBinary(std::ostream& out) const
 {
-    std::array<char, kRecordSize> record{};
+    std::array<char, FRACTION_RECORD_SIZE> record{};
     if (!valid) {
-        writeLittleEndian(record, 0, INVALID_MARK);
-        writeLittleEndian(record, 4, INVALID_MARK);
+        encodeInt32(INVALID_MARK, &record[0]);
+        encodeInt32(INVALID_MARK, &record[4]);
     } else if (numerator == INVALID_MARK && denominator == INVALID_MARK) {
-        writeLittleEndian(record, 0, 1);
-        writeLittleEndian(record, 4, 1);
+        encodeInt32(1, &record[0]);
+        encodeInt32(1, &record[4]);
     } else {
-        writeLittleEndian(record, 0, numerator);
-        writeLittleEndian(record, 4, denominator);
+        encodeInt32(numerator, &record[0]);
+        encodeInt32(denominator, &record[4]);
     }
     out.write(record.data(), static_cast<std::streamsize>(record.size()));
 }
 
 void Fraction::readBinary(std::istream& in)
 {
-    std::array<char, kRecordSize> record{};
+    std::array<char, FRACTION_RECORD_SIZE> record{};
     in.read(record.data(), static_cast<std::streamsize>(record.size()));
     if (in.gcount() != static_cast<std::streamsize>(record.size())) {
         valid = false;
         return;
     }
-    const std::int32_t storedNumerator = readLittleEndian(record, 0);
-    const std::int32_t storedDenominator = readLittleEndian(record, 4);
+    const std::int32_t storedNumerator = decodeInt32(&record[0]);
+    const std::int32_t storedDenominator = decodeInt32(&record[4]);
     const bool marked = storedNumerator == INVALID_MARK && storedDenominator == INVALID_MARK;
     if (marked || storedDenominator == 0) {
         valid = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 
@@ -8,6 +9,9 @@ constexpr std::int32_t VALUE_LIMIT = 10000;
 
 // Both fields of a record hold this value when the fraction written was invalid.
 constexpr std::int32_t INVALID_MARK = 123456789;
+
+// Bytes in one fraction record: the numerator, then the denominator.
+constexpr std::size_t FRACTION_RECORD_SIZE = 8;
 
 // Greatest common divisor of the magnitudes of a and b, always at least 1 so
 // that dividing by it is safe: 1 when either argument is 0. The one common
