@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Builds the program and runs it: the start-up self-test.
+# Builds the program and shows it at work: the self-test, then a report on
+# the sample in examples/, with the file names answered by this script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target fraction >/dev/null
-./build/release/fraction
+cmake --build --preset release --target fraction fracfile >/dev/null
+
+bin=$PWD/build/release
+workdir=$PWD/build/example
+mkdir -p "$workdir"
+"$bin/fracfile" pack "$workdir/sample.frac" <examples/sample.txt
+cd "$workdir"
+printf 'sample.frac\nsorted.frac\n' | "$bin/fraction" --report
+echo
+echo "--- sorted.frac, as fracfile dump shows it:"
+"$bin/fracfile" dump sorted.frac

@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# End-to-end tests of `fraction --report` and `fracfile`, each group in a
+# fresh temporary directory. Usage: report_test.sh FRACTION FRACFILE GROUP
+set -uo pipefail
+fraction=$(realpath "$1")
+fracfile=$(realpath "$2")
+group=$3
+workdir=$(mktemp -d)
+trap 'rm -rf "$workdir"' EXIT
+cd "$workdir" || exit 1
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL [$group]: $*" >&2; }
+# expect_eq DESCRIPTION ACTUAL EXPECTED
+expect_eq() {
+    if [ "$2" == "$3" ]; then pass; else fail "$1"$'\n--- expected:\n'"$3"$'\n--- actual:\n'"$2"; fi
+}
+expect_contains() {
+    if [[ "$2" == *"$3"* ]]; then pass; else fail "$1: '$3' not in:"$'\n'"$2"; fi
+}
+expect_true() {
+    if eval "$2"; then pass; else fail "$1 ($2)"; fi
+}
+
+self_test_lines=$'- 1245 / 1230 \n- 42377 / 29457 \n- 5406247 / 3750 \nAll unit tests completed'
+
+# pack NAME < text: makes a fraction file with fracfile.
+pack() { "$fracfile" pack "$1" || fail "fracfile pack $1"; }
+dump() { "$fracfile" dump "$1"; }
+
+# report "ANSWERS": runs the report with those answers on standard input and
+# leaves the output in $out, the errors in $err and the status in $status.
+report() {
+    printf '%s' "$1" | "$fraction" --report >stdout.txt 2>stderr.txt
+    status=$?
+    out=$(cat stdout.txt)
+    err=$(cat stderr.txt)
+}
+# The report's text after the self-test's lines.
+report_body() { printf '%s' "${out#"$self_test_lines"$'\n'}"; }
+
+case "$group" in
+listing)
+    printf '1/2\n3/4\ninvalid\n1/4\n' | pack in.frac
+    report $'in.frac\nout.frac\n'
+    expect_eq "status" "$status" 0
+    expect_eq "nothing on standard error" "$err" ""
+    expect_eq "whole report" "$(report_body)" "nData=4
+The original array is 
+  0: 1 / 2 
+  1: 3 / 4 
+  2: Invalid Fraction!! 
+  3: 1 / 4 
+The sorted array is
+  0: 3 / 4 
+  1: 1 / 2 
+  2: 1 / 4 
+  3: Invalid Fraction!! 
+The sum is 3 / 2 
+The average is 1 / 2 
+The medium is 1 / 2 
+Please enter an output file name ? "
+    expect_eq "sorted output file" "$(dump out.frac)" $'count 4\n3/4\n1/2\n1/4\ninvalid'
+
+    printf '2/4\n1/-2\n6/-4\n' | pack signs.frac
+    report $'signs.frac\nsigns-out.frac\n'
+    expect_contains "2/4 listed reduced" "$out" $'The original array is \n  0: 1 / 2 \n  1: - 1 / 2 \n  2: - 3 / 2 \n'
+    expect_eq "reduced records, signs where stored" "$(dump signs-out.frac)" $'count 3\n1/2\n1/-2\n3/-2'
+
+    printf '4/1\n3/1\n2/1\n1/1\n' | pack four.frac
+    report $'four.frac\nfour-out.frac\n'
+    expect_contains "even count takes the greater middle value" "$out" "The medium is 3 / 1 "
+
+    printf '1/2\n-1/2\n' | pack zero.frac
+    report $'zero.frac\nzero-out.frac\n'
+    expect_contains "zero sum keeps its denominator" "$out" $'The sum is 0 / 4 \nThe average is 0 / 8 \nThe medium is 1 / 2 '
+
+    printf 'invalid\n5/7\ninvalid\n' | pack header.frac
+    report $'header.frac\nheader-out.frac\n'
+    expect_eq "header is nData, not the valid count" "$(dump header-out.frac)" $'count 3\n5/7\ninvalid\ninvalid'
+
+    for ((i = 0; i < 1002; ++i)); do echo "$i/1"; done | pack wide.frac
+    report $'wide.frac\nwide-out.frac\n'
+    expect_contains "index field widens from 1000 on" "$out" $'\n999: 999 / 1 \n1000: 1000 / 1 \n1001: 1001 / 1 \nThe sorted array is\n  0: 1001 / 1 \n'
+    expect_contains "the last entry of the sorted listing" "$out" $'1001: 0 / 1 \nThe sum is 501501 / 1 '
+    ;;
+no-valid)
+    printf 'invalid\ninvalid\n' | pack none.frac
+    report $'none.frac\nnone-out.frac\n'
+    expect_eq "status" "$status" 0
+    expect_contains "no valid record: sum, average and median" "$out" $'The sum is 0 / 1 \nThe average is Invalid Fraction!! \nThe medium is Invalid Fraction!! \nPlease enter'
+
+    printf 'count -3\n' | pack negative.frac
+    report $'negative.frac\nnegative-out.frac\n'
+    expect_eq "negative count" "$(report_body)" "nData=-3
+The original array is 
+The sorted array is
+The sum is 0 / 1 
+The average is Invalid Fraction!! 
+The medium is Invalid Fraction!! 
+Please enter an output file name ? "
+    expect_eq "negative count written back alone" "$(od -An -tx1 negative-out.frac | tr -d ' \n')" "fdffffff"
+
+    for ((i = 0; i < 10001; ++i)); do echo "1/1"; done | pack many.frac
+    report $'many.frac\nmany-out.frac\n'
+    expect_contains "average beyond 10000 valid records" "$out" $'The sum is 10001 / 1 \nThe average is 1 / 1 \nThe medium is 1 / 1 '
+    ;;
+names)
+    printf '1/2\n' | pack in.frac
+    mkdir folder
+    report $'missing.frac\nfolder\nin.frac\n/no/such/dir/out.frac\nfolder\nout.frac\n'
+    expect_eq "status" "$status" 0
+    expect_contains "input prompts" "$out" $'\nCannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? nData=1\n'
+    expect_contains "output prompts" "$out" $'Please enter an output file name ? Cannot open the file!! \nPlease enter another file name for output ? Cannot open the file!! \nPlease enter another file name for output ? '
+    expect_eq "written after the prompts" "$(dump out.frac)" $'count 1\n1/2'
+    expect_true "nothing left beside the output" '[ "$(ls -A | sort | tr "\n" " ")" = "folder in.frac out.frac stderr.txt stdout.txt unitTest.dat " ]'
+
+    report $'missing.frac\n'
+    expect_eq "end of input at the input name: status" "$status" 1
+    expect_eq "end of input at the input name: message" "$err" "fraction: end of input while waiting for an input file name"
+
+    rm -f out.frac
+    report $'in.frac\n'
+    expect_eq "end of input at the output name: status" "$status" 1
+    expect_eq "end of input at the output name: message" "$err" "fraction: end of input while waiting for an output file name"
+    expect_true "no output file created" '[ ! -e out.frac ]'
+    ;;
+malformed)
+    printf '1/2\n3/4\n' | pack good.frac
+    printf '\x01\x00' >short.frac
+    printf '\x05\x00\x00\x00\x01\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00' >cut.frac
+    printf '\xff\xff\xff\x7f' >huge.frac
+    report $'short.frac\ncut.frac\nhuge.frac\ngood.frac\nout.frac\n'
+    expect_eq "status" "$status" 0
+    expect_eq "one line per bad file" "$err" "fraction: short.frac: not a fraction file: 2 bytes, too short for the 4-byte count
+fraction: cut.frac: header says 5 records, file holds 1 and 3 bytes of another
+fraction: huge.frac: header says 2147483647 records, file holds 0"
+    expect_contains "each followed by the prompt" "$out" $'All unit tests completed\nCannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? nData=2\n'
+
+    cat good.frac good.frac >trailing.frac
+    report $'trailing.frac\nout.frac\n'
+    expect_eq "trailing bytes: status" "$status" 0
+    expect_eq "trailing bytes: warning" "$err" "fraction: trailing.frac: ignoring the bytes after the 2 counted records"
+    expect_contains "trailing bytes: counted records only" "$out" $'nData=2\nThe original array is \n  0: 1 / 2 \n  1: 3 / 4 \nThe sorted'
+
+    # A combined capture keeps the order in which things happened.
+    printf 'short.frac\ngood.frac\nout.frac\n' | "$fraction" --report >combined.txt 2>&1
+    expect_contains "message before its prompt" "$(cat combined.txt)" $'All unit tests completed\nfraction: short.frac: not a fraction file: 2 bytes, too short for the 4-byte count\nCannot open the file!! '
+    ;;
+output)
+    printf '3/4\n1/2\n' | pack in.frac
+
+    report $'in.frac\n/dev/full\n'
+    expect_eq "full disk: status" "$status" 1
+    expect_eq "full disk: message" "$err" "fraction: /dev/full: cannot write: No space left on device"
+
+    printf 'old contents\n' >existing.frac
+    chmod 640 existing.frac
+    ln -s existing.frac link.frac
+    report $'in.frac\nlink.frac\n'
+    expect_eq "through a link: status" "$status" 0
+    expect_true "the link is still a link" '[ -L link.frac ]'
+    expect_eq "the file it points to is replaced" "$(dump existing.frac)" $'count 2\n3/4\n1/2'
+    expect_eq "permissions kept" "$(stat -c %a existing.frac)" 640
+
+    # A write that fails part-way leaves the old file whole and no temporary.
+    for ((i = 0; i < 300; ++i)); do echo "$i/7"; done | pack big.frac
+    printf 'keep me\n' >kept.frac
+    printf 'big.frac\nkept.frac\n' | (trap '' XFSZ; ulimit -f 1; "$fraction" --report >/dev/null 2>stderr.txt)
+    status=$?
+    expect_eq "failed write: status" "$status" 1
+    expect_contains "failed write: message" "$(cat stderr.txt)" "fraction: kept.frac: cannot write: File too large"
+    expect_eq "failed write: old file intact" "$(cat kept.frac)" "keep me"
+    expect_true "failed write: no temporary left" '[ -z "$(ls -A | grep "^\.")" ]'
+
+    mkfifo pipe
+    cat pipe >from-pipe.bin &
+    reader=$!
+    report $'in.frac\npipe\n'
+    wait "$reader"
+    expect_eq "a pipe is written in place" "$(od -An -tx1 from-pipe.bin | tr -d ' \n')" "0200000003000000040000000100000002000000"
+    expect_true "the pipe is still a pipe" '[ -p pipe ]'
+
+    # Replacing must not get round a permission that opening would respect.
+    if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+        mkdir shared && chown nobody shared && cp in.frac shared/in.frac
+        printf 'protected\n' >shared/locked.frac
+        chown root shared/locked.frac && chmod 644 shared/locked.frac
+        (cd shared && printf 'in.frac\nlocked.frac\nmine.frac\n' |
+            setpriv --reuid=nobody --regid=nogroup --clear-groups "$fraction" --report >../stdout.txt 2>&1)
+        expect_contains "read-only file: prompt" "$(cat stdout.txt)" $'Cannot open the file!! \nPlease enter another file name for output ? '
+        expect_eq "read-only file untouched" "$(cat shared/locked.frac)" "protected"
+        expect_eq "then written to the next name" "$(dump shared/mine.frac)" $'count 2\n3/4\n1/2'
+    fi
+    ;;
+cli)
+    "$fraction" --help >stdout.txt 2>stderr.txt
+    expect_eq "--help status" "$?" 0
+    expect_contains "--help names --report" "$(cat stdout.txt)" "--report"
+    expect_true "--help runs no self-test" '[ ! -e unitTest.dat ]'
+    "$fraction" -h >/dev/null
+    expect_eq "-h status" "$?" 0
+    "$fraction" --bogus >stdout.txt 2>stderr.txt </dev/null
+    expect_eq "unknown argument status" "$?" 2
+    expect_eq "unknown argument: nothing on standard output" "$(cat stdout.txt)" ""
+    expect_contains "unknown argument: usage on standard error" "$(cat stderr.txt)" "Usage: fraction"
+    expect_true "unknown argument runs nothing" '[ ! -e unitTest.dat ]'
+    "$fraction" </dev/null >stdout.txt
+    expect_eq "no argument: the self-test alone" "$(cat stdout.txt)" "$self_test_lines"
+    ;;
+fracfile)
+    printf 'count 6\n# comment\n  -2147483648 / 2147483647\n+5/-0\n123456789/3\n\ninvalid\n0 / -1\n7/123456789\n' | pack odd.frac
+    dump odd.frac >odd.txt
+    expect_eq "dump" "$(cat odd.txt)" $'count 6\n-2147483648/2147483647\n5/0\n123456789/3\ninvalid\n0/-1\n7/123456789'
+    pack again.frac <odd.txt
+    expect_true "pack of a dump gives the same bytes" 'cmp -s odd.frac again.frac'
+    printf '\xfb\xff\xff\xff' >negative.frac
+    dump negative.frac | pack negative-again.frac
+    expect_true "a negative count survives too" 'cmp -s negative.frac negative-again.frac'
+
+    printf '1/2\nthree quarters\n' | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "bad line: status" "$?" 1
+    expect_eq "bad line: message" "$(cat stderr.txt)" "fracfile: line 2: not a fraction: 'three quarters'"
+    expect_true "bad line: nothing written" '[ ! -e bad.frac ]'
+    printf '1/2\n1/2147483648\n' | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "part out of range" "$(cat stderr.txt)" "fracfile: line 2: a part outside the 32-bit range: '1/2147483648'"
+    printf 'count 3\n1/2\n' | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "count mismatch" "$(cat stderr.txt)" "fracfile: the count line says 3 records, the text holds 1"
+    expect_true "mismatch: nothing written" '[ ! -e bad.frac ]'
+
+    head -c 10 odd.frac >cut.frac
+    dump cut.frac >/dev/null 2>stderr.txt
+    expect_eq "dump of a cut file: status" "$?" 1
+    expect_eq "dump of a cut file: message" "$(cat stderr.txt)" "fracfile: cut.frac: header says 6 records, file holds 0 and 6 bytes of another"
+    "$fracfile" frobnicate >/dev/null 2>&1
+    expect_eq "fracfile usage error" "$?" 2
+    ;;
+*)
+    echo "unknown group $group" >&2
+    exit 2
+    ;;
+esac
+
+echo "$group: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
