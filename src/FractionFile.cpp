@@ -4,10 +4,22 @@
 #include <array>
 #include <istream>
 #include <ostream>
+#include <streambuf>
 
 #include "LittleEndian.h"
 
 namespace {
+
+// A streambuf over bytes already in memory, so that records can be read
+// with Fraction::readBinary without copying them into a stringstream.
+class MemoryBuffer : public std::streambuf {
+public:
+    explicit MemoryBuffer(std::string& bytes)
+    {
+        char* begin = bytes.data();
+        setg(begin, begin, begin + bytes.size());
+    }
+};
 
 constexpr std::size_t kFirstChunk = std::size_t{64} * 1024;
 
@@ -63,4 +75,28 @@ void writeCount(std::ostream& out, std::int32_t count)
     std::array<char, FRACTION_COUNT_SIZE> bytes{};
     encodeInt32(count, bytes.data());
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<Fraction> decodeFractions(std::string& records)
+{
+    const std::size_t count = records.size() / FRACTION_RECORD_SIZE;
+    std::vector<Fraction> fractions;
+    fractions.reserve(count);
+    MemoryBuffer buffer(records);
+    std::istream in(&buffer);
+    Fraction current;
+    for (std::size_t i = 0; i < count; ++i) {
+        current.readBinary(in);
+        fractions.push_back(current);
+    }
+    return fractions;
+}
+
+void writeFractionFile(std::ostream& out, std::int32_t count,
+                       const std::vector<Fraction>& fractions)
+{
+    writeCount(out, count);
+    for (const Fraction& fraction : fractions) {
+        fraction.writeBinary(out);
+    }
 }

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Fraction.h"
 
@@ -33,5 +34,14 @@ struct FractionFileResult {
 // holds costs no more than the file itself.
 [[nodiscard]] FractionFileResult readFractionFile(std::istream& in);
 
+// The records as fractions, read in order with Fraction::readBinary into
+// one fraction that receives every record, a copy of which is kept each
+// time: an invalid record keeps the parts its predecessor left.
+[[nodiscard]] std::vector<Fraction> decodeFractions(std::string& records);
+
 // Writes the file's count field.
 void writeCount(std::ostream& out, std::int32_t count);
+
+// Writes a whole fraction file: the count, then each fraction's record.
+void writeFractionFile(std::ostream& out, std::int32_t count,
+                       const std::vector<Fraction>& fractions);

@@ -46,17 +46,6 @@ bool reportOrder(const Fraction& a, const Fraction& b)
     return a.isGreater(b);
 }
 
-// A streambuf over bytes already in memory, so that records can be read
-// with Fraction::readBinary without copying them into a stringstream.
-class MemoryBuffer : public std::streambuf {
-public:
-    explicit MemoryBuffer(std::string& bytes)
-    {
-        char* begin = bytes.data();
-        setg(begin, begin, begin + bytes.size());
-    }
-};
-
 // The interactive report: reads a fraction file named on `in`, lists, sorts
 // and summarises it on `out`, and writes the sorted list to a second file
 // named on `in`. Errors go to `err`.
@@ -70,9 +59,14 @@ public:
     // Returns the exit status: 0 when the report is complete and written.
     int run();
 
+    // Lists the fractions (reduced) on `out`, sorts them into the report's
+    // order, and prints their sum, average and median.
+    void listAndSummarise(std::vector<Fraction>& fractions, std::int32_t nData);
+
 private:
     std::optional<std::string> readName();
     std::optional<FractionFileContents> readInputFile();
+    int writeOutputFile(std::int32_t nData, const std::vector<Fraction>& fractions);
     void listEntry(std::size_t index, const Fraction& fraction);
     void endLine();
     void complain(const std::string& message);
@@ -153,23 +147,14 @@ int Report::run()
         return kExitFailure;
     }
     const std::int32_t nData = input->count;
-
-    // One fraction receives every record in turn, as a reader of the file
-    // would hold it, and the list keeps a copy of each.
-    const std::size_t recordCount = input->records.size() / FRACTION_RECORD_SIZE;
-    std::vector<Fraction> fractions;
-    fractions.reserve(recordCount);
-    {
-        MemoryBuffer buffer(input->records);
-        std::istream records(&buffer);
-        Fraction current;
-        for (std::size_t i = 0; i < recordCount; ++i) {
-            current.readBinary(records);
-            fractions.push_back(current);
-        }
-    }
+    std::vector<Fraction> fractions = decodeFractions(input->records);
     input.reset();
+    listAndSummarise(fractions, nData);
+    return writeOutputFile(nData, fractions);
+}
 
+void Report::listAndSummarise(std::vector<Fraction>& fractions, std::int32_t nData)
+{
     out << "nData=" << nData;
     endLine();
     out << "The original array is \n";
@@ -215,7 +200,10 @@ int Report::run()
         Fraction().print(out);
     }
     endLine();
+}
 
+int Report::writeOutputFile(std::int32_t nData, const std::vector<Fraction>& fractions)
+{
     out << "Please enter an output file name ? ";
     std::optional<OutputFile> output;
     std::string outputName;
@@ -234,10 +222,7 @@ int Report::run()
         out << "Cannot open the file!! \nPlease enter another file name for output ? ";
     }
 
-    writeCount(output->stream(), nData);
-    for (const Fraction& fraction : fractions) {
-        fraction.writeBinary(output->stream());
-    }
+    writeFractionFile(output->stream(), nData, fractions);
     const std::string error = output->finish();
     if (!error.empty()) {
         complain(outputName + ": " + error);
@@ -273,9 +258,15 @@ int main(int argc, char* argv[])
     }
 
     unitTest();
-    if (!runReport) {
-        return EXIT_SUCCESS;
+    int status = EXIT_SUCCESS;
+    if (runReport) {
+        Report report(std::cin, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
+        status = report.run();
     }
-    Report report(std::cin, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
-    return report.run();
+    // Output that never arrived is a failure, not a success.
+    if (!std::cout.flush()) {
+        std::cerr << kProgramName << ": cannot write standard output" << std::endl;
+        return kExitFailure;
+    }
+    return status;
 }
