@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 namespace {
 
@@ -19,8 +20,10 @@ const char* programName() noexcept
 
 void checkFailed(const char* expression, const char* file, int line, const char* function) noexcept
 {
-    // stdio rather than iostreams: this runs on the way down and must not
-    // depend on the state of std::cout or std::cerr.
+    // Whatever the program printed before the failure comes first, by
+    // either route to standard output. The report itself goes through
+    // stdio, which needs nothing of the iostreams' state on the way down.
+    std::cout.flush();
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s:%d: %s: Assertion `%s' failed.\n", programName(), file, line,
                  function, expression);
