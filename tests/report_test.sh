@@ -209,6 +209,9 @@ cli)
     expect_true "unknown argument runs nothing" '[ ! -e unitTest.dat ]'
     "$fraction" </dev/null >stdout.txt
     expect_eq "no argument: the self-test alone" "$(cat stdout.txt)" "$self_test_lines"
+    "$fraction" </dev/null >/dev/full 2>stderr.txt
+    expect_eq "lost standard output: status" "$?" 1
+    expect_eq "lost standard output: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
     ;;
 fracfile)
     printf 'count 6\n# comment\n  -2147483648 / 2147483647\n+5/-0\n123456789/3\n\ninvalid\n0 / -1\n7/123456789\n' | pack odd.frac
