@@ -29,7 +29,7 @@ std::uint32_t magnitude(std::int32_t value) noexcept
 }
 
 // The greatest common divisor of the magnitudes, or 1 when either is zero.
-// Computed in unsigned arithmetic so that 2^31 is a possible answer.
+// Unsigned, so that 2^31 is a possible answer.
 std::uint32_t commonDivisor(std::int32_t a, std::int32_t b) noexcept
 {
     std::uint32_t x = magnitude(a);
@@ -45,19 +45,26 @@ std::uint32_t commonDivisor(std::int32_t a, std::int32_t b) noexcept
     return x;
 }
 
-// value / divisor, exact when divisor divides value; the 64-bit quotient
-// always fits back because its magnitude is at most |value|.
+// value / divisor for a divisor of value, in unsigned arithmetic on the
+// magnitude; the quotient's magnitude is at most |value|, so it fits back.
 std::int32_t divideBy(std::int32_t value, std::uint32_t divisor) noexcept
 {
-    return static_cast<std::int32_t>(std::int64_t{value} / std::int64_t{divisor});
+    const std::uint32_t quotient = magnitude(value) / divisor;
+    if (value >= 0) {
+        return static_cast<std::int32_t>(quotient);
+    }
+    // quotient is at least 1 here and at most 2^31, so quotient - 1 fits.
+    return -static_cast<std::int32_t>(quotient - 1) - 1;
 }
 
 // Divides both arguments by their greatest common divisor, keeping signs.
 void cancelCommonFactor(std::int32_t& a, std::int32_t& b) noexcept
 {
     const std::uint32_t divisor = commonDivisor(a, b);
-    a = divideBy(a, divisor);
-    b = divideBy(b, divisor);
+    if (divisor != 1) {
+        a = divideBy(a, divisor);
+        b = divideBy(b, divisor);
+    }
 }
 
 }  // namespace
@@ -274,14 +281,14 @@ void Fraction::writeBinary(std::ostream& out) const
 {
     std::array<char, FRACTION_RECORD_SIZE> record{};
     if (!valid) {
-        encodeInt32(INVALID_MARK, &record[0]);
-        encodeInt32(INVALID_MARK, &record[4]);
+        encodeInt32(INVALID_MARK, record.data());
+        encodeInt32(INVALID_MARK, record.data() + 4);
     } else if (numerator == INVALID_MARK && denominator == INVALID_MARK) {
-        encodeInt32(1, &record[0]);
-        encodeInt32(1, &record[4]);
+        encodeInt32(1, record.data());
+        encodeInt32(1, record.data() + 4);
     } else {
-        encodeInt32(numerator, &record[0]);
-        encodeInt32(denominator, &record[4]);
+        encodeInt32(numerator, record.data());
+        encodeInt32(denominator, record.data() + 4);
     }
     out.write(record.data(), static_cast<std::streamsize>(record.size()));
 }
@@ -294,8 +301,8 @@ void Fraction::readBinary(std::istream& in)
         valid = false;
         return;
     }
-    const std::int32_t storedNumerator = decodeInt32(&record[0]);
-    const std::int32_t storedDenominator = decodeInt32(&record[4]);
+    const std::int32_t storedNumerator = decodeInt32(record.data());
+    const std::int32_t storedDenominator = decodeInt32(record.data() + 4);
     const bool marked = storedNumerator == INVALID_MARK && storedDenominator == INVALID_MARK;
     if (marked || storedDenominator == 0) {
         valid = false;
