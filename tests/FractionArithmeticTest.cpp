@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "Fraction.h"
 #include "FractionTestSupport.h"
@@ -121,10 +122,11 @@ TEST(FractionArithmetic, OperandMayBeTheReceiverItself)
 
 TEST(FractionCheckedMultiply, AcceptsExactlyThe32BitRange)
 {
-    const struct {
+    struct ProductRow {
         std::int32_t a, b;
         bool fits;
-    } rows[] = {
+    };
+    const std::vector<ProductRow> rows = {
         {46340, 46341, true}, {46341, 46341, false}, {65536, 32768, false}, {-65536, 32768, true},
         {kMax, 1, true},      {kMax, -1, true},      {kMin, 1, true},       {kMin, -1, false},
         {kMin, kMin, false},  {0, kMin, true},
@@ -236,6 +238,7 @@ protected:
                numerator * Wide{fraction.denominatorPart()};
     }
 
+private:
     std::mt19937_64 random{20261208};
     std::uniform_int_distribution<std::int32_t> part{kMin, kMax};
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -19,10 +20,10 @@ std::vector<unsigned> bytesOf(const Fraction& fraction)
 {
     std::ostringstream out;
     fraction.writeBinary(out);
-    std::vector<unsigned> bytes;
-    for (const char byte : out.str()) {
-        bytes.push_back(static_cast<unsigned char>(byte));
-    }
+    const std::string text = out.str();
+    std::vector<unsigned> bytes(text.size());
+    std::transform(text.begin(), text.end(), bytes.begin(),
+                   [](char byte) { return static_cast<unsigned char>(byte); });
     return bytes;
 }
 

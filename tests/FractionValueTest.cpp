@@ -4,6 +4,7 @@
 #include <limits>
 #include <numeric>
 #include <random>
+#include <vector>
 
 #include "Fraction.h"
 #include "FractionTestSupport.h"
@@ -50,7 +51,7 @@ struct SetValueRow {
 
 TEST(FractionSetValue, AcceptsExactlyTheBoundedQuotients)
 {
-    const SetValueRow rows[] = {
+    const std::vector<SetValueRow> rows = {
         {1245, -1230, true}, {10000, 1, true},      {-10000, 1, true},    {10001, 1, false},
         {10001, -1, false},  {-10001, 1, false},    {1234, 0, false},     {0, 0, false},
         {100001, 1, false},  {kMax, kMax, true},    {kMin, kMin, true},   {kMin, 1, false},
@@ -134,10 +135,11 @@ TEST(FractionGcd, AgreesWithTheStandardGcdOnRandomPairs)
 
 TEST(FractionReduce, KeepsEachSignOnItsPart)
 {
-    const struct {
+    struct ReduceRow {
         std::int32_t numerator, denominator;
         const char* reduced;
-    } rows[] = {
+    };
+    const std::vector<ReduceRow> rows = {
         {14235, 1235, "219/19"},
         {949, 14235, "1/15"},
         {6, -4, "3/-2"},

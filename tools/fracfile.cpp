@@ -10,6 +10,7 @@
 // skipped. dump prints the count line, so pack of a dump gives back the
 // same bytes for every whole fraction file.
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -173,10 +174,10 @@ int pack(const std::string& outputName)
     }
     writeCount(output.stream(), count);
     for (const RecordFields& record : parsed->records) {
-        char bytes[FRACTION_RECORD_SIZE];
-        encodeInt32(record.numerator, bytes);
-        encodeInt32(record.denominator, bytes + 4);
-        output.stream().write(bytes, sizeof bytes);
+        std::array<char, FRACTION_RECORD_SIZE> bytes{};
+        encodeInt32(record.numerator, bytes.data());
+        encodeInt32(record.denominator, bytes.data() + 4);
+        output.stream().write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     const std::string error = output.finish();
     if (!error.empty()) {

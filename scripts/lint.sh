@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Static checks: formatting, clang-tidy and cppcheck over every source file
+# of the project. Needs the compile database of the release build (and of
+# the fuzz build for the fuzzers, when it exists). Fails on any finding.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sources=$(git ls-files '*.cpp' '*.h')
+
+echo "--- clang-format"
+# shellcheck disable=SC2086
+clang-format --dry-run --Werror $sources
+
+echo "--- clang-tidy"
+database=build/release/compile_commands.json
+[ -f "$database" ] || { echo "no $database: build the release preset first" >&2; exit 1; }
+tidy_in() {
+    local build=$1
+    shift
+    [ $# -gt 0 ] || return 0
+    printf '%s\n' "$@" | xargs -P 2 -n 4 clang-tidy -p "$build" --quiet 2>/dev/null
+}
+in_database() { grep -q "\"file\": \".*/$1\"" "$2/compile_commands.json"; }
+release_files=()
+fuzz_files=()
+for file in $(git ls-files '*.cpp'); do
+    if in_database "$file" build/release; then
+        release_files+=("$file")
+    elif [ -f build/fuzz/compile_commands.json ] && in_database "$file" build/fuzz; then
+        fuzz_files+=("$file")
+    else
+        echo "not in a compile database, not checked: $file"
+    fi
+done
+tidy_in build/release "${release_files[@]}"
+tidy_in build/fuzz "${fuzz_files[@]}"
+
+echo "--- cppcheck"
+cppcheck --project="$database" --library=googletest --library=posix --std=c++17 \
+    --enable=warning,style,performance,portability --inline-suppr \
+    --suppress=missingIncludeSystem --error-exitcode=1 --quiet -j 2
+echo "static checks clean"
