@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Builds and runs every test, twice: an optimised release build and a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors.
+# Builds and runs every test: the suite as an optimised release build and
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as
+# errors; then the fuzzers for a bounded time and the static checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev
 
 for preset in release sanitize; do
     echo "=== $preset build and tests ==="
     cmake --workflow --preset "$preset" --fresh
 done
+
+echo "=== fuzzers ==="
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+echo "=== static checks ==="
+bash scripts/lint.sh
