@@ -167,23 +167,25 @@ void reduceGmp(benchmark::State& state)
         });
 }
 
-template <typename Apply>
-void fractionOperation(benchmark::State& state, Apply apply)
+// `result = a; apply(result, b)` for the types with in-place operators.
+template <typename T, typename Convert, typename Apply>
+void inPlaceOperation(benchmark::State& state, Convert convert, Apply apply)
 {
-    runPairs<Fraction>(state, toFraction, [&](const Fraction& a, const Fraction& b) {
-        Fraction result = a;
+    runPairs<T>(state, convert, [&](const T& a, const T& b) {
+        T result = a;
         apply(result, b);
         benchmark::DoNotOptimize(result);
     });
 }
 template <typename Apply>
+void fractionOperation(benchmark::State& state, Apply apply)
+{
+    inPlaceOperation<Fraction>(state, toFraction, apply);
+}
+template <typename Apply>
 void boostOperation(benchmark::State& state, Apply apply)
 {
-    runPairs<BoostRational>(state, toBoost, [&](const BoostRational& a, const BoostRational& b) {
-        BoostRational result = a;
-        apply(result, b);
-        benchmark::DoNotOptimize(result);
-    });
+    inPlaceOperation<BoostRational>(state, toBoost, apply);
 }
 template <typename Apply>
 void gmpOperation(benchmark::State& state, Apply apply)
