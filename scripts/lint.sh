@@ -18,7 +18,9 @@ tidy_in() {
     local build=$1
     shift
     [ $# -gt 0 ] || return 0
-    printf '%s\n' "$@" | xargs -P 2 -n 4 clang-tidy -p "$build" --quiet 2>/dev/null
+    # One file per run: with several, options from one file leak into the
+    # diagnostics of headers seen by another.
+    printf '%s\n' "$@" | xargs -P 2 -n 1 clang-tidy -p "$build" --quiet 2>/dev/null
 }
 in_database() { grep -q "\"file\": \".*/$1\"" "$2/compile_commands.json"; }
 release_files=()
