@@ -222,7 +222,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Fraction a = makeFraction(data);
     const Fraction b = makeFraction(data + kBytesPerFraction);
-    const Fraction operandBefore = b;
+    // A copy on purpose: the operations must leave their operand as it was.
+    const Fraction operandBefore = b;  // NOLINT(performance-unnecessary-copy-initialization)
     checkAlone(a);
 
     const Wide an = a.numeratorPart();

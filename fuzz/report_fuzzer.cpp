@@ -17,7 +17,7 @@
 // The report and its order live beside the entry in main.cpp; the fuzzer
 // takes them from there, with the entry renamed out of libFuzzer's way.
 #define main fractionEntry
-#include "main.cpp"
+#include "main.cpp"  // NOLINT(bugprone-suspicious-include)
 #undef main
 
 namespace {

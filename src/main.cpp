@@ -234,7 +234,7 @@ int Report::writeOutputFile(std::int32_t nData, const std::vector<Fraction>& fra
 
 }  // namespace
 
-int main(int argc, char* argv[])
+int main(int argc, char** argv)
 {
     // Standard output is written only through std::cout.
     std::ios::sync_with_stdio(false);

@@ -230,7 +230,7 @@ int dump(const std::string& inputName)
 
 }  // namespace
 
-int main(int argc, char* argv[])
+int main(int argc, char** argv)
 {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
