@@ -160,8 +160,10 @@ void reduceGmp(benchmark::State& state)
     runPairs<Parts>(
         state, [](const Parts& p) { return p; },
         [&](const Parts& a, const Parts& b) {
-            mpq_set_si(value.get_mpq_t(), a.numerator * b.denominator,
-                       static_cast<unsigned long>(a.denominator * b.denominator));
+            const long numerator = static_cast<long>(a.numerator) * b.denominator;
+            const auto denominator = static_cast<unsigned long>(a.denominator) *
+                                     static_cast<unsigned long>(b.denominator);
+            mpq_set_si(value.get_mpq_t(), numerator, denominator);
             value.canonicalize();
             benchmark::DoNotOptimize(value.get_mpq_t());
         });
