@@ -16,7 +16,7 @@
 #include <random>
 #include <vector>
 
-#include "Fraction.h"
+#include "fraction/Fraction.h"
 
 namespace {
 

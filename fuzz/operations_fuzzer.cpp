@@ -15,8 +15,8 @@
 #include <string>
 
 #include "Check.h"
-#include "Fraction.h"
-#include "LittleEndian.h"
+#include "fraction/Fraction.h"
+#include "fraction/FractionRecord.h"
 
 namespace {
 

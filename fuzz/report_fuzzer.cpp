@@ -3,6 +3,7 @@
 // Whenever the bytes are accepted, the written file must parse back with
 // the same count and the same records, valid ones greatest first.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -11,14 +12,9 @@
 #include <vector>
 
 #include "Check.h"
-#include "Fraction.h"
-#include "FractionFile.h"
-
-// The report and its order live beside the entry in main.cpp; the fuzzer
-// takes them from there, with the entry renamed out of libFuzzer's way.
-#define main fractionEntry
-#include "main.cpp"  // NOLINT(bugprone-suspicious-include)
-#undef main
+#include "Report.h"
+#include "fraction/Fraction.h"
+#include "fraction/FractionFile.h"
 
 namespace {
 
@@ -26,11 +22,19 @@ __extension__ using Wide = __int128;
 
 using RecordKey = std::tuple<bool, std::int32_t, std::int32_t>;
 
-std::vector<RecordKey> keysOf(const std::vector<Fraction>& fractions)
+Fraction valueOf(const FractionRecord& record)
+{
+    Fraction fraction;
+    fraction.setFromRecord(record);
+    return fraction;
+}
+
+std::vector<RecordKey> keysOf(const RecordList& records)
 {
     std::vector<RecordKey> keys;
-    keys.reserve(fractions.size());
-    for (const Fraction& fraction : fractions) {
+    keys.reserve(records.size());
+    for (const FractionRecord& record : records) {
+        const Fraction fraction = valueOf(record);
         if (fraction.isValid()) {
             keys.emplace_back(true, fraction.numeratorPart(), fraction.denominatorPart());
         } else {
@@ -57,33 +61,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream file(std::string(data, data + size));
     FractionFileResult parsed = readFractionFile(file);
     if (!parsed.contents) {
-        FRACTION_CHECK(!parsed.error.empty());
+        FRACTION_CHECK(!parsed.message.empty());
         return 0;
     }
     const std::int32_t nData = parsed.contents->count;
-    std::vector<Fraction> fractions = decodeFractions(parsed.contents->records);
-    FRACTION_CHECK(nData <= 0 || fractions.size() == static_cast<std::size_t>(nData));
+    RecordList& records = parsed.contents->records;
+    FRACTION_CHECK(nData <= 0 || records.size() == static_cast<std::size_t>(nData));
 
-    std::vector<Fraction> reducedInput = fractions;
-    for (Fraction& fraction : reducedInput) {
+    // What the listing must hold: each record reduced, invalid ones as the
+    // marker pair.
+    RecordList reducedInput;
+    FRACTION_CHECK(reducedInput.resize(records.size()));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        Fraction fraction = valueOf(records[i]);
         fraction.reduce();
+        reducedInput[i] = fraction.toRecord();
     }
 
     std::istringstream noAnswers;
     std::ostringstream listing;
     std::ostringstream errors;
     Report report(noAnswers, listing, errors, false);
-    report.listAndSummarise(fractions, nData);
+    report.listAndSummarise(records, nData);
     FRACTION_CHECK(errors.str().empty());
 
     std::ostringstream written;
-    writeFractionFile(written, nData, fractions);
+    writeFractionFile(written, nData, records.begin(), records.end());
     std::istringstream writtenIn(written.str());
     FractionFileResult reread = readFractionFile(writtenIn);
     FRACTION_CHECK(reread.contents.has_value());
     FRACTION_CHECK(reread.contents->count == nData);
     FRACTION_CHECK(!reread.contents->hasTrailingBytes);
-    const std::vector<Fraction> readBack = decodeFractions(reread.contents->records);
+    const RecordList& readBack = reread.contents->records;
+    for (const FractionRecord& record : readBack) {
+        FRACTION_CHECK(isMarkerPair(record) || record.denominator != 0);
+    }
 
     std::vector<RecordKey> expectedKeys = keysOf(reducedInput);
     std::vector<RecordKey> actualKeys = keysOf(readBack);
@@ -92,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FRACTION_CHECK(expectedKeys == actualKeys);
 
     for (std::size_t i = 1; i < readBack.size(); ++i) {
-        const Fraction& before = readBack[i - 1];
-        const Fraction& after = readBack[i];
+        const Fraction before = valueOf(readBack[i - 1]);
+        const Fraction after = valueOf(readBack[i]);
         FRACTION_CHECK(before.isValid() || !after.isValid());
         FRACTION_CHECK(!(before.isValid() && after.isValid()) || !exactlyGreater(after, before));
     }

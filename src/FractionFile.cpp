@@ -1,40 +1,116 @@
-#include "FractionFile.h"
+#include "fraction/FractionFile.h"
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <istream>
+#include <limits>
+#include <new>
 #include <ostream>
-#include <streambuf>
-
-#include "LittleEndian.h"
 
 namespace {
 
-// A streambuf over bytes already in memory, so that records can be read
-// with Fraction::readBinary without copying them into a stringstream.
-class MemoryBuffer : public std::streambuf {
-public:
-    explicit MemoryBuffer(std::string& bytes)
-    {
-        char* begin = bytes.data();
-        setg(begin, begin, begin + bytes.size());
-    }
-};
+// Records are read and written this many at a time: large enough that a
+// stream call costs nothing beside the bytes, small enough to sit on the
+// stack as a staging block.
+constexpr std::size_t kBlockRecords = 8192;
 
-constexpr std::size_t kFirstChunk = std::size_t{64} * 1024;
+// A stream that cannot tell its length starts with this many records and
+// doubles them with what arrives.
+constexpr std::size_t kFirstGrowth = 8192;
 
-std::string describeShortFile(std::int32_t count, std::size_t recordBytes)
+// The most records a std::size_t can count the bytes of.
+constexpr std::size_t kAddressableRecords =
+    std::numeric_limits<std::size_t>::max() / FRACTION_RECORD_SIZE;
+
+std::string describeShortFile(std::int32_t count, std::uint64_t recordBytes)
 {
-    const std::size_t wholeRecords = recordBytes / FRACTION_RECORD_SIZE;
-    std::string error = "header says " + std::to_string(count) + " records, file holds " +
-                        std::to_string(wholeRecords);
+    std::string message = "header says " + std::to_string(count) + " records, file holds " +
+                          std::to_string(recordBytes / FRACTION_RECORD_SIZE);
     if (recordBytes % FRACTION_RECORD_SIZE != 0) {
-        error += " and " + std::to_string(recordBytes % FRACTION_RECORD_SIZE) + " bytes of another";
+        message +=
+            " and " + std::to_string(recordBytes % FRACTION_RECORD_SIZE) + " bytes of another";
     }
-    return error;
+    return message;
+}
+
+FractionFileResult unusable(std::string message)
+{
+    return {std::nullopt, FractionFileError::unusable, std::move(message)};
+}
+
+FractionFileResult outOfMemory(std::size_t records)
+{
+    return {std::nullopt, FractionFileError::outOfMemory,
+            "out of memory: " + std::to_string(records) + " records need " +
+                std::to_string(std::uint64_t{records} * FRACTION_RECORD_SIZE) + " bytes"};
+}
+
+// The bytes from the stream's position to its end, when it can tell.
+std::optional<std::uint64_t> bytesLeft(std::istream& in)
+{
+    const std::streampos here = in.tellg();
+    if (here == std::streampos(-1)) {
+        in.clear();
+        return std::nullopt;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streampos end = in.tellg();
+    in.seekg(here);
+    const std::streamoff length = end - here;
+    if (!in || end == std::streampos(-1) || length < 0) {
+        in.clear();
+        in.seekg(here);
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length);
+}
+
+// Reads records [from, to) of the list as raw bytes; returns how many
+// bytes arrived.
+std::size_t readRaw(std::istream& in, RecordList& records, std::size_t from, std::size_t to)
+{
+    std::size_t arrived = 0;
+    for (std::size_t first = from; first < to; first += kBlockRecords) {
+        const std::size_t wanted = std::min(kBlockRecords, to - first) * FRACTION_RECORD_SIZE;
+        // The records are trivially copyable, so their bytes may be filled
+        // directly; they are decoded in place afterwards.
+        in.read(reinterpret_cast<char*>(&records[first]), static_cast<std::streamsize>(wanted));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        arrived += got;
+        if (got < wanted) {
+            break;
+        }
+    }
+    return arrived;
+}
+
+// Turns the raw little-endian bytes of each record into its fields.
+void decodeInPlace(RecordList& records)
+{
+    for (FractionRecord& record : records) {
+        std::array<char, FRACTION_RECORD_SIZE> bytes{};
+        std::memcpy(bytes.data(), &record, bytes.size());
+        record = decodeRecord(bytes.data());
+    }
 }
 
 }  // namespace
+
+bool RecordList::resize(std::size_t newCount) noexcept
+{
+    // A runtime-sized block from the non-throwing new: std::vector would
+    // throw where this reports.
+    std::unique_ptr<FractionRecord[]> grown(  // NOLINT(modernize-avoid-c-arrays)
+        new (std::nothrow) FractionRecord[newCount]);
+    if (!grown) {
+        return false;
+    }
+    std::copy(begin(), begin() + std::min(count, newCount), grown.get());
+    records = std::move(grown);
+    count = newCount;
+    return true;
+}
 
 FractionFileResult readFractionFile(std::istream& in)
 {
@@ -42,32 +118,52 @@ FractionFileResult readFractionFile(std::istream& in)
     in.read(header.data(), header.size());
     const auto headerBytes = static_cast<std::size_t>(in.gcount());
     if (headerBytes != header.size()) {
-        return {std::nullopt, "not a fraction file: " + std::to_string(headerBytes) +
-                                  " bytes, too short for the 4-byte count"};
+        return unusable("not a fraction file: " + std::to_string(headerBytes) +
+                        " bytes, too short for the 4-byte count");
     }
 
     FractionFileContents contents;
     contents.count = decodeInt32(header.data());
-    const std::size_t expected =
-        contents.count > 0 ? static_cast<std::size_t>(contents.count) * FRACTION_RECORD_SIZE : 0;
-
-    // Chunks double with what has arrived, so allocation follows the data
-    // rather than the header's claim.
-    std::size_t chunk = kFirstChunk;
-    while (contents.records.size() < expected) {
-        const std::size_t have = contents.records.size();
-        const std::size_t wanted = std::min(chunk, expected - have);
-        contents.records.resize(have + wanted);
-        in.read(&contents.records[have], static_cast<std::streamsize>(wanted));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        contents.records.resize(have + got);
-        if (got < wanted) {
-            return {std::nullopt, describeShortFile(contents.count, contents.records.size())};
-        }
-        chunk *= 2;
+    const std::size_t expected = contents.count > 0 ? static_cast<std::size_t>(contents.count) : 0;
+    const std::uint64_t expectedBytes = std::uint64_t{expected} * FRACTION_RECORD_SIZE;
+    const std::optional<std::uint64_t> available = bytesLeft(in);
+    if (available && *available < expectedBytes) {
+        return unusable(describeShortFile(contents.count, *available));
     }
-    contents.hasTrailingBytes = in.peek() != std::istream::traits_type::eof();
-    return {std::move(contents), {}};
+    if (expected > kAddressableRecords) {
+        return unusable("header says " + std::to_string(contents.count) +
+                        " records, more than this system can address");
+    }
+
+    if (available) {
+        if (!contents.records.resize(expected)) {
+            return outOfMemory(expected);
+        }
+        const std::size_t arrived = readRaw(in, contents.records, 0, expected);
+        if (arrived < expectedBytes) {
+            return unusable(describeShortFile(contents.count, arrived));
+        }
+        contents.hasTrailingBytes = *available > expectedBytes;
+    } else {
+        // Growth follows what has arrived rather than the header's claim.
+        std::size_t have = 0;
+        std::size_t arrivedBytes = 0;
+        while (have < expected) {
+            const std::size_t target = std::min(expected, std::max(kFirstGrowth, have * 2));
+            if (!contents.records.resize(target)) {
+                return outOfMemory(target);
+            }
+            const std::size_t got = readRaw(in, contents.records, have, target);
+            arrivedBytes += got;
+            if (got < (target - have) * FRACTION_RECORD_SIZE) {
+                return unusable(describeShortFile(contents.count, arrivedBytes));
+            }
+            have = target;
+        }
+        contents.hasTrailingBytes = in.peek() != std::istream::traits_type::eof();
+    }
+    decodeInPlace(contents.records);
+    return {std::move(contents), FractionFileError::unusable, {}};
 }
 
 void writeCount(std::ostream& out, std::int32_t count)
@@ -77,26 +173,18 @@ void writeCount(std::ostream& out, std::int32_t count)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<Fraction> decodeFractions(std::string& records)
-{
-    const std::size_t count = records.size() / FRACTION_RECORD_SIZE;
-    std::vector<Fraction> fractions;
-    fractions.reserve(count);
-    MemoryBuffer buffer(records);
-    std::istream in(&buffer);
-    Fraction current;
-    for (std::size_t i = 0; i < count; ++i) {
-        current.readBinary(in);
-        fractions.push_back(current);
-    }
-    return fractions;
-}
-
-void writeFractionFile(std::ostream& out, std::int32_t count,
-                       const std::vector<Fraction>& fractions)
+void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
+                       const FractionRecord* last)
 {
     writeCount(out, count);
-    for (const Fraction& fraction : fractions) {
-        fraction.writeBinary(out);
+    std::array<char, kBlockRecords * FRACTION_RECORD_SIZE> block{};
+    while (first != last) {
+        const auto records = std::min(kBlockRecords, static_cast<std::size_t>(last - first));
+        char* bytes = block.data();
+        for (const FractionRecord* end = first + records; first != end; ++first) {
+            encodeRecord(*first, bytes);
+            bytes += FRACTION_RECORD_SIZE;
+        }
+        out.write(block.data(), bytes - block.data());
     }
 }

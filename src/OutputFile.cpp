@@ -1,14 +1,7 @@
 #include "OutputFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -18,13 +11,9 @@ namespace {
 // the system does (ELOOP).
 constexpr int kMaxSymlinkHops = 40;
 
-std::string systemError(int error)
-{
-    return std::strerror(error);
-}
-
 // The file a name finally refers to, following symbolic links, so that the
-// rename replaces the file and not the link. Empty for a loop of links.
+// replacement takes the place of the file and not of the link. Empty for a
+// loop of links.
 std::string resolveLinks(const std::string& name)
 {
     fs::path path(name);
@@ -42,14 +31,57 @@ std::string resolveLinks(const std::string& name)
     return {};
 }
 
-mode_t currentUmask()
+}  // namespace
+
+OutputFile::FileBuffer::FileBuffer(platform::WritableFile& target) : file(target)
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    setp(block.data(), block.data() + block.size());
 }
 
-}  // namespace
+bool OutputFile::FileBuffer::writeOut(const char* data, std::size_t size)
+{
+    if (!error.empty()) {
+        return false;
+    }
+    error = file.write(data, size);
+    return error.empty();
+}
+
+bool OutputFile::FileBuffer::drain()
+{
+    const auto pending = static_cast<std::size_t>(pptr() - pbase());
+    setp(block.data(), block.data() + block.size());
+    return pending == 0 || writeOut(block.data(), pending);
+}
+
+OutputFile::FileBuffer::int_type OutputFile::FileBuffer::overflow(int_type character)
+{
+    if (!drain()) {
+        return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(character, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(character);
+        pbump(1);
+    }
+    return traits_type::not_eof(character);
+}
+
+std::streamsize OutputFile::FileBuffer::xsputn(const char* data, std::streamsize size)
+{
+    // Large pieces go straight to the file rather than through the block.
+    if (size < static_cast<std::streamsize>(block.size())) {
+        return std::streambuf::xsputn(data, size);
+    }
+    if (!drain() || !writeOut(data, static_cast<std::size_t>(size))) {
+        return 0;
+    }
+    return size;
+}
+
+int OutputFile::FileBuffer::sync()
+{
+    return drain() ? 0 : -1;
+}
 
 OutputFile::OutputFile(const std::string& name) : targetPath(resolveLinks(name))
 {
@@ -62,54 +94,33 @@ OutputFile::OutputFile(const std::string& name) : targetPath(resolveLinks(name))
         return;
     }
     if (fs::exists(status) && !fs::is_regular_file(status)) {
-        out.open(targetPath, std::ios::binary | std::ios::out | std::ios::trunc);
+        file = platform::WritableFile::openInPlace(targetPath);
         return;
     }
     const bool replacesExisting = fs::exists(status);
-    if (replacesExisting) {
-        // The rename must not get round a permission that opening the file
-        // for writing would respect, so open it (without truncating) first.
-        const int probe = ::open(targetPath.c_str(), O_WRONLY | O_CLOEXEC);
-        if (probe < 0) {
-            return;
-        }
-        ::close(probe);
+    // The replacement must not get round a permission that opening the file
+    // for writing would respect.
+    if (replacesExisting && !platform::canWrite(targetPath)) {
+        return;
     }
-    openTemporaryBeside(targetPath, replacesExisting);
-}
-
-bool OutputFile::openTemporaryBeside(const std::string& target, bool replacesExisting)
-{
-    const fs::path targetName(target);
-    const fs::path directory = targetName.parent_path();
-    const std::string pattern =
-        (directory / ("." + targetName.filename().string() + ".XXXXXX")).string();
-    std::vector<char> temporaryName(pattern.begin(), pattern.end());
-    temporaryName.push_back('\0');
-    const int descriptor = ::mkstemp(temporaryName.data());
-    if (descriptor < 0) {
-        return false;
+    platform::WritableFile temporary =
+        platform::WritableFile::createBeside(targetPath, temporaryPath);
+    if (!temporary.isOpen()) {
+        return;
     }
-    temporaryPath = temporaryName.data();
-
     // The replacement takes the old file's permissions; a new file gets
     // those that creating it directly would have given.
-    struct stat existing {};
-    const mode_t mode = replacesExisting && ::stat(target.c_str(), &existing) == 0
-                            ? (existing.st_mode & 07777U)
-                            : (0666U & ~currentUmask());
-    const bool permissionsSet = ::fchmod(descriptor, mode) == 0;
-    ::close(descriptor);
-    if (!permissionsSet) {
-        return false;
+    if (!temporary.takePermissions(replacesExisting ? targetPath : std::string()).empty()) {
+        return;
     }
-    out.open(temporaryPath, std::ios::binary | std::ios::out | std::ios::trunc);
-    return out.is_open();
+    file = std::move(temporary);
 }
 
 OutputFile::~OutputFile()
 {
     if (!temporaryPath.empty()) {
+        // Closed first: some systems cannot remove a file that is open.
+        file = platform::WritableFile();
         std::error_code ignored;
         fs::remove(temporaryPath, ignored);
     }
@@ -117,7 +128,7 @@ OutputFile::~OutputFile()
 
 bool OutputFile::isOpen() const
 {
-    return out.is_open();
+    return file.isOpen();
 }
 
 std::ostream& OutputFile::stream()
@@ -127,33 +138,27 @@ std::ostream& OutputFile::stream()
 
 std::string OutputFile::finish()
 {
-    errno = 0;
     out.flush();
-    const int flushError = errno;
-    if (!out) {
-        return "cannot write: " + systemError(flushError != 0 ? flushError : EIO);
+    if (!buffer.firstError().empty()) {
+        return "cannot write: " + buffer.firstError();
     }
-    out.close();
-    if (out.fail()) {
-        return "cannot write: " + systemError(errno != 0 ? errno : EIO);
+    // Make the new contents durable before they replace the old ones.
+    if (!temporaryPath.empty()) {
+        const std::string error = file.flushToDisk();
+        if (!error.empty()) {
+            return "cannot write: " + error;
+        }
+    }
+    const std::string closeError = file.close();
+    if (!closeError.empty()) {
+        return "cannot write: " + closeError;
     }
     if (temporaryPath.empty()) {
         return {};
     }
-    // Make the new contents durable before they replace the old ones.
-    const int descriptor = ::open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool synced = descriptor >= 0 && ::fsync(descriptor) == 0;
-    const int syncError = errno;
-    if (descriptor >= 0) {
-        ::close(descriptor);
-    }
-    if (!synced) {
-        return "cannot write: " + systemError(syncError);
-    }
-    std::error_code renameError;
-    fs::rename(temporaryPath, targetPath, renameError);
-    if (renameError) {
-        return "cannot replace the file: " + renameError.message();
+    const std::string replaceError = platform::replace(temporaryPath, targetPath);
+    if (!replaceError.empty()) {
+        return "cannot replace the file: " + replaceError;
     }
     temporaryPath.clear();
     return {};

@@ -1,12 +1,17 @@
 #pragma once
 
-#include <fstream>
+#include <array>
+#include <cstddef>
+#include <ostream>
+#include <streambuf>
 #include <string>
+
+#include "platform/Platform.h"
 
 // A file written so that a failure never destroys what was there before.
 //
 // A regular file, or a name that does not exist yet, is written to a
-// temporary file in the same directory and renamed into place by finish();
+// temporary file in the same directory and put in its place by finish();
 // through a symbolic link, the file it points to is what gets replaced. A
 // name that is not a regular file (a device such as /dev/full, a pipe) is
 // written in place. A name that cannot be opened for writing (a directory, a
@@ -28,10 +33,31 @@ public:
     [[nodiscard]] std::string finish();
 
 private:
-    bool openTemporaryBeside(const std::string& target, bool replacesExisting);
+    // A stream buffer over the platform's file that keeps the system's
+    // description of the first write that failed.
+    class FileBuffer : public std::streambuf {
+    public:
+        explicit FileBuffer(platform::WritableFile& target);
+        [[nodiscard]] const std::string& firstError() const { return error; }
+
+    protected:
+        int_type overflow(int_type character) override;
+        std::streamsize xsputn(const char* data, std::streamsize size) override;
+        int sync() override;
+
+    private:
+        bool writeOut(const char* data, std::size_t size);
+        bool drain();
+
+        platform::WritableFile& file;
+        std::array<char, std::size_t{16} * 1024> block{};
+        std::string error;
+    };
 
     std::string targetPath;
     // Empty when writing in place or once the file is in place.
     std::string temporaryPath;
-    std::ofstream out;
+    platform::WritableFile file;
+    FileBuffer buffer{file};
+    std::ostream out{&buffer};
 };

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Check.h"
-#include "Fraction.h"
+#include "fraction/Fraction.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Fraction.h"
 #include "FractionTestSupport.h"
+#include "fraction/Fraction.h"
 
 namespace {
 
@@ -62,6 +62,24 @@ TEST(FractionArithmetic, KnownResultsInLowestTermsWithSignsWhereTheyFall)
         {kSubtract, "-", fromParts(1, -2), fromParts(1, 3), "5/-6"},
         {kSubtract, "-", fromParts(1, 2), fromParts(1, -3), "-5/-6"},
         {kSubtract, "-", fromParts(-1, -2), fromParts(1, -3), "5/6"},
+    });
+}
+
+// A sum's common factor is found from the denominators' one when both
+// operands are in lowest terms; a zero over a denominator other than 1 is
+// not, and must still give the sum in lowest terms.
+TEST(FractionArithmetic, SumsWithAZeroOperandOverAnyDenominator)
+{
+    expectResults({
+        {kAdd, "+", fromParts(0, 6), fromParts(1, 4), "1/4"},
+        {kAdd, "+", fromParts(1, 4), fromParts(0, 6), "1/4"},
+        {kAdd, "+", fromParts(0, -6), fromParts(3, 4), "-3/-4"},
+        {kSubtract, "-", fromParts(0, 6), fromParts(1, 4), "-1/4"},
+        {kSubtract, "-", fromParts(5, 12), fromParts(0, 10), "5/12"},
+        {kAdd, "+", fromParts(0, 6), fromParts(0, 4), "0/24"},
+        {kAdd, "+", fromParts(1, 6), fromParts(1, 10), "4/15"},
+        {kAdd, "+", fromParts(1, 6), fromParts(1, 3), "1/2"},
+        {kAdd, "+", fromParts(5, 64), fromParts(-3, 64), "1/32"},
     });
 }
 

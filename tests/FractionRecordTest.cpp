@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Fraction.h"
 #include "FractionTestSupport.h"
+#include "fraction/Fraction.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "Fraction.h"
+#include "fraction/Fraction.h"
 
 // A valid fraction with exactly these parts, beyond setValue's bound if need
 // be: it is read from a record, as a fraction file would deliver it.

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "Fraction.h"
 #include "FractionTestSupport.h"
+#include "fraction/Fraction.h"
 
 namespace {
 

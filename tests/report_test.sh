@@ -195,6 +195,31 @@ output)
         expect_eq "then written to the next name" "$(dump shared/mine.frac)" $'count 2\n3/4\n1/2'
     fi
     ;;
+memory)
+    # AddressSanitizer reserves far more address space than any limit leaves.
+    if [ "${FRACTION_SANITIZED:-0}" = 1 ]; then
+        echo "memory: skipped: the sanitizer build cannot run under an address-space limit"
+        exit 77
+    fi
+    limit_kib=20000
+    printf '1/2\n' | pack small.frac
+    # 5,000,000 records of zeros (zero denominators, so all invalid): 40 MB,
+    # twice what the limit leaves.
+    { printf '\x40\x4b\x4c\x00'; head -c 40000000 /dev/zero; } >big.frac
+    printf 'keep me\n' >kept.frac
+
+    printf 'small.frac\nsmall-out.frac\n' | (ulimit -v "$limit_kib"; "$fraction" --report >stdout.txt 2>stderr.txt)
+    expect_eq "a small file under the same limit: status" "$?" 0
+    expect_eq "a small file under the same limit: written" "$(dump small-out.frac)" $'count 1\n1/2'
+
+    printf 'big.frac\nkept.frac\n' | (ulimit -v "$limit_kib"; "$fraction" --report >stdout.txt 2>stderr.txt)
+    expect_eq "out of memory: status" "$?" 1
+    expect_eq "out of memory: one line naming the file and the need" "$(cat stderr.txt)" \
+        "fraction: big.frac: out of memory: 5000000 records need 40000000 bytes"
+    expect_eq "out of memory: no report presented" "$(cat stdout.txt)" "$self_test_lines"
+    expect_eq "out of memory: the output file untouched" "$(cat kept.frac)" "keep me"
+    expect_true "out of memory: no temporary left" '[ -z "$(ls -A | grep "^\.")" ]'
+    ;;
 cli)
     "$fraction" --help >stdout.txt 2>stderr.txt
     expect_eq "--help status" "$?" 0

@@ -10,7 +10,6 @@
 // skipped. dump prints the count line, so pack of a dump gives back the
 // same bytes for every whole fraction file.
 
-#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -24,10 +23,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Fraction.h"
-#include "FractionFile.h"
-#include "LittleEndian.h"
 #include "OutputFile.h"
+#include "fraction/FractionFile.h"
+#include "fraction/FractionRecord.h"
 
 namespace {
 
@@ -41,13 +39,6 @@ constexpr const char* kUsage =
     "One record a line: numerator/denominator (for example -3/4 or 1 / -2) or the\n"
     "word invalid. An optional first line \"count N\" sets the file's count; blank\n"
     "lines and lines starting with # are skipped.\n";
-
-struct RecordFields {
-    std::int32_t numerator;
-    std::int32_t denominator;
-};
-
-constexpr RecordFields kMarkerPair{INVALID_MARK, INVALID_MARK};
 
 std::string_view trim(std::string_view text)
 {
@@ -94,7 +85,7 @@ std::optional<std::int32_t> parseInt32(std::string_view text, bool& outOfRange)
 
 struct ParsedText {
     std::optional<std::int32_t> count;
-    std::vector<RecordFields> records;
+    std::vector<FractionRecord> records;
 };
 
 // Parses the whole text form; on a bad line writes the error and returns nullopt.
@@ -124,7 +115,7 @@ std::optional<ParsedText> parseText(std::istream& in)
                 return fail("not a count: '" + std::string(text) + "'");
             }
         } else if (text == "invalid") {
-            parsed.records.push_back(kMarkerPair);
+            parsed.records.push_back(INVALID_RECORD);
         } else {
             const auto slash = text.find('/');
             if (slash == std::string_view::npos) {
@@ -172,13 +163,8 @@ int pack(const std::string& outputName)
         std::cerr << "fracfile: " << outputName << ": cannot open for writing\n";
         return kExitFailure;
     }
-    writeCount(output.stream(), count);
-    for (const RecordFields& record : parsed->records) {
-        std::array<char, FRACTION_RECORD_SIZE> bytes{};
-        encodeInt32(record.numerator, bytes.data());
-        encodeInt32(record.denominator, bytes.data() + 4);
-        output.stream().write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    const FractionRecord* const records = parsed->records.data();
+    writeFractionFile(output.stream(), count, records, records + recordCount);
     const std::string error = output.finish();
     if (!error.empty()) {
         std::cerr << "fracfile: " << outputName << ": " << error << '\n';
@@ -202,7 +188,7 @@ int dump(const std::string& inputName)
     }
     const FractionFileResult result = readFractionFile(file);
     if (!result.contents) {
-        std::cerr << "fracfile: " << inputName << ": " << result.error << '\n';
+        std::cerr << "fracfile: " << inputName << ": " << result.message << '\n';
         return kExitFailure;
     }
     const FractionFileContents& contents = *result.contents;
@@ -211,13 +197,11 @@ int dump(const std::string& inputName)
                   << contents.count << " counted records\n";
     }
     std::cout << "count " << contents.count << '\n';
-    for (std::size_t offset = 0; offset < contents.records.size(); offset += FRACTION_RECORD_SIZE) {
-        const std::int32_t numerator = decodeInt32(&contents.records[offset]);
-        const std::int32_t denominator = decodeInt32(&contents.records[offset + 4]);
-        if (numerator == kMarkerPair.numerator && denominator == kMarkerPair.denominator) {
+    for (const FractionRecord& record : contents.records) {
+        if (isMarkerPair(record)) {
             std::cout << "invalid\n";
         } else {
-            std::cout << numerator << '/' << denominator << '\n';
+            std::cout << record.numerator << '/' << record.denominator << '\n';
         }
     }
     std::cout.flush();

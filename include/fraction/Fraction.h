@@ -4,20 +4,34 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "fraction/FractionRecord.h"
+
 // setValue accepts only values whose quotient lies within plus or minus this bound.
 constexpr std::int32_t VALUE_LIMIT = 10000;
 
-// Both fields of a record hold this value when the fraction written was invalid.
-constexpr std::int32_t INVALID_MARK = 123456789;
-
-// Bytes in one fraction record: the numerator, then the denominator.
-constexpr std::size_t FRACTION_RECORD_SIZE = 8;
+// The longest text form: "- ", two ten-digit magnitudes around " / ", a space.
+constexpr std::size_t FRACTION_TEXT_CAPACITY = 26;
 
 // Greatest common divisor of the magnitudes of a and b, always at least 1 so
 // that dividing by it is safe: 1 when either argument is 0. The one common
 // divisor that does not fit, 2^31 (both arguments -2147483648), is answered
 // with 2^30, which still divides both.
 [[nodiscard]] std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept;
+
+// a / b > c / d, exactly, for non-zero b and d with signs on any part.
+[[nodiscard]] inline bool isGreaterValue(std::int32_t a, std::int32_t b, std::int32_t c,
+                                         std::int32_t d) noexcept
+{
+    // Cross-multiplied in 64 bits, where every product of two parts is exact;
+    // multiplying by b * d turns the order round when that is negative.
+    // Bitwise operators keep it free of branches on the values, which a sort
+    // could not predict.
+    const std::int64_t left = std::int64_t{a} * d;
+    const std::int64_t right = std::int64_t{c} * b;
+    const auto turned = static_cast<unsigned>(b < 0) ^ static_cast<unsigned>(d < 0);
+    const auto differ = static_cast<unsigned>(left != right);
+    return (differ & (static_cast<unsigned>(left > right) ^ turned)) != 0U;
+}
 
 // A rational number with 32-bit parts and a validity flag. Operations never
 // fail loudly: anything that cannot produce a sound value (a zero denominator,
@@ -44,11 +58,15 @@ public:
     // Makes the fraction a valid 0/1.
     void setZero() noexcept;
 
-    [[nodiscard]] bool isValid() const noexcept;
+    [[nodiscard]] bool isValid() const noexcept { return valid; }
     // True for a valid fraction with numerator 0, whatever its denominator.
-    [[nodiscard]] bool isZero() const noexcept;
+    [[nodiscard]] bool isZero() const noexcept { return valid && numerator == 0; }
     // True for a valid, non-zero fraction whose parts have the same sign.
-    [[nodiscard]] bool isPositive() const noexcept;
+    [[nodiscard]] bool isPositive() const noexcept
+    {
+        return valid && numerator != 0 &&
+               ((numerator > 0 && denominator > 0) || (numerator < 0 && denominator < 0));
+    }
     // The quotient of the parts; 10001.0, one above VALUE_LIMIT, when invalid.
     [[nodiscard]] double toDouble() const noexcept;
 
@@ -65,8 +83,13 @@ public:
     // itself; otherwise an invalid fraction equals nothing.
     [[nodiscard]] bool equal(const Fraction& other) const noexcept;
 
-    // Writes "- " for a negative value, the magnitudes of the parts as stored
-    // around " / ", and a space; or "Invalid Fraction!! ". No line end.
+    // The text form: "- " for a negative value, the magnitudes of the parts
+    // as stored around " / ", and a space; or "Invalid Fraction!! ". No line
+    // end. Written into `buffer`, which holds at least FRACTION_TEXT_CAPACITY
+    // characters; returns the end of what was written.
+    char* formatText(char* buffer) const noexcept;
+
+    // Writes the text form to the stream.
     void print(std::ostream& out) const;
 
     // The product a * b. When it leaves the 32-bit range the fraction becomes
@@ -86,16 +109,44 @@ public:
     void divide(const Fraction& other) noexcept;
 
     // Exact strict order of the values; false when either fraction is invalid.
-    [[nodiscard]] bool isGreater(const Fraction& other) const noexcept;
+    [[nodiscard]] bool isGreater(const Fraction& other) const noexcept
+    {
+        return valid && other.valid &&
+               isGreaterValue(numerator, denominator, other.numerator, other.denominator);
+    }
 
-    // The 8-byte record: numerator then denominator, each 32-bit little-endian
-    // two's complement. An invalid fraction is written as INVALID_MARK twice.
-    // A valid 123456789/123456789 is written as 1/1, so that the marker pair
-    // always means an invalid fraction.
+    // The record this fraction is stored as: its parts, or INVALID_RECORD
+    // when it is invalid. A valid 123456789/123456789 is stored as 1/1, so
+    // that the marker pair always means an invalid fraction.
+    [[nodiscard]] FractionRecord toRecord() const noexcept
+    {
+        if (!valid) {
+            return INVALID_RECORD;
+        }
+        if (numerator == INVALID_MARK && denominator == INVALID_MARK) {
+            return {1, 1};
+        }
+        return {numerator, denominator};
+    }
+
+    // Takes the value a record stores. The marker pair or a zero denominator
+    // make the fraction invalid with its parts unchanged.
+    void setFromRecord(const FractionRecord& record) noexcept
+    {
+        if (isMarkerPair(record) || record.denominator == 0) {
+            valid = false;
+            return;
+        }
+        numerator = record.numerator;
+        denominator = record.denominator;
+        valid = true;
+    }
+
+    // Writes toRecord() as FRACTION_RECORD_SIZE bytes.
     void writeBinary(std::ostream& out) const;
 
-    // Reads one record. The marker pair, a zero denominator, or a record cut
-    // short by the end of the stream or a read error make the fraction
+    // Reads one record into the fraction as setFromRecord does. A record cut
+    // short by the end of the stream or a read error makes the fraction
     // invalid with its parts unchanged.
     void readBinary(std::istream& in);
 

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "fraction/FractionRecord.h"
+
+// A fraction file: a 32-bit little-endian count, then that many 8-byte
+// fraction records, with no magic number, version or trailer.
+
+constexpr std::size_t FRACTION_COUNT_SIZE = 4;
+
+// Records in one block of memory. Allocation never throws: a block that
+// cannot be had is reported by the call that asked for it.
+class RecordList {
+public:
+    RecordList() noexcept = default;
+
+    // Makes room for exactly `count` records, keeping the first ones that
+    // were there and zeroing the rest. Returns false, with the list as it
+    // was, when the memory cannot be had.
+    [[nodiscard]] bool resize(std::size_t count) noexcept;
+
+    [[nodiscard]] std::size_t size() const noexcept { return count; }
+    [[nodiscard]] FractionRecord* begin() noexcept { return records.get(); }
+    [[nodiscard]] FractionRecord* end() noexcept { return records.get() + count; }
+    [[nodiscard]] const FractionRecord* begin() const noexcept { return records.get(); }
+    [[nodiscard]] const FractionRecord* end() const noexcept { return records.get() + count; }
+    [[nodiscard]] FractionRecord& operator[](std::size_t index) noexcept { return records[index]; }
+    [[nodiscard]] const FractionRecord& operator[](std::size_t index) const noexcept
+    {
+        return records[index];
+    }
+
+private:
+    std::unique_ptr<FractionRecord[]> records;  // NOLINT(modernize-avoid-c-arrays)
+    std::size_t count = 0;
+};
+
+// A fraction file read whole.
+struct FractionFileContents {
+    std::int32_t count = 0;
+    // Exactly count records (none when count <= 0), in file order.
+    RecordList records;
+    // True when the file goes on after the counted records; those bytes are
+    // not read.
+    bool hasTrailingBytes = false;
+};
+
+enum class FractionFileError {
+    // The bytes are not a whole fraction file (too short, or a count this
+    // process cannot address); another file may do.
+    unusable,
+    // The file's records need more memory than can be had.
+    outOfMemory,
+};
+
+struct FractionFileResult {
+    std::optional<FractionFileContents> contents;
+    // When contents is empty: what went wrong, and a description fit to
+    // follow "NAME: ".
+    FractionFileError error = FractionFileError::unusable;
+    std::string message;
+};
+
+// Reads a whole fraction file from the stream. A stream that can tell its
+// length is checked against the count before anything is allocated, and
+// its records then take exactly the memory they need; any other stream is
+// read in growing blocks, so that a count claiming more records than
+// arrive costs no more than what did arrive.
+[[nodiscard]] FractionFileResult readFractionFile(std::istream& in);
+
+// Writes the file's count field.
+void writeCount(std::ostream& out, std::int32_t count);
+
+// Writes a whole fraction file: the count, then the records in order.
+void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
+                       const FractionRecord* last);

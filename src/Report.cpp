@@ -1,0 +1,240 @@
+#include "Report.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "OutputFile.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr std::string_view kMessagePrefix = "fraction: ";
+constexpr std::size_t kIndexWidth = 3;
+
+// The fraction a sort entry or a record stands for.
+Fraction valueOf(const FractionRecord& record) noexcept
+{
+    Fraction value;
+    value.setFromRecord(record);
+    return value;
+}
+
+// The index column of a listing, "  0", "  1", ... "999", "1000", counted
+// up as text, so that no line pays for converting its number to decimal.
+class IndexColumn {
+public:
+    IndexColumn() noexcept
+    {
+        digits.fill(' ');
+        digits.back() = '0';
+    }
+
+    [[nodiscard]] std::string_view text() const noexcept
+    {
+        return {digits.data() + first, digits.size() - first};
+    }
+
+    void advance() noexcept
+    {
+        // The spaces in front of the field are the room a carry grows into.
+        for (std::size_t position = digits.size(); position-- > 0;) {
+            char& digit = digits[position];
+            if (digit == '9') {
+                digit = '0';
+                continue;
+            }
+            digit = digit == ' ' ? '1' : static_cast<char>(digit + 1);
+            first = std::min(first, position);
+            return;
+        }
+    }
+
+private:
+    // Room for every index of a list, which has fewer than 2^31 entries.
+    std::array<char, 12> digits{};
+    std::size_t first = digits.size() - kIndexWidth;
+};
+
+// A type rather than a function, so that the sort inlines the comparison.
+struct EntryOrder {
+    bool operator()(const FractionRecord& a, const FractionRecord& b) const noexcept
+    {
+        return entryOrder(a, b);
+    }
+};
+
+}  // namespace
+
+Report::Report(std::istream& input, std::ostream& output, std::ostream& errors, bool interactive)
+    : in(input), out(output, interactive), err(errors)
+{
+}
+
+void Report::complain(const std::string& message)
+{
+    // Flushed first so that a combined capture keeps the order of events.
+    out.flush();
+    err << kMessagePrefix << message << std::endl;
+}
+
+std::optional<std::string> Report::readName()
+{
+    out.flush();
+    std::string name;
+    if (!(in >> name)) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+Report::InputOutcome Report::readInputFile(FractionFileContents& contents)
+{
+    while (true) {
+        const std::optional<std::string> name = readName();
+        if (!name) {
+            complain("end of input while waiting for an input file name");
+            return InputOutcome::endOfInput;
+        }
+        std::error_code ignored;
+        std::ifstream file;
+        // A directory opens on some systems but can never be read.
+        if (!std::filesystem::is_directory(*name, ignored)) {
+            file.open(*name, std::ios::binary | std::ios::in);
+        }
+        if (file.is_open()) {
+            FractionFileResult result = readFractionFile(file);
+            if (result.contents) {
+                if (result.contents->hasTrailingBytes) {
+                    complain(*name + ": ignoring the bytes after the " +
+                             std::to_string(result.contents->count) + " counted records");
+                }
+                contents = std::move(*result.contents);
+                return InputOutcome::ready;
+            }
+            complain(*name + ": " + result.message);
+            if (result.error == FractionFileError::outOfMemory) {
+                return InputOutcome::outOfMemory;
+            }
+        }
+        out.text("Cannot open the file!! \nPlease enter another input file name ? ");
+    }
+}
+
+void Report::listEntry(std::string_view index, const Fraction& fraction)
+{
+    out.text(index);
+    out.text(": ");
+    out.fraction(fraction);
+    out.endLine();
+}
+
+int Report::run()
+{
+    FractionFileContents input;
+    if (readInputFile(input) != InputOutcome::ready) {
+        return kExitFailure;
+    }
+    listAndSummarise(input.records, input.count);
+    return writeOutputFile(input.count, input.records);
+}
+
+void Report::listAndSummarise(RecordList& records, std::int32_t nData)
+{
+    out.text("nData=");
+    out.integer(nData);
+    out.endLine();
+    out.text("The original array is \n");
+    Fraction sum;
+    sum.setZero();
+    std::int32_t validCount = 0;
+    // One fraction receives every record: an invalid record only clears
+    // its flag, and is stored back as the marker pair.
+    Fraction current;
+    IndexColumn originalIndex;
+    for (std::size_t i = 0; i < records.size(); ++i, originalIndex.advance()) {
+        current.setFromRecord(records[i]);
+        // An invalid record's parts carry no meaning: reducing them would
+        // change nothing that is listed or written.
+        if (current.isValid()) {
+            current.reduce();
+        }
+        listEntry(originalIndex.text(), current);
+        if (current.isValid()) {
+            sum.add(current);
+            ++validCount;
+        }
+        records[i] = sortEntry(current);
+    }
+
+    std::sort(records.begin(), records.end(), EntryOrder());
+    out.text("The sorted array is\n");
+    // Each entry becomes the record written for it as it is listed.
+    IndexColumn sortedIndex;
+    for (std::size_t i = 0; i < records.size(); ++i, sortedIndex.advance()) {
+        const Fraction entry = valueOf(records[i]);
+        listEntry(sortedIndex.text(), entry);
+        records[i] = entry.toRecord();
+    }
+
+    sum.reduce();
+    out.text("The sum is ");
+    out.fraction(sum);
+    out.endLine();
+
+    // Multiplying by 1/count gives what dividing by count/1 gives, also for
+    // counts beyond the bound that setValue puts on count/1. No valid
+    // fraction makes 1/0, which is refused and leaves the average invalid.
+    Fraction reciprocal;
+    reciprocal.setValue(1, validCount);
+    Fraction& average = sum;
+    average.multiply(reciprocal);
+    out.text("The average is ");
+    out.fraction(average);
+    out.endLine();
+
+    out.text("The medium is ");
+    if (validCount > 0) {
+        out.fraction(valueOf(records[static_cast<std::size_t>((validCount + 1) / 2 - 1)]));
+    } else {
+        out.fraction(Fraction());
+    }
+    out.endLine();
+}
+
+int Report::writeOutputFile(std::int32_t nData, const RecordList& records)
+{
+    out.text("Please enter an output file name ? ");
+    std::optional<OutputFile> output;
+    std::string outputName;
+    while (true) {
+        const std::optional<std::string> name = readName();
+        if (!name) {
+            complain("end of input while waiting for an output file name");
+            return kExitFailure;
+        }
+        output.emplace(*name);
+        if (output->isOpen()) {
+            outputName = *name;
+            break;
+        }
+        output.reset();
+        out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
+    }
+
+    writeFractionFile(output->stream(), nData, records.begin(), records.end());
+    const std::string error = output->finish();
+    if (!error.empty()) {
+        complain(outputName + ": " + error);
+        return kExitFailure;
+    }
+    out.flush();
+    return EXIT_SUCCESS;
+}

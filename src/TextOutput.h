@@ -1,0 +1,97 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string_view>
+
+#include "fraction/Fraction.h"
+
+// The report's text on its way to a stream: gathered in a fixed block and
+// written out in large pieces, so that a long listing costs one stream call
+// per block instead of several per line. A terminal sees every line as it
+// is ended; a file or a pipe gets the same bytes in blocks.
+class TextOutput {
+public:
+    TextOutput(std::ostream& stream, bool lineByLine) noexcept
+        : out(stream), flushEveryLine(lineByLine)
+    {
+    }
+    TextOutput(const TextOutput&) = delete;
+    TextOutput& operator=(const TextOutput&) = delete;
+    ~TextOutput() { flush(); }
+
+    void text(std::string_view characters)
+    {
+        if (characters.size() <= kLongestPiece && characters.size() <= block.size() - used) {
+            commit(std::copy(characters.begin(), characters.end(), block.data() + used));
+            return;
+        }
+        longText(characters);
+    }
+
+    void integer(std::int64_t value)
+    {
+        char* const start = reserve(kLongestPiece);
+        commit(std::to_chars(start, start + kLongestPiece, value).ptr);
+    }
+
+    // value right-aligned in a field of `width` characters, padded with
+    // spaces; a longer value takes the room it needs.
+    void rightAligned(std::size_t value, std::size_t width)
+    {
+        char* const start = reserve(kLongestPiece);
+        char* const end = std::to_chars(start, start + kLongestPiece, value).ptr;
+        const auto length = static_cast<std::size_t>(end - start);
+        if (length >= width) {
+            commit(end);
+            return;
+        }
+        alignRight(start, length, width);
+    }
+
+    void fraction(const Fraction& value) { commit(value.formatText(reserve(kLongestPiece))); }
+
+    // A line break; on a terminal the line is shown at once.
+    void endLine()
+    {
+        char* const start = reserve(1);
+        *start = '\n';
+        commit(start + 1);
+        if (flushEveryLine) {
+            flush();
+        }
+    }
+
+    // Hands everything gathered so far to the stream and flushes it.
+    void flush();
+
+private:
+    // The longest single piece appended at once: a fraction's text or a number.
+    static constexpr std::size_t kLongestPiece = FRACTION_TEXT_CAPACITY;
+    static constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
+
+    // Room for `size` more characters (at most kLongestPiece) at the end.
+    char* reserve(std::size_t size)
+    {
+        if (block.size() - used < size) {
+            writeBlock();
+        }
+        return block.data() + used;
+    }
+    void commit(const char* end) noexcept { used = static_cast<std::size_t>(end - block.data()); }
+    // Longer text, or text that does not fit the room left, written in as
+    // many blocks as it takes.
+    void longText(std::string_view characters);
+    // Moves the `length` characters at `start` right, to end a field of `width`.
+    void alignRight(char* start, std::size_t length, std::size_t width);
+    void writeBlock();
+
+    std::ostream& out;
+    bool flushEveryLine;
+    std::array<char, kBlockSize> block{};
+    std::size_t used = 0;
+};

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+// What the programs need of the operating system beyond the standard
+// streams and std::filesystem, behind one interface. PosixPlatform.cpp and
+// WindowsPlatform.cpp implement it; the build compiles exactly one of them,
+// so nothing above this layer knows which system it runs on.
+//
+// Calls that can fail return the system's description of the failure, and
+// an empty string on success.
+namespace platform {
+
+enum class StandardStream { input, output, error };
+
+// True when the stream is an interactive terminal (a console on Windows).
+[[nodiscard]] bool isTerminal(StandardStream stream) noexcept;
+
+// A file open for writing. The object closes it when it ends, dropping any
+// error; close() reports one.
+class WritableFile {
+public:
+    WritableFile() noexcept = default;
+    WritableFile(WritableFile&& other) noexcept : handle(std::exchange(other.handle, kClosed)) {}
+    WritableFile& operator=(WritableFile&& other) noexcept
+    {
+        if (this != &other) {
+            discard();
+            handle = std::exchange(other.handle, kClosed);
+        }
+        return *this;
+    }
+    WritableFile(const WritableFile&) = delete;
+    WritableFile& operator=(const WritableFile&) = delete;
+    ~WritableFile() { discard(); }
+
+    // Opens an existing file where it is, emptied: for what is not a regular
+    // file (a device, a pipe), which cannot be replaced by a rename. Closed
+    // when it cannot be opened.
+    [[nodiscard]] static WritableFile openInPlace(const std::string& path);
+
+    // Creates a new file with a unique name in the directory of `target`, so
+    // that replace() can later put it in target's place; `path` receives its
+    // name. Closed, with `path` empty, when no file can be created there.
+    [[nodiscard]] static WritableFile createBeside(const std::string& target, std::string& path);
+
+    [[nodiscard]] bool isOpen() const noexcept;
+
+    // Writes all `size` bytes.
+    [[nodiscard]] std::string write(const char* data, std::size_t size);
+
+    // Waits until what was written is on the storage device.
+    [[nodiscard]] std::string flushToDisk();
+
+    // Gives the file the permission bits of the existing file `model`, or,
+    // when model is empty, those that creating a file directly would give.
+    // Windows keeps no such bits: there this does nothing and succeeds.
+    [[nodiscard]] std::string takePermissions(const std::string& model);
+
+    [[nodiscard]] std::string close();
+
+private:
+    static constexpr std::intptr_t kClosed = -1;
+
+    explicit WritableFile(std::intptr_t nativeHandle) noexcept : handle(nativeHandle) {}
+
+    // Closes the file, if open, without reporting an error.
+    void discard() noexcept;
+
+    // A file descriptor on POSIX, a HANDLE on Windows.
+    std::intptr_t handle = kClosed;
+};
+
+// True when this process may open the existing file `path` for writing.
+// Nothing is changed.
+[[nodiscard]] bool canWrite(const std::string& path);
+
+// Puts the file `from` in the place of `to` in one step, replacing the file
+// `to` named; neither a reader nor a crash sees a half-written `to`.
+[[nodiscard]] std::string replace(const std::string& from, const std::string& to);
+
+}  // namespace platform

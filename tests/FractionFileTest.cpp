@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "fraction/FractionFile.h"
+
+namespace {
+
+std::string int32Bytes(std::int32_t value)
+{
+    std::string bytes(4, '\0');
+    encodeInt32(value, bytes.data());
+    return bytes;
+}
+
+std::string fileBytes(std::int32_t count, const std::vector<FractionRecord>& records)
+{
+    std::string bytes = int32Bytes(count);
+    for (const FractionRecord& record : records) {
+        bytes += int32Bytes(record.numerator) + int32Bytes(record.denominator);
+    }
+    return bytes;
+}
+
+// A stream that can only be read forwards, as a pipe can: it cannot tell
+// its length, so the reader must grow its list with what arrives.
+class ForwardOnlyBuffer : public std::streambuf {
+public:
+    explicit ForwardOnlyBuffer(std::string contents) : bytes(std::move(contents))
+    {
+        setg(bytes.data(), bytes.data(), bytes.data() + bytes.size());
+    }
+
+private:
+    std::string bytes;
+};
+
+struct ReadBoth {
+    FractionFileResult seekable;
+    FractionFileResult forwardOnly;
+};
+
+ReadBoth readBothWays(const std::string& bytes)
+{
+    std::istringstream seekable(bytes);
+    ForwardOnlyBuffer buffer(bytes);
+    std::istream forwardOnly(&buffer);
+    return {readFractionFile(seekable), readFractionFile(forwardOnly)};
+}
+
+std::vector<FractionRecord> recordsOf(const FractionFileResult& result)
+{
+    return {result.contents->records.begin(), result.contents->records.end()};
+}
+
+TEST(FractionFileRead, WholeFilesReadTheSameFromAnyStream)
+{
+    std::vector<FractionRecord> records;
+    records.reserve(20002);
+    // More than one block of records, so that reading and growing go on.
+    for (std::int32_t i = 0; i < 20000; ++i) {
+        records.push_back({i * 37 - 5000, i % 2 == 0 ? -(i + 1) : i + 1});
+    }
+    records.push_back(INVALID_RECORD);
+    records.push_back({-2147483647 - 1, 2147483647});
+    const auto count = static_cast<std::int32_t>(records.size());
+    const ReadBoth read = readBothWays(fileBytes(count, records));
+    for (const FractionFileResult* result : {&read.seekable, &read.forwardOnly}) {
+        ASSERT_TRUE(result->contents.has_value()) << result->message;
+        EXPECT_EQ(result->contents->count, count);
+        EXPECT_FALSE(result->contents->hasTrailingBytes);
+        EXPECT_EQ(recordsOf(*result), records);
+    }
+}
+
+TEST(FractionFileRead, ShortFilesAreRefusedWithTheSameWordsFromAnyStream)
+{
+    struct ShortRow {
+        std::string bytes;
+        const char* message;
+    };
+    const std::vector<ShortRow> rows = {
+        {"", "not a fraction file: 0 bytes, too short for the 4-byte count"},
+        {std::string("\x01\x00", 2),
+         "not a fraction file: 2 bytes, too short for the 4-byte count"},
+        {fileBytes(3, {{1, 2}}) + "abc",
+         "header says 3 records, file holds 1 and 3 bytes of another"},
+    };
+    for (const ShortRow& row : rows) {
+        const ReadBoth read = readBothWays(row.bytes);
+        for (const FractionFileResult* result : {&read.seekable, &read.forwardOnly}) {
+            EXPECT_FALSE(result->contents.has_value());
+            EXPECT_EQ(result->error, FractionFileError::unusable);
+            EXPECT_EQ(result->message, row.message);
+        }
+    }
+}
+
+// A file's length is checked before its count is trusted, so that a count
+// whose bytes would not fit a 32-bit size is refused as short there too.
+TEST(FractionFileRead, AFileIsMeasuredBeforeItsCountIsTrusted)
+{
+    std::istringstream in(int32Bytes(2147483647) + fileBytes(1, {{1, 2}}).substr(4));
+    const FractionFileResult result = readFractionFile(in);
+    ASSERT_FALSE(result.contents.has_value());
+    EXPECT_EQ(result.error, FractionFileError::unusable);
+    EXPECT_EQ(result.message, "header says 2147483647 records, file holds 1");
+}
+
+// Without a length to check first, a count whose bytes exceed what a size
+// can hold is refused before any allocation, never wrapped.
+TEST(FractionFileRead, ACountBeyondTheAddressSpaceIsRefusedNeverWrapped)
+{
+    ForwardOnlyBuffer buffer(int32Bytes(2147483647) + fileBytes(1, {{1, 2}}));
+    std::istream in(&buffer);
+    const FractionFileResult result = readFractionFile(in);
+    ASSERT_FALSE(result.contents.has_value());
+    EXPECT_EQ(result.error, FractionFileError::unusable);
+    if (sizeof(std::size_t) == 4) {
+        EXPECT_EQ(result.message,
+                  "header says 2147483647 records, more than this system can address");
+    } else {
+        EXPECT_EQ(result.message,
+                  "header says 2147483647 records, file holds 1 and 4 bytes of another");
+    }
+}
+
+TEST(FractionFileRead, NoRecordsForACountOfZeroOrLessAndTrailingBytesAreNoticed)
+{
+    for (const std::int32_t count : {0, -3}) {
+        const ReadBoth read = readBothWays(int32Bytes(count));
+        for (const FractionFileResult* result : {&read.seekable, &read.forwardOnly}) {
+            ASSERT_TRUE(result->contents.has_value());
+            EXPECT_EQ(result->contents->count, count);
+            EXPECT_EQ(result->contents->records.size(), 0U);
+            EXPECT_FALSE(result->contents->hasTrailingBytes);
+        }
+    }
+    const ReadBoth read = readBothWays(fileBytes(1, {{1, 2}}) + "x");
+    for (const FractionFileResult* result : {&read.seekable, &read.forwardOnly}) {
+        ASSERT_TRUE(result->contents.has_value());
+        EXPECT_TRUE(result->contents->hasTrailingBytes);
+        EXPECT_EQ(recordsOf(*result), (std::vector<FractionRecord>{{1, 2}}));
+    }
+}
+
+TEST(FractionFileWrite, WritesTheCountThenEachRecordLittleEndian)
+{
+    std::vector<FractionRecord> records;
+    records.reserve(9000);
+    for (std::int32_t i = 0; i < 9000; ++i) {
+        records.push_back({-i, i + 1});
+    }
+    std::ostringstream out;
+    writeFractionFile(out, 9000, records.data(), records.data() + records.size());
+    EXPECT_EQ(out.str(), fileBytes(9000, records));
+    EXPECT_EQ(out.str().substr(0, 12),
+              std::string("\x28\x23\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00", 12));
+}
+
+TEST(FractionFileRecords, ResizeKeepsTheFirstRecordsAndZeroesTheRest)
+{
+    RecordList list;
+    ASSERT_TRUE(list.resize(2));
+    list[0] = {5, 7};
+    list[1] = {-1, 3};
+    ASSERT_TRUE(list.resize(4));
+    EXPECT_EQ(std::vector<FractionRecord>(list.begin(), list.end()),
+              (std::vector<FractionRecord>{{5, 7}, {-1, 3}, {0, 0}, {0, 0}}));
+    ASSERT_TRUE(list.resize(1));
+    EXPECT_EQ(std::vector<FractionRecord>(list.begin(), list.end()),
+              (std::vector<FractionRecord>{{5, 7}}));
+}
+
+}  // namespace
