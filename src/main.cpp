@@ -48,6 +48,7 @@ int main(int argc, char** argv)
 {
     // Standard output is written only through std::cout.
     std::ios::sync_with_stdio(false);
+    platform::useBinaryStandardStreams();
 
     bool reportRequested = false;
     if (argc > 2) {

@@ -16,7 +16,7 @@ TEST(CheckDeathTest, FailingCheckAbortsWithTheExpressionTextInReleaseBuilds)
     Fraction f1;
     EXPECT_DEATH(
         FRACTION_CHECK(f1.setValue(10001, 1)),
-        R"(: .*CheckTest\.cpp:[0-9]+: .*TestBody.*: Assertion `f1\.setValue\(10001, 1\)' failed\.)");
+        R"(: .*CheckTest\.cpp:.*: .*TestBody.*: Assertion `f1\.setValue\(10001, 1\)' failed\.)");
 }
 
 TEST(CheckDeathTest, PassingCheckEvaluatesItsExpressionOnce)

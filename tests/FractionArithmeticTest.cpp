@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ExactInteger.h"
 #include "FractionTestSupport.h"
 #include "fraction/Fraction.h"
 
@@ -15,7 +16,7 @@ namespace {
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-__extension__ using Wide = __int128;
+using Wide = ExactInteger;
 
 using Operation = void (Fraction::*)(const Fraction&);
 
@@ -233,6 +234,19 @@ TEST(FractionIsGreater, ExactWhereADifferenceWouldOverflow)
     EXPECT_TRUE(fromParts(kMin, -1).isGreater(fromParts(kMax, 1)));
 }
 
+// The reference itself, at values beyond 64 bits.
+TEST(ExactReference, ProductsAndSumsBeyondSixtyFourBits)
+{
+    const Wide twoTo62 = Wide(std::int64_t{1} << 62);
+    EXPECT_TRUE(twoTo62 * Wide(4) > Wide(std::numeric_limits<std::int64_t>::max()));
+    EXPECT_TRUE(twoTo62 * Wide(-4) < Wide(std::numeric_limits<std::int64_t>::min()));
+    EXPECT_TRUE(twoTo62 * Wide(4) - twoTo62 * Wide(4) == Wide(0));
+    EXPECT_TRUE(Wide(kMin) * Wide(kMin) * Wide(kMin) == Wide(kMin) * Wide(std::int64_t{1} << 62));
+    EXPECT_TRUE(twoTo62 + twoTo62 + twoTo62 + twoTo62 == twoTo62 * Wide(4));
+    EXPECT_TRUE(Wide(-1) < Wide(0));
+    EXPECT_TRUE(Wide(kMax) * Wide(kMax) * Wide(3) > Wide(kMax) * Wide(kMax) * Wide(2));
+}
+
 // Random fractions over the whole 32-bit range, checked against exact
 // 128-bit arithmetic: a valid result has exactly the true value, and the
 // order agrees with the true order.
@@ -267,10 +281,10 @@ TEST_F(FractionAgainstExactArithmetic, ValidResultsAreExact)
     for (int i = 0; i < 50000; ++i) {
         const Fraction a = randomFraction();
         const Fraction b = randomFraction();
-        const Wide an = a.numeratorPart();
-        const Wide ad = a.denominatorPart();
-        const Wide bn = b.numeratorPart();
-        const Wide bd = b.denominatorPart();
+        const Wide an{a.numeratorPart()};
+        const Wide ad{a.denominatorPart()};
+        const Wide bn{b.numeratorPart()};
+        const Wide bd{b.denominatorPart()};
 
         Fraction sum = a;
         sum.add(b);
@@ -296,7 +310,7 @@ TEST_F(FractionAgainstExactArithmetic, ValidResultsAreExact)
         if (quotient.isValid()) {
             EXPECT_TRUE(hasValue(quotient, an * bd, ad * bn)) << partsOf(a) << " / " << partsOf(b);
         }
-        const bool greater = (an * bd - bn * ad) * (ad * bd > 0 ? 1 : -1) > 0;
+        const bool greater = (an * bd - bn * ad) * Wide(ad * bd > Wide(0) ? 1 : -1) > Wide(0);
         EXPECT_EQ(a.isGreater(b), greater) << partsOf(a) << " > " << partsOf(b);
     }
     EXPECT_GT(validResults, 5000) << "the sample should exercise valid sums, not only overflows";

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,7 @@
 #include "OutputFile.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -212,11 +214,8 @@ int dump(const std::string& inputName)
     return EXIT_SUCCESS;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run(const std::vector<std::string_view>& arguments)
 {
-    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
         std::cout << kUsage;
         return EXIT_SUCCESS;
@@ -229,4 +228,21 @@ int main(int argc, char** argv)
     }
     std::cerr << kUsage;
     return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    platform::useBinaryStandardStreams();
+    // The program throws nothing of its own; what can arrive here is the
+    // standard library failing an allocation (a long text, a large file) on
+    // a machine with no memory left. Caught once, to end with a message and
+    // a status instead of an abort.
+    try {
+        return run(std::vector<std::string_view>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        std::cerr << "fracfile: out of memory\n";
+        return kExitFailure;
+    }
 }

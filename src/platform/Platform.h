@@ -19,6 +19,11 @@ enum class StandardStream { input, output, error };
 // True when the stream is an interactive terminal (a console on Windows).
 [[nodiscard]] bool isTerminal(StandardStream stream) noexcept;
 
+// Makes standard output and standard error pass their bytes on as written.
+// Windows would otherwise turn every "\n" into "\r\n"; elsewhere this is
+// how they are already, and the call does nothing.
+void useBinaryStandardStreams() noexcept;
+
 // A file open for writing. The object closes it when it ends, dropping any
 // error; close() reports one.
 class WritableFile {

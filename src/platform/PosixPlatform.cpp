@@ -47,6 +47,8 @@ bool isTerminal(StandardStream stream) noexcept
     return false;
 }
 
+void useBinaryStandardStreams() noexcept {}
+
 WritableFile WritableFile::openInPlace(const std::string& path)
 {
     return WritableFile(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));

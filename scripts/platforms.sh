@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the program and runs its whole test suite on every platform this
+# machine can build for and run, and prints one line per platform:
+#   linux-x86_64-gcc    Linux x86-64, g++
+#   linux-x86_64-clang  Linux x86-64, clang++ with libstdc++
+#   linux-i686          32-bit x86 Linux, static, run natively
+#   linux-s390x         big-endian s390x Linux, static, run under qemu-user
+#   windows-x86_64      Windows x86-64 (mingw-w64), static, run under Wine
+# Installs the cross compilers, qemu-user and Wine from Debian's packages
+# when they are missing. Exits non-zero when any platform's build or tests
+# fail. Usage: platforms.sh [PRESET ...] (default: all of them)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh clang googletest g++-i686-linux-gnu g++-s390x-linux-gnu \
+    g++-mingw-w64-x86-64-posix qemu-user wine64 || exit 1
+
+declare -A platform_of=(
+    [release]=linux-x86_64-gcc [clang]=linux-x86_64-clang [i686]=linux-i686
+    [s390x]=linux-s390x [mingw]=windows-x86_64
+)
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(release clang i686 s390x mingw)
+
+# A fresh Wine prefix for the Windows build, made before the tests so that
+# none of them sees Wine's first-run messages.
+prepare_wine() {
+    export WINEPREFIX=$PWD/build/mingw/wine-prefix WINEDEBUG=-all
+    rm -rf "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1 && wineserver -w
+}
+stop_wine() {
+    WINEPREFIX=$PWD/build/mingw/wine-prefix wineserver -k 2>/dev/null
+    unset WINEPREFIX WINEDEBUG
+    return 0
+}
+
+logs=build/platforms
+mkdir -p "$logs"
+summary=()
+failed=0
+for preset in "${presets[@]}"; do
+    name=${platform_of[$preset]:-$preset}
+    log=$logs/$name.log
+    start=$SECONDS
+    if ! { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
+        summary+=("$(printf '%-20s build failed (see %s)' "$name" "$log")")
+        failed=1
+        continue
+    fi
+    built=$((SECONDS - start))
+    [ "$preset" != mingw ] || prepare_wine
+    ctest --preset "$preset" >>"$log" 2>&1
+    status=$?
+    [ "$preset" != mingw ] || stop_wine
+    total=$(grep -oE 'tests failed out of [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+$')
+    failures=$(grep -oE '[0-9]+ tests failed out of' "$log" | tail -n 1 | grep -oE '^[0-9]+')
+    skipped=$(grep -cE '^\s+[0-9]+ - .*\(Skipped\)$' "$log")
+    line=$(printf '%-20s %3s tests: %3s passed, %s skipped, %s failed  (build %ss, tests %ss)' \
+        "$name" "${total:-?}" "$((${total:-0} - ${failures:-0} - skipped))" "$skipped" \
+        "${failures:-?}" "$built" "$((SECONDS - start - built))")
+    summary+=("$line")
+    echo "$line"
+    if [ "$status" -ne 0 ]; then
+        grep -E '^\s+[0-9]+ - .*\(Failed\)$' "$log"
+        failed=1
+    fi
+done
+
+echo "=== platforms ==="
+printf '%s\n' "${summary[@]}"
+exit "$failed"

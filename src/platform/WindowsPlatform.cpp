@@ -1,0 +1,190 @@
+// The platform interface on Windows.
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+namespace {
+
+// Attempts at a free temporary name before giving up.
+constexpr int kTemporaryNameAttempts = 100;
+
+std::string describe(DWORD error)
+{
+    char* text = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string description = length > 0 ? std::string(text, length) : std::string();
+    ::LocalFree(text);
+    // The system's messages end in ". \r\n"; a message quoted after a colon
+    // reads better without.
+    while (!description.empty() && (description.back() == '\n' || description.back() == '\r' ||
+                                    description.back() == '.' || description.back() == ' ')) {
+        description.pop_back();
+    }
+    if (description.empty()) {
+        description = "error ";
+        description += std::to_string(error);
+    }
+    return description;
+}
+
+std::string lastError()
+{
+    return describe(::GetLastError());
+}
+
+HANDLE handleOf(std::intptr_t handle) noexcept
+{
+    // Kept as an integer so that one member serves a descriptor and a HANDLE.
+    return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
+}
+
+std::intptr_t nativeOf(HANDLE handle) noexcept
+{
+    return reinterpret_cast<std::intptr_t>(handle);
+}
+
+// File names arrive as bytes in the system's code page, as the standard
+// file streams take them.
+std::wstring wide(const std::string& name)
+{
+    const int length =
+        ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    std::wstring converted(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), converted.data(),
+                          length);
+    return converted;
+}
+
+HANDLE openForWriting(const std::string& path, DWORD disposition)
+{
+    return ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool isTerminal(StandardStream stream) noexcept
+{
+    DWORD which = STD_INPUT_HANDLE;
+    if (stream == StandardStream::output) {
+        which = STD_OUTPUT_HANDLE;
+    } else if (stream == StandardStream::error) {
+        which = STD_ERROR_HANDLE;
+    }
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
+}
+
+WritableFile WritableFile::openInPlace(const std::string& path)
+{
+    return WritableFile(nativeOf(openForWriting(path, OPEN_EXISTING)));
+}
+
+WritableFile WritableFile::createBeside(const std::string& target, std::string& path)
+{
+    const std::filesystem::path targetPath(target);
+    // Unique enough with the process and the clock; CREATE_NEW refuses a
+    // name that is taken, and the next attempt tries another.
+    const unsigned long long seed =
+        (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32U) ^ ::GetTickCount64();
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        std::string hiddenName = ".";
+        hiddenName += targetPath.filename().string();
+        hiddenName += '.';
+        hiddenName += std::to_string((seed + static_cast<unsigned long long>(attempt)) % 1000000U);
+        const std::string candidate = (targetPath.parent_path() / hiddenName).string();
+        HANDLE handle = openForWriting(candidate, CREATE_NEW);
+        if (handle != INVALID_HANDLE_VALUE) {
+            path = candidate;
+            return WritableFile(nativeOf(handle));
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    path.clear();
+    return {};
+}
+
+bool WritableFile::isOpen() const noexcept
+{
+    return handleOf(handle) != INVALID_HANDLE_VALUE;
+}
+
+std::string WritableFile::write(const char* data, std::size_t size)
+{
+    constexpr std::size_t kLargestWrite = 1U << 30U;
+    while (size > 0) {
+        const auto piece = static_cast<DWORD>(size < kLargestWrite ? size : kLargestWrite);
+        DWORD written = 0;
+        if (::WriteFile(handleOf(handle), data, piece, &written, nullptr) == 0) {
+            return lastError();
+        }
+        data += written;
+        size -= written;
+    }
+    return {};
+}
+
+std::string WritableFile::flushToDisk()
+{
+    return ::FlushFileBuffers(handleOf(handle)) != 0 ? std::string() : lastError();
+}
+
+std::string WritableFile::takePermissions(const std::string& /*model*/)
+{
+    // Windows keeps no permission bits to carry over; a new file gets the
+    // access its directory grants, as one created directly would.
+    return {};
+}
+
+std::string WritableFile::close()
+{
+    HANDLE closing = handleOf(std::exchange(handle, kClosed));
+    return ::CloseHandle(closing) != 0 ? std::string() : lastError();
+}
+
+void WritableFile::discard() noexcept
+{
+    if (isOpen()) {
+        ::CloseHandle(handleOf(std::exchange(handle, kClosed)));
+    }
+}
+
+bool canWrite(const std::string& path)
+{
+    HANDLE handle = openForWriting(path, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::CloseHandle(handle);
+    return true;
+}
+
+std::string replace(const std::string& from, const std::string& to)
+{
+    const bool moved = ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return moved ? std::string() : lastError();
+}
+
+void useBinaryStandardStreams() noexcept
+{
+    // Binary mode: the same bytes as on every other system, "\n" line ends
+    // included, rather than the console's "\r\n".
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+}  // namespace platform
