@@ -141,6 +141,16 @@ fraction: cut.frac: header says 5 records, file holds 1 and 3 bytes of another
 fraction: huge.frac: header says 2147483647 records, file holds 0"
     expect_contains "each followed by the prompt" "$out" $'All unit tests completed\nCannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? nData=2\n'
 
+    # 536870913 records take 2^32 + 8 bytes: a 32-bit size that wrapped
+    # would take this file's one record for the whole.
+    printf '\x01\x00\x00\x20\x01\x00\x00\x00\x02\x00\x00\x00' >wrap.frac
+    report $'wrap.frac\ngood.frac\nout.frac\n'
+    expect_eq "a count whose size wraps 32 bits: status" "$status" 0
+    expect_eq "a count whose size wraps 32 bits: refused" "$err" \
+        "fraction: wrap.frac: header says 536870913 records, file holds 1"
+    expect_contains "a count whose size wraps 32 bits: then the prompt" "$out" \
+        $'All unit tests completed\nCannot open the file!! \nPlease enter another input file name ? nData=2\n'
+
     cat good.frac good.frac >trailing.frac
     report $'trailing.frac\nout.frac\n'
     expect_eq "trailing bytes: status" "$status" 0
