@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Answers.h"
 #include "Check.h"
 #include "Report.h"
 #include "fraction/Fraction.h"
@@ -81,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream noAnswers;
     std::ostringstream listing;
     std::ostringstream errors;
-    Report report(noAnswers, listing, errors, false);
+    StreamAnswers answers(noAnswers, listing);
+    Report report(answers, listing, errors, ReportOptions());
     report.listAndSummarise(records, nData);
     FRACTION_CHECK(errors.str().empty());
 

@@ -4,7 +4,8 @@
 # errors; then the fuzzers for a bounded time and the static checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev
+bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \
+    libedit-dev help2man man-db tmux dpkg-dev
 
 for preset in release sanitize; do
     echo "=== $preset build and tests ==="

@@ -67,11 +67,15 @@ std::optional<std::uint64_t> bytesLeft(std::istream& in)
 }
 
 // Reads records [from, to) of the list as raw bytes; returns how many
-// bytes arrived.
-std::size_t readRaw(std::istream& in, RecordList& records, std::size_t from, std::size_t to)
+// bytes arrived. `progress` hears of the bytes of the whole file so far.
+std::size_t readRaw(std::istream& in, RecordList& records, std::size_t from, std::size_t to,
+                    std::uint64_t totalBytes, FileProgress* progress)
 {
     std::size_t arrived = 0;
     for (std::size_t first = from; first < to; first += kBlockRecords) {
+        if (progress != nullptr) {
+            progress->advanced(std::uint64_t{first} * FRACTION_RECORD_SIZE, totalBytes);
+        }
         const std::size_t wanted = std::min(kBlockRecords, to - first) * FRACTION_RECORD_SIZE;
         // The records are trivially copyable, so their bytes may be filled
         // directly; they are decoded in place afterwards.
@@ -112,7 +116,7 @@ bool RecordList::resize(std::size_t newCount) noexcept
     return true;
 }
 
-FractionFileResult readFractionFile(std::istream& in)
+FractionFileResult readFractionFile(std::istream& in, FileProgress* progress)
 {
     std::array<char, FRACTION_COUNT_SIZE> header{};
     in.read(header.data(), header.size());
@@ -139,7 +143,8 @@ FractionFileResult readFractionFile(std::istream& in)
         if (!contents.records.resize(expected)) {
             return outOfMemory(expected);
         }
-        const std::size_t arrived = readRaw(in, contents.records, 0, expected);
+        const std::size_t arrived =
+            readRaw(in, contents.records, 0, expected, expectedBytes, progress);
         if (arrived < expectedBytes) {
             return unusable(describeShortFile(contents.count, arrived));
         }
@@ -153,7 +158,8 @@ FractionFileResult readFractionFile(std::istream& in)
             if (!contents.records.resize(target)) {
                 return outOfMemory(target);
             }
-            const std::size_t got = readRaw(in, contents.records, have, target);
+            const std::size_t got =
+                readRaw(in, contents.records, have, target, expectedBytes, progress);
             arrivedBytes += got;
             if (got < (target - have) * FRACTION_RECORD_SIZE) {
                 return unusable(describeShortFile(contents.count, arrivedBytes));
@@ -174,11 +180,16 @@ void writeCount(std::ostream& out, std::int32_t count)
 }
 
 void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
-                       const FractionRecord* last)
+                       const FractionRecord* last, FileProgress* progress)
 {
     writeCount(out, count);
     std::array<char, kBlockRecords * FRACTION_RECORD_SIZE> block{};
+    const auto totalBytes = static_cast<std::uint64_t>(last - first) * FRACTION_RECORD_SIZE;
+    std::uint64_t writtenBytes = 0;
     while (first != last) {
+        if (progress != nullptr) {
+            progress->advanced(writtenBytes, totalBytes);
+        }
         const auto records = std::min(kBlockRecords, static_cast<std::size_t>(last - first));
         char* bytes = block.data();
         for (const FractionRecord* end = first + records; first != end; ++first) {
@@ -186,5 +197,6 @@ void writeFractionFile(std::ostream& out, std::int32_t count, const FractionReco
             bytes += FRACTION_RECORD_SIZE;
         }
         out.write(block.data(), bytes - block.data());
+        writtenBytes += static_cast<std::uint64_t>(bytes - block.data());
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include "OutputFile.h"
+#include "terminal/TerminalText.h"
 
 namespace {
 
@@ -73,8 +75,13 @@ struct EntryOrder {
 
 }  // namespace
 
-Report::Report(std::istream& input, std::ostream& output, std::ostream& errors, bool interactive)
-    : in(input), out(output, interactive), err(errors)
+Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
+               const ReportOptions& options)
+    : answers(source),
+      out(output, options.flushEveryLine),
+      err(errors),
+      hint(options.hint),
+      progress(options.progressTerminal)
 {
 }
 
@@ -82,21 +89,22 @@ void Report::complain(const std::string& message)
 {
     // Flushed first so that a combined capture keeps the order of events.
     out.flush();
-    err << kMessagePrefix << message << std::endl;
+    progress.clear();
+    err << kMessagePrefix << terminalSafe(message) << std::endl;
 }
 
 std::optional<std::string> Report::readName()
 {
-    out.flush();
-    std::string name;
-    if (!(in >> name)) {
-        return std::nullopt;
-    }
-    return name;
+    progress.clear();
+    return answers.nextWord(out.takeUnfinishedLine());
 }
 
 Report::InputOutcome Report::readInputFile(FractionFileContents& contents)
 {
+    if (!hint.empty()) {
+        out.flush();
+        err << kMessagePrefix << hint << std::endl;
+    }
     while (true) {
         const std::optional<std::string> name = readName();
         if (!name) {
@@ -110,7 +118,8 @@ Report::InputOutcome Report::readInputFile(FractionFileContents& contents)
             file.open(*name, std::ios::binary | std::ios::in);
         }
         if (file.is_open()) {
-            FractionFileResult result = readFractionFile(file);
+            progress.phase("reading", 0);
+            FractionFileResult result = readFractionFile(file, &progress);
             if (result.contents) {
                 if (result.contents->hasTrailingBytes) {
                     complain(*name + ": ignoring the bytes after the " +
@@ -159,7 +168,9 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
     // its flag, and is stored back as the marker pair.
     Fraction current;
     IndexColumn originalIndex;
+    progress.phase("listing", records.size());
     for (std::size_t i = 0; i < records.size(); ++i, originalIndex.advance()) {
+        progress.advance(i);
         current.setFromRecord(records[i]);
         // An invalid record's parts carry no meaning: reducing them would
         // change nothing that is listed or written.
@@ -174,11 +185,13 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
         records[i] = sortEntry(current);
     }
 
-    std::sort(records.begin(), records.end(), EntryOrder());
+    sortEntries(records);
     out.text("The sorted array is\n");
     // Each entry becomes the record written for it as it is listed.
     IndexColumn sortedIndex;
+    progress.phase("listing", records.size());
     for (std::size_t i = 0; i < records.size(); ++i, sortedIndex.advance()) {
+        progress.advance(i);
         const Fraction entry = valueOf(records[i]);
         listEntry(sortedIndex.text(), entry);
         records[i] = entry.toRecord();
@@ -209,6 +222,26 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
     out.endLine();
 }
 
+void Report::sortEntries(RecordList& records)
+{
+    if (!progress.enabled()) {
+        std::sort(records.begin(), records.end(), EntryOrder());
+        return;
+    }
+    // The same order, counting its comparisons against an estimate of all a
+    // sort of this size makes. It gives the same answers, so the sort moves
+    // the entries exactly as it does unwatched.
+    const auto size = static_cast<double>(records.size());
+    const auto estimate = static_cast<std::uint64_t>(size * std::log2(std::max(size, 2.0)));
+    progress.phase("sorting", estimate);
+    std::uint64_t comparisons = 0;
+    std::sort(records.begin(), records.end(),
+              [this, &comparisons](const FractionRecord& a, const FractionRecord& b) {
+                  progress.advance(++comparisons);
+                  return entryOrder(a, b);
+              });
+}
+
 int Report::writeOutputFile(std::int32_t nData, const RecordList& records)
 {
     out.text("Please enter an output file name ? ");
@@ -229,8 +262,10 @@ int Report::writeOutputFile(std::int32_t nData, const RecordList& records)
         out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
     }
 
-    writeFractionFile(output->stream(), nData, records.begin(), records.end());
+    progress.phase("writing", std::uint64_t{records.size()} * FRACTION_RECORD_SIZE);
+    writeFractionFile(output->stream(), nData, records.begin(), records.end(), &progress);
     const std::string error = output->finish();
+    progress.clear();
     if (!error.empty()) {
         complain(outputName + ": " + error);
         return kExitFailure;

@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
+#include "Answers.h"
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
+#include "terminal/Progress.h"
 
 // The report's order: valid fractions first, greatest first; invalid ones
 // after them, all equivalent. With the exact isGreater this is a strict
@@ -44,12 +47,26 @@
     return (aValid & (bInvalid | aGreater)) != 0U;
 }
 
-// The interactive report: reads a fraction file named on `input`, lists,
+// How the report meets its user.
+struct ReportOptions {
+    // Shows every line as it ends, for a terminal; a file or a pipe gets
+    // the same bytes in large blocks.
+    bool flushEveryLine = false;
+    // A line for the errors stream before the first name is read, telling
+    // a user at a terminal what the silence waits for; empty for none.
+    std::string hint;
+    // Where to show how far long work has come (a terminal); null for
+    // nowhere.
+    std::ostream* progressTerminal = nullptr;
+};
+
+// The interactive report: reads a fraction file named by `answers`, lists,
 // sorts and summarises it on `output`, and writes the sorted list to a
-// second file named on `input`. Errors go to `errors`.
+// second file named by `answers`. Errors go to `errors`.
 class Report {
 public:
-    Report(std::istream& input, std::ostream& output, std::ostream& errors, bool interactive);
+    Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
+           const ReportOptions& options);
 
     // Returns the exit status: 0 when the report is complete and written,
     // 1 when it cannot be.
@@ -67,9 +84,12 @@ private:
     InputOutcome readInputFile(FractionFileContents& contents);
     int writeOutputFile(std::int32_t nData, const RecordList& records);
     void listEntry(std::string_view index, const Fraction& fraction);
+    void sortEntries(RecordList& records);
     void complain(const std::string& message);
 
-    std::istream& in;
+    AnswerSource& answers;
     TextOutput out;
     std::ostream& err;
+    std::string hint;
+    Progress progress;
 };

@@ -38,3 +38,14 @@ void TextOutput::flush()
     writeBlock();
     out.flush();
 }
+
+std::string TextOutput::takeUnfinishedLine()
+{
+    const std::string_view gathered(block.data(), used);
+    const std::size_t lineEnd = gathered.rfind('\n');
+    const std::size_t unfinished = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+    std::string line(gathered.substr(unfinished));
+    used = unfinished;
+    flush();
+    return line;
+}

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 #include <string_view>
 
 #include "fraction/Fraction.h"
@@ -68,6 +69,11 @@ public:
 
     // Hands everything gathered so far to the stream and flushes it.
     void flush();
+
+    // Hands everything up to the last line break to the stream and flushes
+    // it, and returns the unfinished line after it instead of writing it:
+    // the prompt that whoever reads the answer shows.
+    [[nodiscard]] std::string takeUnfinishedLine();
 
 private:
     // The longest single piece appended at once: a fraction's text or a number.

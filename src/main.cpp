@@ -1,11 +1,17 @@
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <new>
+#include <string>
 #include <string_view>
 
+#include "Answers.h"
 #include "Report.h"
 #include "fraction/Fraction.h"
+#include "fraction/Version.h"
 #include "platform/Platform.h"
+#include "terminal/LineEditor.h"
+#include "terminal/TerminalText.h"
 
 namespace {
 
@@ -21,10 +27,16 @@ constexpr const char* kUsage =
     "              input, list its fractions, sort them greatest first, print their\n"
     "              sum, average and median, then read an output file name and write\n"
     "              the sorted fractions to it\n"
-    "  -h, --help  show this help\n";
+    "  -h, --help  show this help\n"
+    "  --version   show the program's name and version\n";
 
 int runReport()
 {
+    using platform::StandardStream;
+    const bool inputIsTerminal = platform::isTerminal(StandardStream::input);
+    const bool outputIsTerminal = platform::isTerminal(StandardStream::output);
+    const bool errorsAreTerminal = platform::isTerminal(StandardStream::error);
+
     // The program throws nothing of its own, and the report's large
     // allocation is made without exceptions, so what can arrive here is the
     // standard library failing a small allocation (a name, a stream buffer)
@@ -32,8 +44,23 @@ int runReport()
     // a message and a status instead of an abort; the output file's
     // temporary is removed as the stack unwinds.
     try {
-        Report report(std::cin, std::cout, std::cerr,
-                      platform::isTerminal(platform::StandardStream::output));
+        // Line editing only where a person types and reads: scripts and
+        // pipes get exactly the plain reading.
+        const std::unique_ptr<AnswerSource> edited =
+            inputIsTerminal && outputIsTerminal ? lineEditedAnswers(std::cout) : nullptr;
+        StreamAnswers plain(std::cin, std::cout);
+        ReportOptions options;
+        options.flushEveryLine = outputIsTerminal;
+        if (inputIsTerminal && errorsAreTerminal) {
+            options.hint = std::string("name a fraction file to report on (") +
+                           (edited ? "Tab completes, " : "") + platform::endOfInputKeys() +
+                           " quits)";
+        }
+        // A listing on the terminal shows its own progress.
+        if (errorsAreTerminal && !outputIsTerminal) {
+            options.progressTerminal = &std::cerr;
+        }
+        Report report(edited ? *edited : plain, std::cout, std::cerr, options);
         return report.run();
     } catch (const std::bad_alloc&) {
         std::cout.flush();
@@ -61,8 +88,13 @@ int main(int argc, char** argv)
             std::cout << kUsage;
             return EXIT_SUCCESS;
         }
+        if (argument == "--version") {
+            std::cout << kProgramName << ' ' << FRACTION_VERSION << '\n';
+            return EXIT_SUCCESS;
+        }
         if (argument != "--report") {
-            std::cerr << kProgramName << ": unknown argument '" << argument << "'\n" << kUsage;
+            std::cerr << kProgramName << ": unknown argument '" << terminalSafe(argument) << "'\n"
+                      << kUsage;
             return kExitUsage;
         }
         reportRequested = true;

@@ -157,6 +157,9 @@ fraction: huge.frac: header says 2147483647 records, file holds 0"
     expect_eq "trailing bytes: warning" "$err" "fraction: trailing.frac: ignoring the bytes after the 2 counted records"
     expect_contains "trailing bytes: counted records only" "$out" $'nData=2\nThe original array is \n  0: 1 / 2 \n  1: 3 / 4 \nThe sorted'
 
+    "$fraction" $'--\e[2J' </dev/null >/dev/null 2>stderr.txt
+    expect_contains "an unknown argument: escaped" "$(cat stderr.txt)" "fraction: unknown argument '--\x1b[2J'"
+
     # A combined capture keeps the order in which things happened.
     printf 'short.frac\ngood.frac\nout.frac\n' | "$fraction" --report >combined.txt 2>&1
     expect_contains "message before its prompt" "$(cat combined.txt)" $'All unit tests completed\nfraction: short.frac: not a fraction file: 2 bytes, too short for the 4-byte count\nCannot open the file!! '
@@ -173,13 +176,22 @@ replace)
     expect_eq "replaced again" "$(dump existing.frac)" $'count 2\n3/4\n1/2'
     ;;
 output)
-    # What only POSIX systems have: devices, links, pipes, file size limits
-    # and permission bits.
+    # What only POSIX systems have: devices, links, pipes, file size limits,
+    # permission bits, and control characters in file names.
     if [ "${FRACTION_SYSTEM:-Linux}" = Windows ]; then
-        echo "output: skipped: devices, links, pipes and permission bits are POSIX's"
+        echo "output: skipped: devices, links, pipes, permission bits and such names are POSIX's"
         exit 77
     fi
     printf '3/4\n1/2\n' | pack in.frac
+
+    # A name that would steer the terminal is shown escaped; valid UTF-8 is
+    # kept as it is.
+    hostile=$'\e]0;owned\a\e[31mr\xe9d\xc3\xa9.frac'
+    printf '\x01\x00' >"$hostile"
+    report "$hostile"$'\nin.frac\nout.frac\n'
+    expect_eq "a hostile name: escaped in the message" "$err" \
+        'fraction: \x1b]0;owned\x07\x1b[31mr\xe9d'$'\xc3\xa9''.frac: not a fraction file: 2 bytes, too short for the 4-byte count'
+    rm -f "$hostile" out.frac
 
     report $'in.frac\n/dev/full\n'
     expect_eq "full disk: status" "$status" 1
@@ -264,6 +276,15 @@ cli)
     expect_true "unknown argument runs nothing" '[ ! -e unitTest.dat ]'
     "$fraction" </dev/null >stdout.txt
     expect_eq "no argument: the self-test alone" "$(cat stdout.txt)" "$self_test_lines"
+    rm -f unitTest.dat
+    "$fraction" --version >stdout.txt 2>stderr.txt
+    expect_eq "--version: status" "$?" 0
+    expect_eq "--version: name and version" "$(cat stdout.txt)" "fraction ${FRACTION_VERSION:-unknown}"
+    expect_true "--version runs no self-test" '[ ! -e unitTest.dat ]'
+    expect_contains "--help names --version" "$("$fraction" --help)" "--version"
+    "$fracfile" --version >stdout.txt
+    expect_eq "fracfile --version" "$(cat stdout.txt)" "fracfile ${FRACTION_VERSION:-unknown}"
+    expect_contains "fracfile --help names --version" "$("$fracfile" --help)" "--version"
     "$fraction" </dev/null >/dev/full 2>stderr.txt
     expect_eq "lost standard output: status" "$?" 1
     expect_eq "lost standard output: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
@@ -289,6 +310,10 @@ fracfile)
     printf 'count 3\n1/2\n' | "$fracfile" pack bad.frac 2>stderr.txt
     expect_eq "count mismatch" "$(cat stderr.txt)" "fracfile: the count line says 3 records, the text holds 1"
     expect_true "mismatch: nothing written" '[ ! -e bad.frac ]'
+
+    printf '1/2\n\x1b[2J\x9b\xff/3\n' | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "a binary line: escaped in the message" "$(cat stderr.txt)" \
+        "fracfile: line 2: not a fraction: '\x1b[2J\x9b\xff/3'"
 
     head -c 10 odd.frac >cut.frac
     dump cut.frac >/dev/null 2>stderr.txt

@@ -27,7 +27,9 @@
 #include "OutputFile.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
+#include "fraction/Version.h"
 #include "platform/Platform.h"
+#include "terminal/TerminalText.h"
 
 namespace {
 
@@ -37,10 +39,19 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "Usage: fracfile pack OUT     write the fractions read from standard input to OUT\n"
     "       fracfile dump FILE    print the count and records of a fraction file\n"
+    "       fracfile --help       show this help\n"
+    "       fracfile --version    show the program's name and version\n"
     "\n"
     "One record a line: numerator/denominator (for example -3/4 or 1 / -2) or the\n"
     "word invalid. An optional first line \"count N\" sets the file's count; blank\n"
     "lines and lines starting with # are skipped.\n";
+
+// One line on standard error; what it quotes of the input or of a file
+// name is shown escaped where it could steer the terminal.
+void complain(const std::string& message)
+{
+    std::cerr << "fracfile: " << terminalSafe(message) << '\n';
+}
 
 std::string_view trim(std::string_view text)
 {
@@ -104,7 +115,7 @@ std::optional<ParsedText> parseText(std::istream& in)
             continue;
         }
         const auto fail = [&](const std::string& what) {
-            std::cerr << "fracfile: line " << lineNumber << ": " << what << '\n';
+            complain("line " + std::to_string(lineNumber) + ": " + what);
             return std::nullopt;
         };
         bool outOfRange = false;
@@ -135,7 +146,7 @@ std::optional<ParsedText> parseText(std::istream& in)
         seenContent = true;
     }
     if (in.bad()) {
-        std::cerr << "fracfile: cannot read standard input\n";
+        complain("cannot read standard input");
         return std::nullopt;
     }
     return parsed;
@@ -149,27 +160,27 @@ int pack(const std::string& outputName)
     }
     const std::size_t recordCount = parsed->records.size();
     if (recordCount > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        std::cerr << "fracfile: too many records for a fraction file\n";
+        complain("too many records for a fraction file");
         return kExitFailure;
     }
     const auto ownCount = static_cast<std::int32_t>(recordCount);
     const std::int32_t count = parsed->count.value_or(ownCount);
     if (count != ownCount && !(count <= 0 && ownCount == 0)) {
-        std::cerr << "fracfile: the count line says " << count << " records, the text holds "
-                  << ownCount << '\n';
+        complain("the count line says " + std::to_string(count) + " records, the text holds " +
+                 std::to_string(ownCount));
         return kExitFailure;
     }
 
     OutputFile output(outputName);
     if (!output.isOpen()) {
-        std::cerr << "fracfile: " << outputName << ": cannot open for writing\n";
+        complain(outputName + ": cannot open for writing");
         return kExitFailure;
     }
     const FractionRecord* const records = parsed->records.data();
     writeFractionFile(output.stream(), count, records, records + recordCount);
     const std::string error = output.finish();
     if (!error.empty()) {
-        std::cerr << "fracfile: " << outputName << ": " << error << '\n';
+        complain(outputName + ": " + error);
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -184,19 +195,19 @@ int dump(const std::string& inputName)
     }
     if (!file.is_open()) {
         const int openError = errno;
-        std::cerr << "fracfile: " << inputName << ": cannot open: "
-                  << (openError != 0 ? std::strerror(openError) : "not a readable file") << '\n';
+        complain(inputName + ": cannot open: " +
+                 (openError != 0 ? std::strerror(openError) : "not a readable file"));
         return kExitFailure;
     }
     const FractionFileResult result = readFractionFile(file);
     if (!result.contents) {
-        std::cerr << "fracfile: " << inputName << ": " << result.message << '\n';
+        complain(inputName + ": " + result.message);
         return kExitFailure;
     }
     const FractionFileContents& contents = *result.contents;
     if (contents.hasTrailingBytes) {
-        std::cerr << "fracfile: " << inputName << ": ignoring the bytes after the "
-                  << contents.count << " counted records\n";
+        complain(inputName + ": ignoring the bytes after the " + std::to_string(contents.count) +
+                 " counted records");
     }
     std::cout << "count " << contents.count << '\n';
     for (const FractionRecord& record : contents.records) {
@@ -208,7 +219,7 @@ int dump(const std::string& inputName)
     }
     std::cout.flush();
     if (!std::cout) {
-        std::cerr << "fracfile: cannot write standard output\n";
+        complain("cannot write standard output");
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -218,6 +229,10 @@ int run(const std::vector<std::string_view>& arguments)
 {
     if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
         std::cout << kUsage;
+        return EXIT_SUCCESS;
+    }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::cout << "fracfile " << FRACTION_VERSION << '\n';
         return EXIT_SUCCESS;
     }
     if (arguments.size() == 2 && arguments[0] == "pack") {

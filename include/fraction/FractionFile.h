@@ -67,16 +67,31 @@ struct FractionFileResult {
     std::string message;
 };
 
+// Told, now and then, how far reading or writing a fraction file has come.
+class FileProgress {
+public:
+    FileProgress() = default;
+    FileProgress(const FileProgress&) = delete;
+    FileProgress& operator=(const FileProgress&) = delete;
+    virtual ~FileProgress() = default;
+
+    // `done` of `total` bytes are read or written.
+    virtual void advanced(std::uint64_t done, std::uint64_t total) = 0;
+};
+
 // Reads a whole fraction file from the stream. A stream that can tell its
 // length is checked against the count before anything is allocated, and
 // its records then take exactly the memory they need; any other stream is
 // read in growing blocks, so that a count claiming more records than
 // arrive costs no more than what did arrive.
-[[nodiscard]] FractionFileResult readFractionFile(std::istream& in);
+// `progress`, when given, hears of every block read.
+[[nodiscard]] FractionFileResult readFractionFile(std::istream& in,
+                                                  FileProgress* progress = nullptr);
 
 // Writes the file's count field.
 void writeCount(std::ostream& out, std::int32_t count);
 
 // Writes a whole fraction file: the count, then the records in order.
+// `progress`, when given, hears of every block written.
 void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
-                       const FractionRecord* last);
+                       const FractionRecord* last, FileProgress* progress = nullptr);

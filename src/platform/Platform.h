@@ -19,6 +19,9 @@ enum class StandardStream { input, output, error };
 // True when the stream is an interactive terminal (a console on Windows).
 [[nodiscard]] bool isTerminal(StandardStream stream) noexcept;
 
+// The keys that end the input typed at this system's terminals.
+[[nodiscard]] const char* endOfInputKeys() noexcept;
+
 // Makes standard output and standard error pass their bytes on as written.
 // Windows would otherwise turn every "\n" into "\r\n"; elsewhere this is
 // how they are already, and the call does nothing.

@@ -47,6 +47,11 @@ bool isTerminal(StandardStream stream) noexcept
     return false;
 }
 
+const char* endOfInputKeys() noexcept
+{
+    return "Ctrl-D";
+}
+
 void useBinaryStandardStreams() noexcept {}
 
 WritableFile WritableFile::openInPlace(const std::string& path)

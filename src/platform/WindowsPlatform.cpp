@@ -179,6 +179,11 @@ std::string replace(const std::string& from, const std::string& to)
     return moved ? std::string() : lastError();
 }
 
+const char* endOfInputKeys() noexcept
+{
+    return "Ctrl-Z and Enter";
+}
+
 void useBinaryStandardStreams() noexcept
 {
     // Binary mode: the same bytes as on every other system, "\n" line ends

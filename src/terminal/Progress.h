@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "fraction/FractionFile.h"
+
+// One line on a terminal that tells how far a long report has come: the
+// phase and its percentage, redrawn in place at most ten times a second,
+// first drawn once the work has run half a second, or at once for a file
+// of a million records or more (short work shows nothing), and erased when the work is done, fails, or waits for an
+// answer. A disabled Progress draws nothing and costs one comparison per
+// call.
+class Progress : public FileProgress {
+public:
+    // Draws on `terminal`; on nothing, disabled, when it is null.
+    explicit Progress(std::ostream* terminal) noexcept : out(terminal) {}
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress() override { clear(); }
+
+    [[nodiscard]] bool enabled() const noexcept { return out != nullptr; }
+
+    // A new phase of `total` steps, none done yet.
+    void phase(std::string_view name, std::uint64_t total);
+
+    // `done` steps of the phase are done.
+    void advance(std::uint64_t done)
+    {
+        if (done >= nextLook) {
+            look(done);
+        }
+    }
+
+    void advanced(std::uint64_t done, std::uint64_t total) override;
+
+    // Erases the line, if it is drawn.
+    void clear();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void look(std::uint64_t done);
+
+    std::ostream* out = nullptr;
+    std::string phaseName;
+    std::uint64_t phaseTotal = 0;
+    // advance() looks at the clock only from this step on, so that a call
+    // per step stays cheap.
+    std::uint64_t nextLook = UINT64_MAX;
+    std::uint64_t lookEvery = 1;
+    std::optional<Clock::time_point> started;
+    Clock::time_point lastDrawn{};
+    std::size_t drawnWidth = 0;
+    bool quietStart = true;
+};

@@ -1,0 +1,70 @@
+// Uses the library as a user would: a few operations, the text form, and a
+// record round trip through a fraction file in memory. Prints what it
+// found, and exits 1 on the first thing that is not as it should be.
+
+#include <fraction/Fraction.h>
+#include <fraction/FractionFile.h>
+#include <fraction/Version.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+int failures = 0;
+
+void expect(bool condition, const std::string& what)
+{
+    std::cout << (condition ? "ok: " : "FAILED: ") << what << '\n';
+    if (!condition) {
+        ++failures;
+    }
+}
+
+std::string textOf(const Fraction& fraction)
+{
+    std::ostringstream out;
+    fraction.print(out);
+    return out.str();
+}
+
+}  // namespace
+
+int main()
+{
+    Fraction sum;
+    sum.setValue(1, 2);
+    Fraction quarter;
+    quarter.setValue(3, 4);
+    sum.add(quarter);
+    expect(textOf(sum) == "5 / 4 ", "1/2 + 3/4 prints as 5 / 4");
+
+    Fraction product = sum;
+    product.multiply(quarter);
+    expect(textOf(product) == "15 / 16 ", "5/4 * 3/4 prints as 15 / 16");
+    expect(product.isGreater(quarter), "15/16 is greater than 3/4");
+
+    Fraction zero;
+    zero.setZero();
+    Fraction quotient = sum;
+    quotient.divide(zero);
+    expect(!quotient.isValid(), "a division by zero is invalid");
+
+    std::ostringstream file;
+    const FractionRecord records[] = {sum.toRecord(), quotient.toRecord()};
+    writeFractionFile(file, 2, records, records + 2);
+    std::istringstream in(file.str());
+    const FractionFileResult read = readFractionFile(in);
+    expect(read.contents.has_value() && read.contents->count == 2, "the file reads back whole");
+    if (read.contents) {
+        Fraction first;
+        first.setFromRecord(read.contents->records[0]);
+        Fraction second;
+        second.setFromRecord(read.contents->records[1]);
+        expect(first.equal(sum), "the first record is 5/4 again");
+        expect(!second.isValid(), "the second record is invalid again");
+    }
+    expect(!FRACTION_VERSION.empty(), "the version is " + std::string(FRACTION_VERSION));
+    return failures == 0 ? 0 : 1;
+}

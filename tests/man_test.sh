@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Renders both man pages with man -l and checks that each has the sections
+# a reader looks for. Usage: man_test.sh MAN_PAGE_DIR
+set -uo pipefail
+dir=$(realpath "$1")
+failed=0
+for page in fraction fracfile; do
+    text=$(MANWIDTH=250 man -P cat -l "$dir/$page.1" 2>&1)
+    if [ $? -ne 0 ]; then
+        echo "FAIL: man -l $page.1: $text" >&2
+        failed=1
+        continue
+    fi
+    for heading in NAME SYNOPSIS DESCRIPTION FILES "EXIT STATUS" EXAMPLES "SEE ALSO"; do
+        grep -q "^$heading" <<<"$text" || { echo "FAIL: $page.1 has no $heading" >&2; failed=1; }
+    done
+    grep -q -- "--version" <<<"$text" || { echo "FAIL: $page.1 does not name --version" >&2; failed=1; }
+done
+text=$(MANWIDTH=250 man -P cat -l "$dir/fraction.1")
+for words in "--report" "Please enter an output file name ?" "Tab completes" "unitTest.dat"; do
+    grep -qF -- "$words" <<<"$text" || { echo "FAIL: fraction.1 does not say '$words'" >&2; failed=1; }
+done
+text=$(MANWIDTH=250 man -P cat -l "$dir/fracfile.1")
+for words in "TEXT FORM" "invalid" "count N"; do
+    grep -qF -- "$words" <<<"$text" || { echo "FAIL: fracfile.1 does not say '$words'" >&2; failed=1; }
+done
+[ "$failed" -eq 0 ] && echo "both man pages render with their sections"
+exit "$failed"
