@@ -165,7 +165,8 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
     sum.setZero();
     std::int32_t validCount = 0;
     // One fraction receives every record: an invalid record only clears
-    // its flag, and is stored back as the marker pair.
+    // its flag. Its entry is {0, 0} through the sort, and the marker pair
+    // once the sorted listing has passed it.
     Fraction current;
     IndexColumn originalIndex;
     progress.phase("listing", records.size());

@@ -23,16 +23,6 @@ void TextOutput::longText(std::string_view characters)
     }
 }
 
-void TextOutput::alignRight(char* start, std::size_t length, std::size_t width)
-{
-    // A field wider than a piece would not fit the room reserved for it.
-    const std::size_t field = std::min(width, kLongestPiece);
-    const std::size_t padding = field - length;
-    std::copy_backward(start, start + length, start + field);
-    std::fill_n(start, padding, ' ');
-    commit(start + field);
-}
-
 void TextOutput::flush()
 {
     writeBlock();

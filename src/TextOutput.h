@@ -40,20 +40,6 @@ public:
         commit(std::to_chars(start, start + kLongestPiece, value).ptr);
     }
 
-    // value right-aligned in a field of `width` characters, padded with
-    // spaces; a longer value takes the room it needs.
-    void rightAligned(std::size_t value, std::size_t width)
-    {
-        char* const start = reserve(kLongestPiece);
-        char* const end = std::to_chars(start, start + kLongestPiece, value).ptr;
-        const auto length = static_cast<std::size_t>(end - start);
-        if (length >= width) {
-            commit(end);
-            return;
-        }
-        alignRight(start, length, width);
-    }
-
     void fraction(const Fraction& value) { commit(value.formatText(reserve(kLongestPiece))); }
 
     // A line break; on a terminal the line is shown at once.
@@ -92,8 +78,6 @@ private:
     // Longer text, or text that does not fit the room left, written in as
     // many blocks as it takes.
     void longText(std::string_view characters);
-    // Moves the `length` characters at `start` right, to end a field of `width`.
-    void alignRight(char* start, std::size_t length, std::size_t width);
     void writeBlock();
 
     std::ostream& out;

@@ -13,9 +13,8 @@
 // One line on a terminal that tells how far a long report has come: the
 // phase and its percentage, redrawn in place at most ten times a second,
 // first drawn once the work has run half a second, or at once for a file
-// of a million records or more (short work shows nothing), and erased when the work is done, fails, or waits for an
-// answer. A disabled Progress draws nothing and costs one comparison per
-// call.
+// of a million records or more (short work shows nothing), and erased when the work is done, fails,
+// or waits for an answer. A disabled Progress draws nothing and costs one comparison per call.
 class Progress : public FileProgress {
 public:
     // Draws on `terminal`; on nothing, disabled, when it is null.
