@@ -23,19 +23,12 @@ __extension__ using Wide = __int128;
 
 using RecordKey = std::tuple<bool, std::int32_t, std::int32_t>;
 
-Fraction valueOf(const FractionRecord& record)
-{
-    Fraction fraction;
-    fraction.setFromRecord(record);
-    return fraction;
-}
-
 std::vector<RecordKey> keysOf(const RecordList& records)
 {
     std::vector<RecordKey> keys;
     keys.reserve(records.size());
     for (const FractionRecord& record : records) {
-        const Fraction fraction = valueOf(record);
+        const Fraction fraction = Fraction::fromRecord(record);
         if (fraction.isValid()) {
             keys.emplace_back(true, fraction.numeratorPart(), fraction.denominatorPart());
         } else {
@@ -74,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordList reducedInput;
     FRACTION_CHECK(reducedInput.resize(records.size()));
     for (std::size_t i = 0; i < records.size(); ++i) {
-        Fraction fraction = valueOf(records[i]);
+        Fraction fraction = Fraction::fromRecord(records[i]);
         fraction.reduce();
         reducedInput[i] = fraction.toRecord();
     }
@@ -106,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FRACTION_CHECK(expectedKeys == actualKeys);
 
     for (std::size_t i = 1; i < readBack.size(); ++i) {
-        const Fraction before = valueOf(readBack[i - 1]);
-        const Fraction after = valueOf(readBack[i]);
+        const Fraction before = Fraction::fromRecord(readBack[i - 1]);
+        const Fraction after = Fraction::fromRecord(readBack[i]);
         FRACTION_CHECK(before.isValid() || !after.isValid());
         FRACTION_CHECK(!(before.isValid() && after.isValid()) || !exactlyGreater(after, before));
     }

@@ -21,14 +21,6 @@ constexpr int kExitFailure = 1;
 constexpr std::string_view kMessagePrefix = "fraction: ";
 constexpr std::size_t kIndexWidth = 3;
 
-// The fraction a sort entry or a record stands for.
-Fraction valueOf(const FractionRecord& record) noexcept
-{
-    Fraction value;
-    value.setFromRecord(record);
-    return value;
-}
-
 // The index column of a listing, "  0", "  1", ... "999", "1000", counted
 // up as text, so that no line pays for converting its number to decimal.
 class IndexColumn {
@@ -193,7 +185,7 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
     progress.phase("listing", records.size());
     for (std::size_t i = 0; i < records.size(); ++i, sortedIndex.advance()) {
         progress.advance(i);
-        const Fraction entry = valueOf(records[i]);
+        const Fraction entry = Fraction::fromRecord(records[i]);
         listEntry(sortedIndex.text(), entry);
         records[i] = entry.toRecord();
     }
@@ -216,7 +208,8 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
 
     out.text("The medium is ");
     if (validCount > 0) {
-        out.fraction(valueOf(records[static_cast<std::size_t>((validCount + 1) / 2 - 1)]));
+        out.fraction(
+            Fraction::fromRecord(records[static_cast<std::size_t>((validCount + 1) / 2 - 1)]));
     } else {
         out.fraction(Fraction());
     }

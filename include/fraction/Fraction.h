@@ -123,10 +123,16 @@ public:
         if (!valid) {
             return INVALID_RECORD;
         }
-        if (numerator == INVALID_MARK && denominator == INVALID_MARK) {
-            return {1, 1};
-        }
-        return {numerator, denominator};
+        const FractionRecord parts{numerator, denominator};
+        return isMarkerPair(parts) ? FractionRecord{1, 1} : parts;
+    }
+
+    // The fraction a record stores, as setFromRecord takes it into a new one.
+    [[nodiscard]] static Fraction fromRecord(const FractionRecord& record) noexcept
+    {
+        Fraction fraction;
+        fraction.setFromRecord(record);
+        return fraction;
     }
 
     // Takes the value a record stores. The marker pair or a zero denominator

@@ -58,10 +58,8 @@ int main()
     const FractionFileResult read = readFractionFile(in);
     expect(read.contents.has_value() && read.contents->count == 2, "the file reads back whole");
     if (read.contents) {
-        Fraction first;
-        first.setFromRecord(read.contents->records[0]);
-        Fraction second;
-        second.setFromRecord(read.contents->records[1]);
+        const Fraction first = Fraction::fromRecord(read.contents->records[0]);
+        const Fraction second = Fraction::fromRecord(read.contents->records[1]);
         expect(first.equal(sum), "the first record is 5/4 again");
         expect(!second.isValid(), "the second record is invalid again");
     }
