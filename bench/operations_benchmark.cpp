@@ -18,6 +18,9 @@
 
 #include "fraction/Fraction.h"
 
+using fraction::Fraction;
+using fraction::gcd;
+
 namespace {
 
 using BoostRational = boost::rational<std::int32_t>;

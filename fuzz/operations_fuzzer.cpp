@@ -18,6 +18,13 @@
 #include "fraction/Fraction.h"
 #include "fraction/FractionRecord.h"
 
+using fraction::decodeInt32;
+using fraction::encodeInt32;
+using fraction::Fraction;
+using fraction::FRACTION_RECORD_SIZE;
+using fraction::gcd;
+using fraction::VALUE_LIMIT;
+
 namespace {
 
 __extension__ using Wide = __int128;

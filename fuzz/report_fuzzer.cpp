@@ -17,6 +17,14 @@
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
 
+using fraction::Fraction;
+using fraction::FractionFileResult;
+using fraction::FractionRecord;
+using fraction::isMarkerPair;
+using fraction::readFractionFile;
+using fraction::RecordList;
+using fraction::writeFractionFile;
+
 namespace {
 
 __extension__ using Wide = __int128;

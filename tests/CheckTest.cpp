@@ -9,6 +9,8 @@
 #include "Check.h"
 #include "fraction/Fraction.h"
 
+using fraction::Fraction;
+
 namespace {
 
 TEST(CheckDeathTest, FailingCheckAbortsWithTheExpressionTextInReleaseBuilds)

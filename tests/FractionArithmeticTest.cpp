@@ -11,6 +11,8 @@
 #include "FractionTestSupport.h"
 #include "fraction/Fraction.h"
 
+using fraction::Fraction;
+
 namespace {
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();

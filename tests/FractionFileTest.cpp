@@ -10,6 +10,15 @@
 
 #include "fraction/FractionFile.h"
 
+using fraction::encodeInt32;
+using fraction::FractionFileError;
+using fraction::FractionFileResult;
+using fraction::FractionRecord;
+using fraction::INVALID_RECORD;
+using fraction::readFractionFile;
+using fraction::RecordList;
+using fraction::writeFractionFile;
+
 namespace {
 
 std::string int32Bytes(std::int32_t value)

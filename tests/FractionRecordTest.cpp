@@ -11,6 +11,10 @@
 #include "FractionTestSupport.h"
 #include "fraction/Fraction.h"
 
+using fraction::Fraction;
+using fraction::FractionRecord;
+using fraction::INVALID_MARK;
+
 namespace {
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();

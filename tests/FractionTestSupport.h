@@ -8,7 +8,7 @@
 
 // A valid fraction with exactly these parts, beyond setValue's bound if need
 // be: it is read from a record, as a fraction file would deliver it.
-inline Fraction fromParts(std::int32_t numerator, std::int32_t denominator)
+inline fraction::Fraction fromParts(std::int32_t numerator, std::int32_t denominator)
 {
     std::string record;
     for (const std::int32_t part : {numerator, denominator}) {
@@ -18,19 +18,19 @@ inline Fraction fromParts(std::int32_t numerator, std::int32_t denominator)
         }
     }
     std::istringstream in(record);
-    Fraction fraction;
+    fraction::Fraction fraction;
     fraction.readBinary(in);
     return fraction;
 }
 
-inline Fraction invalidFraction()
+inline fraction::Fraction invalidFraction()
 {
-    Fraction fraction;
+    fraction::Fraction fraction;
     fraction.setValue(1, 0);
     return fraction;
 }
 
-inline std::string textOf(const Fraction& fraction)
+inline std::string textOf(const fraction::Fraction& fraction)
 {
     std::ostringstream out;
     fraction.print(out);
@@ -38,7 +38,7 @@ inline std::string textOf(const Fraction& fraction)
 }
 
 // Parts as "n/d" (or "invalid"), so that a failed comparison shows both.
-inline std::string partsOf(const Fraction& fraction)
+inline std::string partsOf(const fraction::Fraction& fraction)
 {
     if (!fraction.isValid()) {
         return "invalid";

@@ -9,6 +9,9 @@
 #include "FractionTestSupport.h"
 #include "fraction/Fraction.h"
 
+using fraction::Fraction;
+using fraction::gcd;
+
 namespace {
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();

@@ -12,6 +12,8 @@
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
 
+using fraction::Fraction;
+
 namespace {
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();

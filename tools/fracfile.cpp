@@ -31,6 +31,15 @@
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
+using fraction::FRACTION_VERSION;
+using fraction::FractionFileContents;
+using fraction::FractionFileResult;
+using fraction::FractionRecord;
+using fraction::INVALID_RECORD;
+using fraction::isMarkerPair;
+using fraction::readFractionFile;
+using fraction::writeFractionFile;
+
 namespace {
 
 constexpr int kExitFailure = 1;

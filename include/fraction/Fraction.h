@@ -6,6 +6,8 @@
 
 #include "fraction/FractionRecord.h"
 
+namespace fraction {
+
 // setValue accepts only values whose quotient lies within plus or minus this bound.
 constexpr std::int32_t VALUE_LIMIT = 10000;
 
@@ -174,8 +176,4 @@ private:
     std::int32_t numerator = 0;
 };
 
-// The start-up self-test: drives two fractions through every operation and a
-// record round trip through "unitTest.dat" in the working directory, printing
-// three fractions and a completion line on standard output. A failed check
-// stops the program with the check's text on standard error.
-void unitTest();
+}  // namespace fraction

@@ -9,6 +9,8 @@
 
 #include "fraction/FractionRecord.h"
 
+namespace fraction {
+
 // A fraction file: a 32-bit little-endian count, then that many 8-byte
 // fraction records, with no magic number, version or trailer.
 
@@ -95,3 +97,5 @@ void writeCount(std::ostream& out, std::int32_t count);
 // `progress`, when given, hears of every block written.
 void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
                        const FractionRecord* last, FileProgress* progress = nullptr);
+
+}  // namespace fraction

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace fraction {
+
 // The 8-byte fraction record: the numerator, then the denominator, each a
 // 32-bit little-endian two's-complement integer, whatever the machine's own
 // byte order. No padding, no separator between records.
@@ -72,3 +74,5 @@ inline void encodeRecord(const FractionRecord& record, char* bytes) noexcept
 {
     return {decodeInt32(bytes), decodeInt32(bytes + 4)};
 }
+
+}  // namespace fraction

@@ -10,6 +10,13 @@
 #include <sstream>
 #include <string>
 
+using fraction::Fraction;
+using fraction::FRACTION_VERSION;
+using fraction::FractionFileResult;
+using fraction::FractionRecord;
+using fraction::readFractionFile;
+using fraction::writeFractionFile;
+
 namespace {
 
 int failures = 0;

@@ -7,11 +7,13 @@
 
 #include "Answers.h"
 #include "Report.h"
-#include "fraction/Fraction.h"
+#include "SelfTest.h"
 #include "fraction/Version.h"
 #include "platform/Platform.h"
 #include "terminal/LineEditor.h"
 #include "terminal/TerminalText.h"
+
+using fraction::FRACTION_VERSION;
 
 namespace {
 

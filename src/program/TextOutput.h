@@ -40,7 +40,10 @@ public:
         commit(std::to_chars(start, start + kLongestPiece, value).ptr);
     }
 
-    void fraction(const Fraction& value) { commit(value.formatText(reserve(kLongestPiece))); }
+    void fraction(const fraction::Fraction& value)
+    {
+        commit(value.formatText(reserve(kLongestPiece)));
+    }
 
     // A line break; on a terminal the line is shown at once.
     void endLine()
@@ -63,7 +66,7 @@ public:
 
 private:
     // The longest single piece appended at once: a fraction's text or a number.
-    static constexpr std::size_t kLongestPiece = FRACTION_TEXT_CAPACITY;
+    static constexpr std::size_t kLongestPiece = fraction::FRACTION_TEXT_CAPACITY;
     static constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
 
     // Room for `size` more characters (at most kLongestPiece) at the end.

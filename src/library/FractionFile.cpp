@@ -8,6 +8,8 @@
 #include <new>
 #include <ostream>
 
+namespace fraction {
+
 namespace {
 
 // Records are read and written this many at a time: large enough that a
@@ -200,3 +202,5 @@ void writeFractionFile(std::ostream& out, std::int32_t count, const FractionReco
         writtenBytes += static_cast<std::uint64_t>(bytes - block.data());
     }
 }
+
+}  // namespace fraction

@@ -17,7 +17,8 @@
 // The report's order: valid fractions first, greatest first; invalid ones
 // after them, all equivalent. With the exact isGreater this is a strict
 // weak order, as std::sort requires.
-[[nodiscard]] inline bool reportOrder(const Fraction& a, const Fraction& b) noexcept
+[[nodiscard]] inline bool reportOrder(const fraction::Fraction& a,
+                                      const fraction::Fraction& b) noexcept
 {
     if (!a.isValid()) {
         return false;
@@ -31,19 +32,20 @@
 // A list entry as the sort holds it: the parts of the reduced fraction, or
 // {0, 0} for an invalid one. A valid fraction never has a zero denominator,
 // so one comparison tells the two apart.
-[[nodiscard]] inline FractionRecord sortEntry(const Fraction& fraction) noexcept
+[[nodiscard]] inline fraction::FractionRecord sortEntry(const fraction::Fraction& value) noexcept
 {
-    return fraction.isValid() ? fraction.toRecord() : FractionRecord{0, 0};
+    return value.isValid() ? value.toRecord() : fraction::FractionRecord{0, 0};
 }
 
 // reportOrder over sort entries, free of branches on the values.
-[[nodiscard]] inline bool entryOrder(const FractionRecord& a, const FractionRecord& b) noexcept
+[[nodiscard]] inline bool entryOrder(const fraction::FractionRecord& a,
+                                     const fraction::FractionRecord& b) noexcept
 {
     // Bitwise, like isGreaterValue, to stay free of branches.
     const auto aValid = static_cast<unsigned>(a.denominator != 0);
     const auto bInvalid = static_cast<unsigned>(b.denominator == 0);
     const auto aGreater = static_cast<unsigned>(
-        isGreaterValue(a.numerator, a.denominator, b.numerator, b.denominator));
+        fraction::isGreaterValue(a.numerator, a.denominator, b.numerator, b.denominator));
     return (aValid & (bInvalid | aGreater)) != 0U;
 }
 
@@ -75,16 +77,16 @@ public:
     // Lists the records on the output (each reduced in place, so that the
     // list holds what is listed), sorts them into the report's order, and
     // prints their sum, average and median.
-    void listAndSummarise(RecordList& records, std::int32_t nData);
+    void listAndSummarise(fraction::RecordList& records, std::int32_t nData);
 
 private:
     enum class InputOutcome { ready, endOfInput, outOfMemory };
 
     std::optional<std::string> readName();
-    InputOutcome readInputFile(FractionFileContents& contents);
-    int writeOutputFile(std::int32_t nData, const RecordList& records);
-    void listEntry(std::string_view index, const Fraction& fraction);
-    void sortEntries(RecordList& records);
+    InputOutcome readInputFile(fraction::FractionFileContents& contents);
+    int writeOutputFile(std::int32_t nData, const fraction::RecordList& records);
+    void listEntry(std::string_view index, const fraction::Fraction& value);
+    void sortEntries(fraction::RecordList& records);
     void complain(const std::string& message);
 
     AnswerSource& answers;

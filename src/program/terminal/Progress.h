@@ -15,7 +15,7 @@
 // first drawn once the work has run half a second, or at once for a file
 // of a million records or more (short work shows nothing), and erased when the work is done, fails,
 // or waits for an answer. A disabled Progress draws nothing and costs one comparison per call.
-class Progress : public FileProgress {
+class Progress : public fraction::FileProgress {
 public:
     // Draws on `terminal`; on nothing, disabled, when it is null.
     explicit Progress(std::ostream* terminal) noexcept : out(terminal) {}

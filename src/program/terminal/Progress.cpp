@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+using fraction::FRACTION_RECORD_SIZE;
+
 namespace {
 
 constexpr auto kQuietStart = std::chrono::milliseconds(500);

@@ -15,6 +15,16 @@
 #include "OutputFile.h"
 #include "terminal/TerminalText.h"
 
+using fraction::Fraction;
+using fraction::FRACTION_RECORD_SIZE;
+using fraction::FractionFileContents;
+using fraction::FractionFileError;
+using fraction::FractionFileResult;
+using fraction::FractionRecord;
+using fraction::readFractionFile;
+using fraction::RecordList;
+using fraction::writeFractionFile;
+
 namespace {
 
 constexpr int kExitFailure = 1;
@@ -129,11 +139,11 @@ Report::InputOutcome Report::readInputFile(FractionFileContents& contents)
     }
 }
 
-void Report::listEntry(std::string_view index, const Fraction& fraction)
+void Report::listEntry(std::string_view index, const Fraction& value)
 {
     out.text(index);
     out.text(": ");
-    out.fraction(fraction);
+    out.fraction(value);
     out.endLine();
 }
 

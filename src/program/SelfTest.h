@@ -1,0 +1,7 @@
+#pragma once
+
+// The start-up self-test: drives two fractions through every operation and a
+// record round trip through "unitTest.dat" in the working directory, printing
+// three fractions and a completion line on standard output. A failed check
+// stops the program with the check's text on standard error.
+void unitTest();
