@@ -7,10 +7,7 @@
 set -euo pipefail
 seconds=${1:-60}
 cd "$(dirname "$0")/.."
-if ! command -v clang++ >/dev/null; then
-    echo "clang++ not found: fuzzers skipped"
-    exit 0
-fi
+bash scripts/install-deps.sh clang libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 

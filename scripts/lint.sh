@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Static checks: formatting, clang-tidy and cppcheck over every source file
-# of the project. Needs the compile database of the release build (and of
-# the fuzz build for the fuzzers, when it exists). Fails on any finding.
+# of the project, shellcheck over every script. Needs the compile database of
+# the release build (and of the fuzz and Windows builds for their files, when
+# they exist). Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh clang-format clang-tidy cppcheck shellcheck
 
 sources=$(git ls-files '*.cpp' '*.h')
+
+echo "--- shellcheck"
+mapfile -t scripts < <(git ls-files '*.sh' .ci/run)
+shellcheck "${scripts[@]}"
 
 echo "--- clang-format"
 # shellcheck disable=SC2086
@@ -15,8 +21,11 @@ echo "--- clang-tidy"
 database=build/release/compile_commands.json
 [ -f "$database" ] || { echo "no $database: build the release preset first" >&2; exit 1; }
 # The Windows build's compile commands name the mingw-w64 compiler; clang
-# needs its target and its C++ headers said outright.
-mingw_headers=$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++ 2>/dev/null | head -n 1)
+# needs its target and its C++ headers said outright. A machine without the
+# cross compiler has neither those headers nor that build to check.
+mingw_header_dirs=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++)
+mingw_headers=""
+[ -d "${mingw_header_dirs[0]}" ] && mingw_headers=${mingw_header_dirs[0]}
 mingw_arguments=(--extra-arg=--target=x86_64-w64-mingw32 "--extra-arg=-isystem$mingw_headers"
     "--extra-arg=-isystem$mingw_headers/x86_64-w64-mingw32" "--extra-arg=-isystem$mingw_headers/backward")
 tidy_in() {

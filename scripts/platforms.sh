@@ -10,7 +10,7 @@
 # when they are missing. Exits non-zero when any platform's build or tests
 # fail. Usage: platforms.sh [PRESET ...] (default: all of them)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 bash scripts/install-deps.sh clang googletest g++-i686-linux-gnu g++-s390x-linux-gnu \
     g++-mingw-w64-x86-64-posix qemu-user wine64 || exit 1
 

@@ -3,7 +3,8 @@
 # the sample in examples/, with the file names answered by this script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+# The whole program: line editing needs libedit, the man pages help2man.
+bash scripts/install-deps.sh libedit-dev help2man
 cmake --preset release >/dev/null
 cmake --build --preset release --target fraction fracfile >/dev/null
 

@@ -12,7 +12,6 @@
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;
-using fraction::FractionRecord;
 using fraction::INVALID_MARK;
 
 namespace {

@@ -24,7 +24,8 @@ for file in "${expected[@]}" include/fraction/Fraction.h include/fraction/Fracti
     share/doc/fraction/LICENSE; do
     [ -e "$prefix/$file" ] || fail "not installed: $file"
 done
-extra=$(cd "$prefix/include/fraction" && ls | grep -v -x -E 'Fraction.h|FractionRecord.h|FractionFile.h|Version.h')
+extra=$(find "$prefix/include/fraction" -mindepth 1 -maxdepth 1 -printf '%f\n' |
+    grep -v -x -E 'Fraction.h|FractionRecord.h|FractionFile.h|Version.h')
 [ -z "$extra" ] || fail "headers the programs alone use were installed: $extra"
 "$prefix/bin/fraction" </dev/null >/dev/null 2>&1 || fail "the installed fraction does not run"
 (cd "$workdir" && rm -f unitTest.dat)

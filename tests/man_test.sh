@@ -5,8 +5,7 @@ set -uo pipefail
 dir=$(realpath "$1")
 failed=0
 for page in fraction fracfile; do
-    text=$(MANWIDTH=250 man -P cat -l "$dir/$page.1" 2>&1)
-    if [ $? -ne 0 ]; then
+    if ! text=$(MANWIDTH=250 man -P cat -l "$dir/$page.1" 2>&1); then
         echo "FAIL: man -l $page.1: $text" >&2
         failed=1
         continue

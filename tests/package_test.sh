@@ -10,7 +10,9 @@ trap 'rm -rf "$workdir"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$workdir" && cpack -G DEB --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
     fail "cpack: $(tail -n 20 "$workdir/cpack.log")"
-package=$(ls "$workdir"/fraction_"$version"_*.deb 2>/dev/null | head -n 1)
+packages=("$workdir"/fraction_"$version"_*.deb)
+package=${packages[0]}
+[ -e "$package" ] || package=""
 [ -n "$package" ] || fail "no fraction_${version}_*.deb: $(ls "$workdir")"
 
 contents=$(dpkg-deb -c "$package" | awk '{print $NF}')

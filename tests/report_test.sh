@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end tests of `fraction --report` and `fracfile`, each group in a
 # fresh temporary directory. Usage: report_test.sh FRACTION FRACFILE GROUP
+# The checks are written in single quotes on purpose: expect_true evaluates
+# them when it runs, in the group's directory.
+# shellcheck disable=SC2016
 set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")

@@ -14,6 +14,7 @@ workdir=$(mktemp -d)
 socket=fraction-test-$$
 export TERM=${TERM:-xterm-256color}
 [ "$TERM" != dumb ] || export TERM=xterm-256color
+# shellcheck disable=SC2317  # reached through the trap below
 cleanup() {
     tmux -L "$socket" kill-server 2>/dev/null
     rm -rf "$workdir"
