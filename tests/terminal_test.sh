@@ -22,11 +22,12 @@ cleanup() {
 trap cleanup EXIT
 cd "$workdir" || exit 1
 
-if ! command -v tmux >/dev/null || ! tmux -L "$socket" new-session -d -s probe -x 100 -y 30 "sleep 30"; then
+# The first session stays for the whole test: a server whose last session
+# ends exits, and a session started at that moment meets a dying server.
+if ! command -v tmux >/dev/null || ! tmux -L "$socket" new-session -d -s keeper -x 100 -y 30 "sleep 3600"; then
     echo "$group: skipped: tmux cannot start here"
     exit 77
 fi
-tmux -L "$socket" kill-session -t probe
 
 failed=0
 fail() { failed=1; echo "FAIL [$group]: $*" >&2; }
