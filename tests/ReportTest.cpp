@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -13,6 +14,8 @@
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;
+
+using fraction::FractionRecord;
 
 namespace {
 
@@ -78,8 +81,11 @@ TEST(ReportText, GathersPiecesInOrderAcrossBlocks)
 }
 
 // The sort's entries hold an invalid fraction as {0, 0} and are compared
-// without branches; the order must be reportOrder's, answer for answer.
-TEST(ReportOrder, SortEntriesAnswerAsTheFractionsDo)
+// without branches. The order must be reportOrder's wherever that decides,
+// and between entries reportOrder leaves equivalent it must follow the fixed
+// rule: by denominator, then by numerator, least first; invalid entries
+// stay alike. Distinct entries are then never equivalent.
+TEST(ReportOrder, SortEntriesFollowTheReportOrderThenTheFixedRule)
 {
     std::mt19937 random(2026);
     std::uniform_int_distribution<std::int32_t> part(kMin, kMax);
@@ -96,9 +102,37 @@ TEST(ReportOrder, SortEntriesAnswerAsTheFractionsDo)
     }
     for (const Fraction& a : values) {
         for (const Fraction& b : values) {
-            ASSERT_EQ(entryOrder(sortEntry(a), sortEntry(b)), reportOrder(a, b))
+            const FractionRecord entryA = sortEntry(a);
+            const FractionRecord entryB = sortEntry(b);
+            bool expected = reportOrder(a, b);
+            if (!expected && !reportOrder(b, a) && a.isValid()) {
+                expected = entryA.denominator != entryB.denominator
+                               ? entryA.denominator < entryB.denominator
+                               : entryA.numerator < entryB.numerator;
+            }
+            ASSERT_EQ(entryOrder(entryA, entryB), expected)
                 << partsOf(a) << " before " << partsOf(b);
+            if (entryA != entryB) {
+                ASSERT_NE(entryOrder(entryA, entryB), entryOrder(entryB, entryA))
+                    << partsOf(a) << " and " << partsOf(b);
+            }
         }
+    }
+}
+
+// Equal values stored with their signs on different parts, and zeros over
+// different denominators, come in one order whatever order they start in.
+TEST(ReportOrder, EquivalentEntriesHaveOneArrangement)
+{
+    const std::vector<FractionRecord> expected = {{-2, -2}, {-1, -1}, {1, 1}, {-1, -2}, {1, 2},
+                                                  {0, -5},  {0, -1},  {0, 1}, {0, 7},   {1, -2},
+                                                  {-1, 2},  {0, 0},   {0, 0}};
+    std::vector<FractionRecord> entries = expected;
+    std::mt19937 random(7);
+    for (int shuffle = 0; shuffle < 50; ++shuffle) {
+        std::shuffle(entries.begin(), entries.end(), random);
+        std::sort(entries.begin(), entries.end(), EntryOrder());
+        ASSERT_EQ(entries, expected);
     }
 }
 

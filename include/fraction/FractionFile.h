@@ -90,8 +90,40 @@ public:
 [[nodiscard]] FractionFileResult readFractionFile(std::istream& in,
                                                   FileProgress* progress = nullptr);
 
+// The count of a fraction file read as a stream, for a reader that takes
+// its records a block at a time rather than whole.
+struct FractionFileHeader {
+    std::int32_t count = 0;
+    // The bytes after the count, when the stream can tell its length.
+    std::optional<std::uint64_t> bytesLeft;
+};
+
+struct FractionFileHeaderResult {
+    std::optional<FractionFileHeader> header;
+    // When header is empty: a description fit to follow "NAME: ".
+    std::string message;
+};
+
+// Reads the count. A stream that can tell its length is checked against it:
+// a file shorter than its count says is refused here, before any record is
+// read.
+[[nodiscard]] FractionFileHeaderResult readFractionFileHeader(std::istream& in);
+
+// Reads up to `count` records into `records`, decoded; returns how many
+// bytes arrived, fewer than count * FRACTION_RECORD_SIZE only where the
+// stream ended or failed (a record cut short is then not decoded).
+[[nodiscard]] std::uint64_t readFractionRecords(std::istream& in, FractionRecord* records,
+                                                std::size_t count);
+
+// What a file whose count says `count` records but that holds only
+// `recordBytes` bytes after the count is refused with.
+[[nodiscard]] std::string describeShortFile(std::int32_t count, std::uint64_t recordBytes);
+
 // Writes the file's count field.
 void writeCount(std::ostream& out, std::int32_t count);
+
+// Writes the records in order, without a count.
+void writeRecords(std::ostream& out, const FractionRecord* first, const FractionRecord* last);
 
 // Writes a whole fraction file: the count, then the records in order.
 // `progress`, when given, hears of every block written.

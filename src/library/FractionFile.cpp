@@ -25,17 +25,6 @@ constexpr std::size_t kFirstGrowth = 8192;
 constexpr std::size_t kAddressableRecords =
     std::numeric_limits<std::size_t>::max() / FRACTION_RECORD_SIZE;
 
-std::string describeShortFile(std::int32_t count, std::uint64_t recordBytes)
-{
-    std::string message = "header says " + std::to_string(count) + " records, file holds " +
-                          std::to_string(recordBytes / FRACTION_RECORD_SIZE);
-    if (recordBytes % FRACTION_RECORD_SIZE != 0) {
-        message +=
-            " and " + std::to_string(recordBytes % FRACTION_RECORD_SIZE) + " bytes of another";
-    }
-    return message;
-}
-
 FractionFileResult unusable(std::string message)
 {
     return {std::nullopt, FractionFileError::unusable, std::move(message)};
@@ -174,6 +163,63 @@ FractionFileResult readFractionFile(std::istream& in, FileProgress* progress)
     return {std::move(contents), FractionFileError::unusable, {}};
 }
 
+std::string describeShortFile(std::int32_t count, std::uint64_t recordBytes)
+{
+    std::string message = "header says " + std::to_string(count) + " records, file holds " +
+                          std::to_string(recordBytes / FRACTION_RECORD_SIZE);
+    if (recordBytes % FRACTION_RECORD_SIZE != 0) {
+        message +=
+            " and " + std::to_string(recordBytes % FRACTION_RECORD_SIZE) + " bytes of another";
+    }
+    return message;
+}
+
+FractionFileHeaderResult readFractionFileHeader(std::istream& in)
+{
+    std::array<char, FRACTION_COUNT_SIZE> bytes{};
+    in.read(bytes.data(), bytes.size());
+    const auto headerBytes = static_cast<std::size_t>(in.gcount());
+    if (headerBytes != bytes.size()) {
+        return {std::nullopt, "not a fraction file: " + std::to_string(headerBytes) +
+                                  " bytes, too short for the 4-byte count"};
+    }
+    FractionFileHeader header;
+    header.count = decodeInt32(bytes.data());
+    header.bytesLeft = bytesLeft(in);
+    const std::uint64_t expectedBytes =
+        header.count > 0
+            ? std::uint64_t{static_cast<std::uint32_t>(header.count)} * FRACTION_RECORD_SIZE
+            : 0;
+    if (header.bytesLeft && *header.bytesLeft < expectedBytes) {
+        return {std::nullopt, describeShortFile(header.count, *header.bytesLeft)};
+    }
+    return {header, {}};
+}
+
+std::uint64_t readFractionRecords(std::istream& in, FractionRecord* records, std::size_t count)
+{
+    std::uint64_t arrived = 0;
+    for (std::size_t first = 0; first < count; first += kBlockRecords) {
+        const std::size_t wanted = std::min(kBlockRecords, count - first);
+        // The records are trivially copyable, so their bytes may be filled
+        // directly; they are decoded in place afterwards.
+        in.read(reinterpret_cast<char*>(records + first),
+                static_cast<std::streamsize>(wanted * FRACTION_RECORD_SIZE));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        for (FractionRecord* record = records + first;
+             record != records + first + got / FRACTION_RECORD_SIZE; ++record) {
+            std::array<char, FRACTION_RECORD_SIZE> raw{};
+            std::memcpy(raw.data(), record, raw.size());
+            *record = decodeRecord(raw.data());
+        }
+        arrived += got;
+        if (got < wanted * FRACTION_RECORD_SIZE) {
+            break;
+        }
+    }
+    return arrived;
+}
+
 void writeCount(std::ostream& out, std::int32_t count)
 {
     std::array<char, FRACTION_COUNT_SIZE> bytes{};
@@ -181,17 +227,10 @@ void writeCount(std::ostream& out, std::int32_t count)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
-                       const FractionRecord* last, FileProgress* progress)
+void writeRecords(std::ostream& out, const FractionRecord* first, const FractionRecord* last)
 {
-    writeCount(out, count);
     std::array<char, kBlockRecords * FRACTION_RECORD_SIZE> block{};
-    const auto totalBytes = static_cast<std::uint64_t>(last - first) * FRACTION_RECORD_SIZE;
-    std::uint64_t writtenBytes = 0;
     while (first != last) {
-        if (progress != nullptr) {
-            progress->advanced(writtenBytes, totalBytes);
-        }
         const auto records = std::min(kBlockRecords, static_cast<std::size_t>(last - first));
         char* bytes = block.data();
         for (const FractionRecord* end = first + records; first != end; ++first) {
@@ -199,7 +238,23 @@ void writeFractionFile(std::ostream& out, std::int32_t count, const FractionReco
             bytes += FRACTION_RECORD_SIZE;
         }
         out.write(block.data(), bytes - block.data());
-        writtenBytes += static_cast<std::uint64_t>(bytes - block.data());
+    }
+}
+
+void writeFractionFile(std::ostream& out, std::int32_t count, const FractionRecord* first,
+                       const FractionRecord* last, FileProgress* progress)
+{
+    writeCount(out, count);
+    const auto totalBytes = static_cast<std::uint64_t>(last - first) * FRACTION_RECORD_SIZE;
+    while (first != last) {
+        if (progress != nullptr) {
+            progress->advanced(static_cast<std::uint64_t>(totalBytes) -
+                                   static_cast<std::uint64_t>(last - first) * FRACTION_RECORD_SIZE,
+                               totalBytes);
+        }
+        const auto records = std::min(kBlockRecords, static_cast<std::size_t>(last - first));
+        writeRecords(out, first, first + records);
+        first += records;
     }
 }
 

@@ -13,15 +13,15 @@
 #include <utility>
 
 #include "OutputFile.h"
+#include "sort/ExternalSort.h"
+#include "sort/MemoryBudget.h"
+#include "sort/RunFile.h"
 #include "terminal/TerminalText.h"
 
 using fraction::Fraction;
 using fraction::FRACTION_RECORD_SIZE;
-using fraction::FractionFileContents;
-using fraction::FractionFileError;
-using fraction::FractionFileResult;
+using fraction::FractionFileHeader;
 using fraction::FractionRecord;
-using fraction::readFractionFile;
 using fraction::RecordList;
 using fraction::writeFractionFile;
 
@@ -67,15 +67,98 @@ private:
     std::size_t first = digits.size() - kIndexWidth;
 };
 
-// A type rather than a function, so that the sort inlines the comparison.
-struct EntryOrder {
-    bool operator()(const FractionRecord& a, const FractionRecord& b) const noexcept
-    {
-        return entryOrder(a, b);
-    }
-};
+// Records are read this many at a time, so that progress can be shown.
+constexpr std::size_t kReadingBlock = std::size_t{1} << 20U;
+
+void listEntry(TextOutput& out, std::string_view index, const Fraction& value)
+{
+    out.text(index);
+    out.text(": ");
+    out.fraction(value);
+    out.endLine();
+}
 
 }  // namespace
+
+// The listing in file order, carried on from block to block of records,
+// with the sum and the count of the valid ones.
+class Report::FirstListing {
+public:
+    FirstListing(TextOutput& text, Progress& shown) : out(text), progress(shown) { sum.setZero(); }
+
+    // Lists the records, each reduced, and turns each into its sort entry.
+    void list(FractionRecord* records, std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i, index.advance()) {
+            progress.advance(listed + i);
+            current.setFromRecord(records[i]);
+            // An invalid record's parts carry no meaning: reducing them would
+            // change nothing that is listed or written.
+            if (current.isValid()) {
+                current.reduce();
+            }
+            listEntry(out, index.text(), current);
+            if (current.isValid()) {
+                sum.add(current);
+                ++validCount;
+            }
+            records[i] = sortEntry(current);
+        }
+        listed += count;
+    }
+
+    Fraction sum;
+    std::int32_t validCount = 0;
+
+private:
+    TextOutput& out;
+    Progress& progress;
+    IndexColumn index;
+    std::uint64_t listed = 0;
+    // One fraction receives every record: an invalid record only clears
+    // its flag. Its entry is {0, 0} through the sort, and the marker pair
+    // once the sorted listing has passed it.
+    Fraction current;
+};
+
+// The listing in the report's order, carried on from block to block of
+// entries, which keeps the median as it passes.
+class Report::SortedListing {
+public:
+    SortedListing(TextOutput& text, Progress& shown, std::int32_t validCount)
+        : out(text),
+          progress(shown),
+          medianIndex(validCount > 0 ? static_cast<std::uint64_t>((validCount + 1) / 2 - 1)
+                                     : UINT64_MAX)
+    {
+    }
+
+    // Lists the entries; each becomes the record written for it.
+    void list(FractionRecord* entries, std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i, index.advance()) {
+            progress.advance(listed + i);
+            const Fraction entry = Fraction::fromRecord(entries[i]);
+            listEntry(out, index.text(), entry);
+            entries[i] = entry.toRecord();
+        }
+        if (medianIndex - listed < count) {
+            median = Fraction::fromRecord(entries[medianIndex - listed]);
+        }
+        listed += count;
+    }
+
+    // Invalid until the median has been listed; with no valid entry it
+    // stays invalid.
+    Fraction median;
+
+private:
+    TextOutput& out;
+    Progress& progress;
+    IndexColumn index;
+    std::uint64_t listed = 0;
+    std::uint64_t medianIndex;
+};
 
 Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
                const ReportOptions& options)
@@ -83,7 +166,9 @@ Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
       out(output, options.flushEveryLine),
       err(errors),
       hint(options.hint),
-      progress(options.progressTerminal)
+      progress(options.progressTerminal),
+      memoryBudget(options.memoryBudget),
+      temporaryDirectory(options.temporaryDirectory)
 {
 }
 
@@ -101,7 +186,7 @@ std::optional<std::string> Report::readName()
     return answers.nextWord(out.takeUnfinishedLine());
 }
 
-Report::InputOutcome Report::readInputFile(FractionFileContents& contents)
+Report::InputOutcome Report::readInputFile(InputFile& input)
 {
     if (!hint.empty()) {
         out.flush();
@@ -114,92 +199,214 @@ Report::InputOutcome Report::readInputFile(FractionFileContents& contents)
             return InputOutcome::endOfInput;
         }
         std::error_code ignored;
-        std::ifstream file;
+        input.file = std::make_unique<std::ifstream>();
         // A directory opens on some systems but can never be read.
         if (!std::filesystem::is_directory(*name, ignored)) {
-            file.open(*name, std::ios::binary | std::ios::in);
+            input.file->open(*name, std::ios::binary | std::ios::in);
         }
-        if (file.is_open()) {
+        if (input.file->is_open()) {
             progress.phase("reading", 0);
-            FractionFileResult result = readFractionFile(file, &progress);
-            if (result.contents) {
-                if (result.contents->hasTrailingBytes) {
-                    complain(*name + ": ignoring the bytes after the " +
-                             std::to_string(result.contents->count) + " counted records");
-                }
-                contents = std::move(*result.contents);
+            const fraction::FractionFileHeaderResult header =
+                fraction::readFractionFileHeader(*input.file);
+            std::string message = header.message;
+            const TakeOutcome taken = header.header
+                                          ? takeRecords(*name, *header.header, input, message)
+                                          : TakeOutcome::unusable;
+            if (taken == TakeOutcome::ready) {
                 return InputOutcome::ready;
             }
-            complain(*name + ": " + result.message);
-            if (result.error == FractionFileError::outOfMemory) {
-                return InputOutcome::outOfMemory;
+            complain(taken == TakeOutcome::failed ? message : *name + ": " + message);
+            if (taken == TakeOutcome::failed) {
+                return InputOutcome::failed;
             }
         }
         out.text("Cannot open the file!! \nPlease enter another input file name ? ");
     }
 }
 
-void Report::listEntry(std::string_view index, const Fraction& value)
+Report::TakeOutcome Report::takeRecords(const std::string& name, const FractionFileHeader& header,
+                                        InputFile& input, std::string& message)
 {
-    out.text(index);
-    out.text(": ");
-    out.fraction(value);
-    out.endLine();
+    std::istream& file = *input.file;
+    input.count = header.count;
+    const auto count = static_cast<std::uint64_t>(std::max(header.count, 0));
+    const std::uint64_t expectedBytes = count * FRACTION_RECORD_SIZE;
+    std::uint64_t capacity = memoryBudget / sizeof(FractionRecord);
+    input.outside = count > capacity;
+    if (!input.outside && !input.records.allocate(static_cast<std::size_t>(count))) {
+        input.outside = true;
+    }
+    if (!input.outside) {
+        std::uint64_t arrived = 0;
+        for (std::uint64_t first = 0; first < count; first += kReadingBlock) {
+            progress.advanced(first * FRACTION_RECORD_SIZE, expectedBytes);
+            const auto wanted =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kReadingBlock, count - first));
+            const std::uint64_t got =
+                fraction::readFractionRecords(file, input.records.data() + first, wanted);
+            arrived += got;
+            if (got < wanted * FRACTION_RECORD_SIZE) {
+                message = fraction::describeShortFile(header.count, arrived);
+                return TakeOutcome::unusable;
+            }
+        }
+    } else {
+        // The records pass through a workspace of the budget's size, or of
+        // less when not even that much can be had.
+        capacity = std::min(capacity, count);
+        while (!input.records.allocate(static_cast<std::size_t>(capacity))) {
+            if (capacity * sizeof(FractionRecord) <= sorting::kMinimumBudget) {
+                message = name + ": out of memory: even " +
+                          std::to_string(capacity * sizeof(FractionRecord)) +
+                          " bytes cannot be had to sort in";
+                return TakeOutcome::failed;
+            }
+            capacity /= 2;
+        }
+        if (header.bytesLeft) {
+            input.source.emplace(file, name);
+        } else {
+            std::uint64_t arrived = 0;
+            input.source =
+                sorting::RecordSource::copyOf(file, count, temporaryDirectory, arrived, message);
+            if (!input.source) {
+                return TakeOutcome::failed;
+            }
+            if (arrived < expectedBytes) {
+                message = fraction::describeShortFile(header.count, arrived);
+                return TakeOutcome::unusable;
+            }
+        }
+    }
+    const bool trailing = header.bytesLeft ? *header.bytesLeft > expectedBytes
+                                           : file.peek() != std::istream::traits_type::eof();
+    if (trailing) {
+        complain(name + ": ignoring the bytes after the " + std::to_string(header.count) +
+                 " counted records");
+    }
+    return TakeOutcome::ready;
 }
 
 int Report::run()
 {
-    FractionFileContents input;
+    InputFile input;
     if (readInputFile(input) != InputOutcome::ready) {
         return kExitFailure;
     }
-    listAndSummarise(input.records, input.count);
-    return writeOutputFile(input.count, input.records);
+    if (input.outside) {
+        return reportOutsideMemory(input);
+    }
+    FractionRecord* const records = input.records.data();
+    const std::size_t count = input.records.size();
+    listAndSummarise(records, count, input.count);
+    return writeOutputFile([&](std::ostream& stream) {
+        progress.phase("writing", std::uint64_t{count} * FRACTION_RECORD_SIZE);
+        writeFractionFile(stream, input.count, records, records + count, &progress);
+        return std::string();
+    });
 }
 
 void Report::listAndSummarise(RecordList& records, std::int32_t nData)
+{
+    listAndSummarise(records.begin(), records.size(), nData);
+}
+
+void Report::listAndSummarise(FractionRecord* records, std::size_t count, std::int32_t nData)
+{
+    listHeading(nData);
+    FirstListing first(out, progress);
+    progress.phase("listing", count);
+    first.list(records, count);
+
+    sortEntries(records, count);
+    out.text("The sorted array is\n");
+    SortedListing sorted(out, progress, first.validCount);
+    progress.phase("listing", count);
+    sorted.list(records, count);
+    summarise(first.sum, first.validCount, sorted.median);
+}
+
+int Report::reportOutsideMemory(InputFile& input)
+{
+    std::string error;
+    std::optional<sorting::RunFile> runFile = sorting::RunFile::create(temporaryDirectory, error);
+    if (!runFile) {
+        complain(error);
+        return kExitFailure;
+    }
+    FractionRecord* const workspace = input.records.data();
+    const std::size_t workspaceSize = input.records.size();
+    sorting::ExternalSorter sorter(std::move(*runFile), workspace, workspaceSize,
+                                   temporaryDirectory, progress);
+    const auto total = static_cast<std::uint64_t>(std::max(input.count, 0));
+
+    listHeading(input.count);
+    FirstListing first(out, progress);
+    for (std::uint64_t done = 0; done < total;) {
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(workspaceSize, total - done));
+        progress.phase("listing", total);
+        progress.advance(done);
+        const std::size_t got = input.source->read(workspace, wanted, error);
+        if (got < wanted) {
+            complain(error);
+            return kExitFailure;
+        }
+        first.list(workspace, got);
+        sortEntries(workspace, got);
+        progress.phase("writing runs", total);
+        progress.advance(done);
+        error = sorter.addRun(workspace, got);
+        if (!error.empty()) {
+            complain(error);
+            return kExitFailure;
+        }
+        done += got;
+    }
+    error = sorter.mergeDown();
+    if (!error.empty()) {
+        complain(error);
+        return kExitFailure;
+    }
+
+    out.text("The sorted array is\n");
+    SortedListing sorted(out, progress, first.validCount);
+    progress.phase("merging and listing", total);
+    error = sorter.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
+        sorted.list(entries, count);
+        return std::string();
+    });
+    if (!error.empty()) {
+        complain(error);
+        return kExitFailure;
+    }
+    summarise(first.sum, first.validCount, sorted.median);
+
+    // The merged order is made again for the file rather than kept: it
+    // costs less than writing it to the disk and reading it back.
+    return writeOutputFile([&](std::ostream& stream) {
+        progress.phase("merging and writing", total);
+        fraction::writeCount(stream, input.count);
+        return sorter.forEachSorted([&stream](FractionRecord* entries, std::size_t count) {
+            for (FractionRecord* entry = entries; entry != entries + count; ++entry) {
+                *entry = Fraction::fromRecord(*entry).toRecord();
+            }
+            fraction::writeRecords(stream, entries, entries + count);
+            return std::string();
+        });
+    });
+}
+
+void Report::listHeading(std::int32_t nData)
 {
     out.text("nData=");
     out.integer(nData);
     out.endLine();
     out.text("The original array is \n");
-    Fraction sum;
-    sum.setZero();
-    std::int32_t validCount = 0;
-    // One fraction receives every record: an invalid record only clears
-    // its flag. Its entry is {0, 0} through the sort, and the marker pair
-    // once the sorted listing has passed it.
-    Fraction current;
-    IndexColumn originalIndex;
-    progress.phase("listing", records.size());
-    for (std::size_t i = 0; i < records.size(); ++i, originalIndex.advance()) {
-        progress.advance(i);
-        current.setFromRecord(records[i]);
-        // An invalid record's parts carry no meaning: reducing them would
-        // change nothing that is listed or written.
-        if (current.isValid()) {
-            current.reduce();
-        }
-        listEntry(originalIndex.text(), current);
-        if (current.isValid()) {
-            sum.add(current);
-            ++validCount;
-        }
-        records[i] = sortEntry(current);
-    }
+}
 
-    sortEntries(records);
-    out.text("The sorted array is\n");
-    // Each entry becomes the record written for it as it is listed.
-    IndexColumn sortedIndex;
-    progress.phase("listing", records.size());
-    for (std::size_t i = 0; i < records.size(); ++i, sortedIndex.advance()) {
-        progress.advance(i);
-        const Fraction entry = Fraction::fromRecord(records[i]);
-        listEntry(sortedIndex.text(), entry);
-        records[i] = entry.toRecord();
-    }
-
+void Report::summarise(Fraction sum, std::int32_t validCount, const Fraction& median)
+{
     sum.reduce();
     out.text("The sum is ");
     out.fraction(sum);
@@ -217,36 +424,31 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
     out.endLine();
 
     out.text("The medium is ");
-    if (validCount > 0) {
-        out.fraction(
-            Fraction::fromRecord(records[static_cast<std::size_t>((validCount + 1) / 2 - 1)]));
-    } else {
-        out.fraction(Fraction());
-    }
+    out.fraction(median);
     out.endLine();
 }
 
-void Report::sortEntries(RecordList& records)
+void Report::sortEntries(FractionRecord* entries, std::size_t count)
 {
     if (!progress.enabled()) {
-        std::sort(records.begin(), records.end(), EntryOrder());
+        std::sort(entries, entries + count, EntryOrder());
         return;
     }
     // The same order, counting its comparisons against an estimate of all a
     // sort of this size makes. It gives the same answers, so the sort moves
     // the entries exactly as it does unwatched.
-    const auto size = static_cast<double>(records.size());
+    const auto size = static_cast<double>(count);
     const auto estimate = static_cast<std::uint64_t>(size * std::log2(std::max(size, 2.0)));
     progress.phase("sorting", estimate);
     std::uint64_t comparisons = 0;
-    std::sort(records.begin(), records.end(),
+    std::sort(entries, entries + count,
               [this, &comparisons](const FractionRecord& a, const FractionRecord& b) {
                   progress.advance(++comparisons);
                   return entryOrder(a, b);
               });
 }
 
-int Report::writeOutputFile(std::int32_t nData, const RecordList& records)
+int Report::writeOutputFile(const RecordWriter& writeRecords)
 {
     out.text("Please enter an output file name ? ");
     std::optional<OutputFile> output;
@@ -266,8 +468,12 @@ int Report::writeOutputFile(std::int32_t nData, const RecordList& records)
         out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
     }
 
-    progress.phase("writing", std::uint64_t{records.size()} * FRACTION_RECORD_SIZE);
-    writeFractionFile(output->stream(), nData, records.begin(), records.end(), &progress);
+    const std::string failure = writeRecords(output->stream());
+    if (!failure.empty()) {
+        // The output file is dropped unfinished: what was there stays.
+        complain(failure);
+        return kExitFailure;
+    }
     const std::string error = output->finish();
     progress.clear();
     if (!error.empty()) {

@@ -2,7 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
+#include <functional>
 #include <iosfwd>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,6 +16,9 @@
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
+#include "sort/EntryBlock.h"
+#include "sort/RecordSource.h"
+#include "sort/SortEntry.h"
 #include "terminal/Progress.h"
 
 // The report's order: valid fractions first, greatest first; invalid ones
@@ -29,26 +36,6 @@
     return a.isGreater(b);
 }
 
-// A list entry as the sort holds it: the parts of the reduced fraction, or
-// {0, 0} for an invalid one. A valid fraction never has a zero denominator,
-// so one comparison tells the two apart.
-[[nodiscard]] inline fraction::FractionRecord sortEntry(const fraction::Fraction& value) noexcept
-{
-    return value.isValid() ? value.toRecord() : fraction::FractionRecord{0, 0};
-}
-
-// reportOrder over sort entries, free of branches on the values.
-[[nodiscard]] inline bool entryOrder(const fraction::FractionRecord& a,
-                                     const fraction::FractionRecord& b) noexcept
-{
-    // Bitwise, like isGreaterValue, to stay free of branches.
-    const auto aValid = static_cast<unsigned>(a.denominator != 0);
-    const auto bInvalid = static_cast<unsigned>(b.denominator == 0);
-    const auto aGreater = static_cast<unsigned>(
-        fraction::isGreaterValue(a.numerator, a.denominator, b.numerator, b.denominator));
-    return (aValid & (bInvalid | aGreater)) != 0U;
-}
-
 // How the report meets its user.
 struct ReportOptions {
     // Shows every line as it ends, for a terminal; a file or a pipe gets
@@ -60,6 +47,11 @@ struct ReportOptions {
     // Where to show how far long work has come (a terminal); null for
     // nowhere.
     std::ostream* progressTerminal = nullptr;
+    // The bytes the records may take in memory: a file whose records need
+    // more is sorted in runs kept in temporary files and merged.
+    std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
+    // Where those temporary files go.
+    std::string temporaryDirectory = ".";
 };
 
 // The interactive report: reads a fraction file named by `answers`, lists,
@@ -80,13 +72,39 @@ public:
     void listAndSummarise(fraction::RecordList& records, std::int32_t nData);
 
 private:
-    enum class InputOutcome { ready, endOfInput, outOfMemory };
+    enum class InputOutcome { ready, endOfInput, failed };
+    enum class TakeOutcome { ready, unusable, failed };
+
+    // The input file once one that can be used is found.
+    struct InputFile {
+        std::unique_ptr<std::ifstream> file;
+        std::int32_t count = 0;
+        // All the records when they fit the budget; otherwise the
+        // workspace they pass through.
+        sorting::EntryBlock records;
+        bool outside = false;
+        // Where the records come from when they do not fit.
+        std::optional<sorting::RecordSource> source;
+    };
+
+    class FirstListing;
+    class SortedListing;
+
+    // Writes the records of the output file to the stream; returns what
+    // went wrong, or an empty string.
+    using RecordWriter = std::function<std::string(std::ostream&)>;
 
     std::optional<std::string> readName();
-    InputOutcome readInputFile(fraction::FractionFileContents& contents);
-    int writeOutputFile(std::int32_t nData, const fraction::RecordList& records);
-    void listEntry(std::string_view index, const fraction::Fraction& value);
-    void sortEntries(fraction::RecordList& records);
+    InputOutcome readInputFile(InputFile& input);
+    TakeOutcome takeRecords(const std::string& name, const fraction::FractionFileHeader& header,
+                            InputFile& input, std::string& message);
+    void listAndSummarise(fraction::FractionRecord* records, std::size_t count, std::int32_t nData);
+    int reportOutsideMemory(InputFile& input);
+    void listHeading(std::int32_t nData);
+    void summarise(fraction::Fraction sum, std::int32_t validCount,
+                   const fraction::Fraction& median);
+    int writeOutputFile(const RecordWriter& writeRecords);
+    void sortEntries(fraction::FractionRecord* entries, std::size_t count);
     void complain(const std::string& message);
 
     AnswerSource& answers;
@@ -94,4 +112,6 @@ private:
     std::ostream& err;
     std::string hint;
     Progress progress;
+    std::uint64_t memoryBudget;
+    std::string temporaryDirectory;
 };

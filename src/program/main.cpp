@@ -1,15 +1,19 @@
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Answers.h"
 #include "Report.h"
 #include "SelfTest.h"
 #include "fraction/Version.h"
 #include "platform/Platform.h"
+#include "sort/MemoryBudget.h"
 #include "terminal/LineEditor.h"
 #include "terminal/TerminalText.h"
 
@@ -22,17 +26,29 @@ constexpr int kExitUsage = 2;
 constexpr const char* kProgramName = "fraction";
 
 constexpr const char* kUsage =
-    "Usage: fraction [--report]\n"
+    "Usage: fraction [--report [--buffer-size=SIZE] [--temporary-directory=DIR]]\n"
     "Runs the self-test of the Fraction type.\n"
     "\n"
     "  --report    after the self-test, read the name of a fraction file on standard\n"
     "              input, list its fractions, sort them greatest first, print their\n"
     "              sum, average and median, then read an output file name and write\n"
     "              the sorted fractions to it\n"
+    "  --buffer-size=SIZE  the memory the report's records may take, in bytes or\n"
+    "              with K, M or G; records that need more are sorted in runs kept\n"
+    "              in temporary files (default: half of what the machine, the\n"
+    "              process limits and the memory control group leave)\n"
+    "  --temporary-directory=DIR  where those files go (default: TMPDIR, else\n"
+    "              the system's temporary directory)\n"
     "  -h, --help  show this help\n"
     "  --version   show the program's name and version\n";
 
-int runReport()
+// Where the report may sort outside memory, as the command line says.
+struct SortOptions {
+    std::optional<std::uint64_t> bufferSize;
+    std::optional<std::string> temporaryDirectory;
+};
+
+int runReport(const SortOptions& sortOptions)
 {
     using platform::StandardStream;
     const bool inputIsTerminal = platform::isTerminal(StandardStream::input);
@@ -58,6 +74,11 @@ int runReport()
                            (edited ? "Tab completes, " : "") + platform::endOfInputKeys() +
                            " quits)";
         }
+        options.memoryBudget = sortOptions.bufferSize
+                                   ? sorting::workableBudget(*sortOptions.bufferSize)
+                                   : sorting::defaultBudget(sorting::gatherMemoryFacts());
+        options.temporaryDirectory =
+            sortOptions.temporaryDirectory.value_or(sorting::defaultTemporaryDirectory());
         // A listing on the terminal shows its own progress.
         if (errorsAreTerminal && !outputIsTerminal) {
             options.progressTerminal = &std::cerr;
@@ -80,12 +101,32 @@ int main(int argc, char** argv)
     platform::useBinaryStandardStreams();
 
     bool reportRequested = false;
-    if (argc > 2) {
+    SortOptions sortOptions;
+    std::vector<std::string_view> arguments;
+    constexpr std::string_view kBufferSize = "--buffer-size=";
+    constexpr std::string_view kTemporaryDirectory = "--temporary-directory=";
+    for (const std::string_view argument : std::vector<std::string_view>(argv + 1, argv + argc)) {
+        if (argument.substr(0, kBufferSize.size()) == kBufferSize) {
+            sortOptions.bufferSize = sorting::parseSize(argument.substr(kBufferSize.size()));
+            if (!sortOptions.bufferSize) {
+                std::cerr << kProgramName << ": invalid buffer size '"
+                          << terminalSafe(argument.substr(kBufferSize.size())) << "'\n";
+                return kExitUsage;
+            }
+        } else if (argument.substr(0, kTemporaryDirectory.size()) == kTemporaryDirectory &&
+                   argument.size() > kTemporaryDirectory.size()) {
+            sortOptions.temporaryDirectory = argument.substr(kTemporaryDirectory.size());
+        } else {
+            arguments.push_back(argument);
+        }
+    }
+    if (arguments.size() > 1 ||
+        (arguments.empty() && (sortOptions.bufferSize || sortOptions.temporaryDirectory))) {
         std::cerr << kUsage;
         return kExitUsage;
     }
-    if (argc == 2) {
-        const std::string_view argument(argv[1]);
+    if (arguments.size() == 1) {
+        const std::string_view argument = arguments.front();
         if (argument == "-h" || argument == "--help") {
             std::cout << kUsage;
             return EXIT_SUCCESS;
@@ -103,7 +144,7 @@ int main(int argc, char** argv)
     }
 
     unitTest();
-    const int status = reportRequested ? runReport() : EXIT_SUCCESS;
+    const int status = reportRequested ? runReport(sortOptions) : EXIT_SUCCESS;
     // Output that never arrived is a failure, not a success.
     if (!std::cout.flush()) {
         std::cerr << kProgramName << ": cannot write standard output" << std::endl;

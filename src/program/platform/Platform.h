@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -89,5 +90,68 @@ private:
 // Puts the file `from` in the place of `to` in one step, replacing the file
 // `to` named; neither a reader nor a crash sees a half-written `to`.
 [[nodiscard]] std::string replace(const std::string& from, const std::string& to);
+
+// A file with no name, for data that must never outlive the process: it
+// is gone once closed, and also when the process is killed. On POSIX it is
+// made unnamed (O_TMPFILE) or unlinked as soon as it is made; on Windows
+// the system deletes it when the last handle closes.
+class TemporaryFile {
+public:
+    TemporaryFile() noexcept = default;
+    TemporaryFile(TemporaryFile&& other) noexcept : handle(std::exchange(other.handle, kClosed)) {}
+    TemporaryFile& operator=(TemporaryFile&& other) noexcept
+    {
+        if (this != &other) {
+            discard();
+            handle = std::exchange(other.handle, kClosed);
+        }
+        return *this;
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() { discard(); }
+
+    // Makes one in `directory`. Closed, with `error` holding the system's
+    // reason, when none can be made there.
+    [[nodiscard]] static TemporaryFile create(const std::string& directory, std::string& error);
+
+    [[nodiscard]] bool isOpen() const noexcept;
+
+    // Writes all `size` bytes at byte `offset`.
+    [[nodiscard]] std::string writeAt(std::uint64_t offset, const char* data, std::size_t size);
+
+    // Reads `size` bytes at byte `offset` into `data`; `got` tells how many
+    // came, fewer only at the end of the file.
+    [[nodiscard]] std::string readAt(std::uint64_t offset, char* data, std::size_t size,
+                                     std::size_t& got);
+
+private:
+    static constexpr std::intptr_t kClosed = -1;
+
+    explicit TemporaryFile(std::intptr_t nativeHandle) noexcept : handle(nativeHandle) {}
+
+    void discard() noexcept;
+
+    // A file descriptor on POSIX, a HANDLE on Windows.
+    std::intptr_t handle = kClosed;
+};
+
+// The system's directory for temporary files when nothing names one.
+[[nodiscard]] std::string systemTemporaryDirectory();
+
+// What limits this process's memory, as far as the system tells; each is
+// empty where there is no such limit or the system does not say.
+struct MemoryLimits {
+    // What the address-space limit (RLIMIT_AS) leaves beside the address
+    // space the process already has.
+    std::optional<std::uint64_t> addressSpaceLeft;
+    // What the data-segment limit (RLIMIT_DATA) leaves beside the data the
+    // process already has.
+    std::optional<std::uint64_t> dataSegmentLeft;
+    // Memory the system can give without swapping.
+    std::optional<std::uint64_t> systemAvailable;
+};
+
+[[nodiscard]] MemoryLimits memoryLimits();
 
 }  // namespace platform

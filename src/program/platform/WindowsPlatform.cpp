@@ -192,4 +192,105 @@ void useBinaryStandardStreams() noexcept
     ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
+TemporaryFile TemporaryFile::create(const std::string& directory, std::string& error)
+{
+    // The system deletes the file when its handle closes, also when the
+    // process is ended from outside.
+    const unsigned long long seed =
+        (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32U) ^ ::GetTickCount64();
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        const std::string name =
+            "fraction-" +
+            std::to_string((seed + static_cast<unsigned long long>(attempt)) % 1000000U) + ".tmp";
+        const std::string candidate = (std::filesystem::path(directory) / name).string();
+        HANDLE handle = ::CreateFileW(
+            wide(candidate).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            return TemporaryFile(nativeOf(handle));
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    error = lastError();
+    return {};
+}
+
+bool TemporaryFile::isOpen() const noexcept
+{
+    return handleOf(handle) != INVALID_HANDLE_VALUE;
+}
+
+std::string TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+{
+    constexpr std::size_t kLargestWrite = 1U << 30U;
+    while (size > 0) {
+        const auto piece = static_cast<DWORD>(size < kLargestWrite ? size : kLargestWrite);
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32U);
+        DWORD written = 0;
+        if (::WriteFile(handleOf(handle), data, piece, &written, &at) == 0) {
+            return lastError();
+        }
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    return {};
+}
+
+std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size,
+                                  std::size_t& got)
+{
+    constexpr std::size_t kLargestRead = 1U << 30U;
+    got = 0;
+    while (got < size) {
+        const std::size_t wanted = size - got;
+        const auto piece = static_cast<DWORD>(wanted < kLargestRead ? wanted : kLargestRead);
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + got);
+        at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32U);
+        DWORD read = 0;
+        if (::ReadFile(handleOf(handle), data + got, piece, &read, &at) == 0) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return lastError();
+        }
+        if (read == 0) {
+            break;
+        }
+        got += read;
+    }
+    return {};
+}
+
+void TemporaryFile::discard() noexcept
+{
+    if (isOpen()) {
+        ::CloseHandle(handleOf(std::exchange(handle, kClosed)));
+    }
+}
+
+std::string systemTemporaryDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::temp_directory_path(error);
+    return error ? std::string(".") : directory.string();
+}
+
+MemoryLimits memoryLimits()
+{
+    MemoryLimits limits;
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (::GlobalMemoryStatusEx(&status) != 0) {
+        limits.addressSpaceLeft = status.ullAvailVirtual;
+        limits.systemAvailable = status.ullAvailPhys;
+    }
+    return limits;
+}
+
 }  // namespace platform

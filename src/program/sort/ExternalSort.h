@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "fraction/FractionRecord.h"
+#include "sort/RunFile.h"
+#include "terminal/Progress.h"
+
+namespace sorting {
+
+// Takes sorted entries a block at a time; returns what went wrong, which
+// stops the merge, or an empty string to go on.
+using EntrySink = std::function<std::string(fraction::FractionRecord*, std::size_t)>;
+
+// Sorts more entries than memory holds: runs sorted in memory are kept in
+// a run file, then merged in the report's order (entryOrder), as many at
+// once as the workspace has blocks for; an earlier pass merges groups of
+// runs only when there are more runs than that.
+class ExternalSorter {
+public:
+    // `workspace` is the memory where the caller gathers each run; once
+    // the runs are all added, the merges use it.
+    ExternalSorter(RunFile runs, fraction::FractionRecord* workspace, std::size_t workspaceSize,
+                   std::string directory, Progress& progress);
+
+    // Keeps `count` entries, already in order, as the next run.
+    [[nodiscard]] std::string addRun(const fraction::FractionRecord* entries, std::size_t count);
+
+    // Merges groups of runs until one pass can merge all that are left.
+    [[nodiscard]] std::string mergeDown();
+
+    // Passes every entry, in order, to `sink`. Can be called again: the runs
+    // stay as they are.
+    [[nodiscard]] std::string forEachSorted(const EntrySink& sink);
+
+    // How many runs one pass merges with a workspace of `workspaceSize` entries.
+    [[nodiscard]] static std::size_t fanIn(std::size_t workspaceSize) noexcept;
+
+    [[nodiscard]] std::size_t runCount() const noexcept { return runs.runs().size(); }
+
+private:
+    RunFile runs;
+    fraction::FractionRecord* workspace;
+    std::size_t workspaceSize;
+    std::string directory;
+    Progress& progress;
+    std::uint64_t entries = 0;
+};
+
+}  // namespace sorting

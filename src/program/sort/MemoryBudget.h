@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+// How much memory the report may hold its records in, and where it keeps
+// what does not fit.
+namespace sorting {
+
+// The least budget the report works in: a run of 32768 entries, or room
+// to merge seven runs at once in blocks of 4096.
+constexpr std::uint64_t kMinimumBudget = std::uint64_t{256} * 1024;
+
+// SIZE as --buffer-size takes it: a number of bytes, or of KiB, MiB or GiB
+// with the suffix K, M or G. Empty when the text is not such a number or
+// the size does not fit 64 bits.
+[[nodiscard]] std::optional<std::uint64_t> parseSize(std::string_view text);
+
+// The budget the report works with when `requested` is asked for: never
+// below kMinimumBudget, and never more than this process can address.
+[[nodiscard]] std::uint64_t workableBudget(std::uint64_t requested);
+
+// What the machine lets this process have, from each source that limits it.
+struct MemoryFacts {
+    // The memory limit of the process's control group (and of every group
+    // above it), less what the group already uses.
+    std::optional<std::uint64_t> controlGroupLeft;
+    platform::MemoryLimits process;
+};
+
+// Reads a whole file of the system; empty when it cannot be read.
+using FileReader = std::function<std::optional<std::string>(const std::string& path)>;
+
+// What the memory limits of the control groups this process is in leave,
+// from the text of /proc/self/cgroup and /proc/self/mountinfo, reading the
+// groups' files through `read`. Empty when no group limits memory.
+[[nodiscard]] std::optional<std::uint64_t> controlGroupMemoryLeft(std::string_view cgroups,
+                                                                  std::string_view mounts,
+                                                                  const FileReader& read);
+
+[[nodiscard]] MemoryFacts gatherMemoryFacts();
+
+// The default budget: a share of the least that any source leaves.
+[[nodiscard]] std::uint64_t defaultBudget(const MemoryFacts& facts);
+
+// Where run files go when no directory is named: TMPDIR, else the system's
+// temporary directory.
+[[nodiscard]] std::string defaultTemporaryDirectory();
+
+}  // namespace sorting
