@@ -33,10 +33,17 @@ self_test_lines=$'- 1245 / 1230 \n- 42377 / 29457 \n- 5406247 / 3750 \nAll unit 
 pack() { "$fracfile" pack "$1" || fail "fracfile pack $1"; }
 dump() { "$fracfile" dump "$1"; }
 
-# report "ANSWERS": runs the report with those answers on standard input and
-# leaves the output in $out, the errors in $err and the status in $status.
+# many_fractions N: the text of N records of few values, with the sign on
+# either part, zeros over many denominators and one in thirteen invalid.
+many_fractions() {
+    awk -v n="$1" 'BEGIN { for (i = 0; i < n; ++i) { num = (i * 7919) % 21 - 10; den = (i * 104729) % 13 - 6;
+        if (den == 0) print "invalid"; else print num "/" den } }'
+}
+
+# report "ANSWERS" [OPTION...]: runs the report with those answers on standard
+# input and leaves the output in $out, the errors in $err and the status in $status.
 report() {
-    printf '%s' "$1" | "$fraction" --report >stdout.txt 2>stderr.txt
+    printf '%s' "$1" | "$fraction" --report "${@:2}" >stdout.txt 2>stderr.txt
     status=$?
     out=$(cat stdout.txt)
     err=$(cat stderr.txt)
@@ -247,23 +254,111 @@ memory)
         exit 77
     fi
     limit_kib=20000
-    printf '1/2\n' | pack small.frac
-    # 5,000,000 records of zeros (zero denominators, so all invalid): 40 MB,
-    # twice what the limit leaves.
-    { printf '\x40\x4b\x4c\x00'; head -c 40000000 /dev/zero; } >big.frac
+    # 2,500,000 records, 20 MB: as much as the whole limit, so that only a
+    # budget taken from the limit lets the report through.
+    many_fractions 2500000 | pack big.frac
+    printf 'big.frac\nfree.frac\n' | "$fraction" --report >free.txt 2>/dev/null
+    printf 'big.frac\nlimited.frac\n' | (ulimit -v "$limit_kib"; "$fraction" --report >limited.txt 2>stderr.txt)
+    expect_eq "under an address-space limit: status" "$?" 0
+    expect_eq "under an address-space limit: nothing on standard error" "$(cat stderr.txt)" ""
+    expect_true "under an address-space limit: the same report" 'cmp -s free.txt limited.txt'
+    expect_true "under an address-space limit: the same file" 'cmp -s free.frac limited.frac'
+    ;;
+budget)
+    # Sorting in runs on the disk gives exactly the bytes of sorting in
+    # memory, and leaves nothing behind.
+    mkdir tmp
+    export TMPDIR=$workdir/tmp
+    # 300,000 records of few values in every arrangement of signs, zeros over
+    # many denominators and invalid ones: ten runs of the smallest budget,
+    # more than one merge takes, full of equivalent entries.
+    many_fractions 300000 | pack many.frac
+    report $'many.frac\nfree.frac\n'
+    cp stdout.txt free.txt
+    report $'many.frac\ntiny.frac\n' --buffer-size=1
+    expect_eq "the smallest budget: status" "$status" 0
+    expect_eq "the smallest budget: nothing on standard error" "$err" ""
+    expect_true "the smallest budget: the same report" 'cmp -s free.txt stdout.txt'
+    expect_true "the smallest budget: the same file" 'cmp -s free.frac tiny.frac'
+    expect_true "the smallest budget: nothing left in the temporary directory" '[ -z "$(ls -A tmp)" ]'
+
+    # The same records in another order give the same sorted listing and file.
+    "$fracfile" dump many.frac | { read -r; shuf --random-source=many.frac; } | pack shuffled.frac
+    expect_true "the shuffle changed the order" '! cmp -s many.frac shuffled.frac'
+    for size in 1 64M; do
+        report $'shuffled.frac\nshuffled-out.frac\n' --buffer-size=$size
+        expect_eq "a shuffle, budget $size: the same sorted listing" \
+            "$(sed -n '/^The sorted array is/,$p' stdout.txt | md5sum)" \
+            "$(sed -n '/^The sorted array is/,$p' free.txt | md5sum)"
+        expect_true "a shuffle, budget $size: the same file" 'cmp -s free.frac shuffled-out.frac'
+    done
+
+    # A FIFO larger than the budget is copied aside and reported alike.
+    if [ "${FRACTION_SYSTEM:-Linux}" != Windows ]; then
+        mkfifo fifo
+        cat many.frac >fifo &
+        report $'fifo\nfifo-out.frac\n' --buffer-size=256K
+        wait
+        expect_eq "a FIFO: status" "$status" 0
+        expect_true "a FIFO: the same file" 'cmp -s free.frac fifo-out.frac'
+        printf '\x05\x00\x00\x00\x01\x00\x00\x00\x02\x00\x00\x00' >fifo &
+        report $'fifo\nmany.frac\nshort-out.frac\n' --buffer-size=1
+        wait
+        expect_contains "a short FIFO: refused" "$err" "fraction: fifo: header says 5 records, file holds 1"
+        expect_true "a short FIFO: then the next name" 'cmp -s free.frac short-out.frac'
+        expect_true "FIFOs: nothing left in the temporary directory" '[ -z "$(ls -A tmp)" ]'
+    fi
+
+    # A temporary directory that cannot be used: one line, status 1, the
+    # output file untouched.
     printf 'keep me\n' >kept.frac
+    report $'many.frac\nkept.frac\n' --buffer-size=1 --temporary-directory=no-such-dir
+    expect_eq "a missing temporary directory: status" "$status" 1
+    expect_eq "a missing temporary directory: message" "$err" \
+        "fraction: no-such-dir: cannot make a temporary file: No such file or directory"
+    expect_eq "a missing temporary directory: output untouched" "$(cat kept.frac)" "keep me"
 
-    printf 'small.frac\nsmall-out.frac\n' | (ulimit -v "$limit_kib"; "$fraction" --report >stdout.txt 2>stderr.txt)
-    expect_eq "a small file under the same limit: status" "$?" 0
-    expect_eq "a small file under the same limit: written" "$(dump small-out.frac)" $'count 1\n1/2'
+    # While the report waits for the output name, its runs are open but have
+    # no name in the directory; killed then, it leaves nothing either.
+    if [ "${FRACTION_SYSTEM:-Linux}" = Linux ]; then
+        for signal in TERM KILL; do
+            mkfifo answers
+            "$fraction" --report --buffer-size=1 <answers >stdout.txt 2>stderr.txt &
+            pid=$!
+            exec 3>answers
+            printf 'many.frac\n' >&3
+            for ((i = 0; i < 600; ++i)); do
+                grep -q "Please enter an output file name" stdout.txt && break
+                sleep 0.1
+            done
+            expect_true "SIG$signal: runs open while waiting" \
+                '[ "$(ls -l /proc/$pid/fd | grep -c "$workdir/tmp/")" -ge 1 ]'
+            expect_true "SIG$signal: no name in the directory while waiting" '[ -z "$(ls -A tmp)" ]'
+            kill -s "$signal" "$pid"
+            wait "$pid"
+            exec 3>&-
+            rm -f answers
+            expect_true "SIG$signal: nothing left in the temporary directory" '[ -z "$(ls -A tmp)" ]'
+        done
+    fi
 
-    printf 'big.frac\nkept.frac\n' | (ulimit -v "$limit_kib"; "$fraction" --report >stdout.txt 2>stderr.txt)
-    expect_eq "out of memory: status" "$?" 1
-    expect_eq "out of memory: one line naming the file and the need" "$(cat stderr.txt)" \
-        "fraction: big.frac: out of memory: 5000000 records need 40000000 bytes"
-    expect_eq "out of memory: no report presented" "$(cat stdout.txt)" "$self_test_lines"
-    expect_eq "out of memory: the output file untouched" "$(cat kept.frac)" "keep me"
-    expect_true "out of memory: no temporary left" '[ -z "$(ls -A | grep "^\.")" ]'
+    # A full temporary directory: a small file system of its own, where
+    # this test may mount one.
+    mkdir small
+    if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=64k tmpfs small 2>/dev/null; then
+        report $'many.frac\nkept.frac\n' --buffer-size=1 --temporary-directory=small
+        umount small
+        expect_eq "a full temporary directory: status" "$status" 1
+        expect_eq "a full temporary directory: message" "$err" \
+            "fraction: small: cannot write a temporary file: No space left on device"
+        expect_eq "a full temporary directory: output untouched" "$(cat kept.frac)" "keep me"
+    else
+        echo "budget: a full temporary directory not tried: no tmpfs can be mounted here"
+    fi
+
+    report $'many.frac\nfree.frac\n' --buffer-size=12x
+    expect_eq "a bad buffer size: status" "$status" 2
+    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x'"
     ;;
 cli)
     "$fraction" --help >stdout.txt 2>stderr.txt

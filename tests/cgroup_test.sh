@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The report inside a memory control group that its records do not fit in:
+# with no option it must complete, status 0, with exactly the bytes of a run
+# without the limit. The test makes the group itself (as root, in a
+# writable cgroup v2 hierarchy with the memory controller, or a cgroup v1
+# memory hierarchy), puts itself in it, runs, and removes the group; where
+# it cannot, it reports itself skipped (77), never passed.
+#
+# Usage: cgroup_test.sh FRACTION FRACFILE [RECORDS [LIMIT [FILE]]]
+#   RECORDS  records of the generated file (default 2000000, 16 MB)
+#   LIMIT    the group's memory limit in bytes (default 12000000)
+#   FILE     a fraction file to use instead of a generated one
+set -uo pipefail
+fraction=$(realpath "$1")
+fracfile=$(realpath "$2")
+records=${3:-2000000}
+limit=${4:-12000000}
+input=${5:+$(realpath "$5")}
+skip() { echo "cgroup: skipped: $*"; exit 77; }
+
+if [ "${FRACTION_SANITIZED:-0}" = 1 ] || [ "${FRACTION_EMULATED:-0}" = 1 ]; then
+    skip "the sanitizer build and emulated targets need memory of their own beyond any such limit"
+fi
+[ "$(id -u)" -eq 0 ] || skip "only root can make a control group"
+[ -r /proc/self/cgroup ] && [ -r /proc/self/mountinfo ] || skip "no control groups here"
+
+# make_group: sets $group to a new group's directory and $limit_file to the
+# file that takes its limit, or fails.
+make_group() {
+    local own mount
+    own=$(sed -n 's/^0:://p' /proc/self/cgroup)
+    mount=$(awk '$(NF-2) == "cgroup2" { print $5; exit }' /proc/self/mountinfo)
+    if [ -n "$own" ] && [ -n "$mount" ]; then
+        group=$mount${own%/}/fraction-test-$$
+        if mkdir "$group" 2>/dev/null; then
+            if [ -e "$group/memory.max" ]; then
+                limit_file=$group/memory.max
+                return 0
+            fi
+            rmdir "$group"
+        fi
+    fi
+    own=$(awk -F: '$2 ~ /(^|,)memory(,|$)/ { print $3; exit }' /proc/self/cgroup)
+    mount=$(awk '$(NF-2) == "cgroup" && $NF ~ /(^|,)memory(,|$)/ { print $5; exit }' /proc/self/mountinfo)
+    if [ -n "$own" ] && [ -n "$mount" ]; then
+        group=$mount${own%/}/fraction-test-$$
+        if mkdir "$group" 2>/dev/null; then
+            limit_file=$group/memory.limit_in_bytes
+            return 0
+        fi
+    fi
+    return 1
+}
+make_group || skip "no writable memory control group hierarchy"
+
+workdir=$(mktemp -d)
+trap 'rmdir "$group" 2>/dev/null; rm -rf "$workdir"' EXIT
+cd "$workdir" || exit 1
+if ! echo "$limit" >"$limit_file" 2>/dev/null; then
+    skip "the group's memory limit cannot be set"
+fi
+
+if [ -z "$input" ]; then
+    input=$workdir/in.frac
+    awk -v n="$records" 'BEGIN { for (i = 0; i < n; ++i) { d = (i * 104729) % 2003 - 1001;
+        if (d == 0) print "invalid"; else print (i * 7919) % 1000003 - 500001 "/" d } }' |
+        "$fracfile" pack "$input" || exit 1
+fi
+# The input is read once outside the group, so that its pages in the page
+# cache are not the group's.
+printf '%s\nfree.frac\n' "$input" | "$fraction" --report >free.txt 2>/dev/null || exit 1
+
+# Only the subshell joins the group; it is empty again when it ends.
+(
+    echo "$BASHPID" >"$group/cgroup.procs" || exit 99
+    printf '%s\nlimited.frac\n' "$input" | "$fraction" --report >limited.txt 2>stderr.txt
+)
+status=$?
+[ "$status" -ne 99 ] || skip "this process cannot join the group"
+
+failed=0
+check() { if eval "$2"; then :; else echo "FAIL [cgroup]: $1" >&2; failed=$((failed + 1)); fi; }
+check "status 0 inside a group of $limit bytes (was $status)" '[ "$status" -eq 0 ]'
+check "nothing on standard error: $(cat stderr.txt)" '[ ! -s stderr.txt ]'
+check "the same report as without the limit" 'cmp -s free.txt limited.txt'
+check "the same file as without the limit" 'cmp -s free.frac limited.frac'
+echo "cgroup: $(stat -c %s "$input") bytes of records in a group of $limit bytes: $((4 - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ]
