@@ -159,7 +159,10 @@ ExternalSorter::ExternalSorter(RunFile runFile, fraction::FractionRecord* memory
 
 std::size_t ExternalSorter::fanIn(std::size_t workspaceSize) noexcept
 {
-    return std::max<std::size_t>(2, workspaceSize / kSmallestBlock - 1);
+    // One block for each run merged and one for what is merged; never fewer
+    // than three, so that a merge always takes two runs at least.
+    const std::size_t blocks = std::max<std::size_t>(workspaceSize / kSmallestBlock, 3);
+    return blocks - 1;
 }
 
 std::string ExternalSorter::addRun(const fraction::FractionRecord* sorted, std::size_t count)

@@ -22,7 +22,8 @@ using EntrySink = std::function<std::string(fraction::FractionRecord*, std::size
 class ExternalSorter {
 public:
     // `workspace` is the memory where the caller gathers each run; once
-    // the runs are all added, the merges use it.
+    // the runs are all added, the merges use it. It holds three entries at
+    // least.
     ExternalSorter(RunFile runs, fraction::FractionRecord* workspace, std::size_t workspaceSize,
                    std::string directory, Progress& progress);
 

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sort/ExternalSort.h"
+#include "sort/RunFile.h"
+#include "sort/SortEntry.h"
+#include "terminal/Progress.h"
+
+using fraction::FractionRecord;
+using sorting::ExternalSorter;
+using sorting::RunFile;
+
+namespace {
+
+std::string temporaryDirectory()
+{
+    return std::filesystem::temp_directory_path().string();
+}
+
+// Entries of few values, so that equivalent ones abound: signs on either
+// part, zeros over many denominators, invalid ones as {0, 0}.
+std::vector<FractionRecord> crowdedEntries(std::size_t count, std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::int32_t> part(-4, 4);
+    std::vector<FractionRecord> entries(count);
+    for (FractionRecord& entry : entries) {
+        entry = {part(random), part(random)};
+        if (entry.denominator == 0) {
+            entry.numerator = 0;
+        }
+    }
+    return entries;
+}
+
+// Sorts `entries` through runs of `runSize` in a workspace of
+// `workspaceSize`, and returns what the final merge passes on.
+std::vector<FractionRecord> sortOutside(std::vector<FractionRecord> entries, std::size_t runSize,
+                                        std::size_t workspaceSize, std::size_t* runsLeft = nullptr)
+{
+    std::string error;
+    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
+    EXPECT_TRUE(runs) << error;
+    std::vector<FractionRecord> workspace(workspaceSize);
+    Progress quiet(nullptr);
+    ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
+                          temporaryDirectory(), quiet);
+    for (std::size_t first = 0; first < entries.size(); first += runSize) {
+        const std::size_t count = std::min(runSize, entries.size() - first);
+        std::copy_n(entries.begin() + static_cast<std::ptrdiff_t>(first), count, workspace.begin());
+        std::sort(workspace.begin(), workspace.begin() + static_cast<std::ptrdiff_t>(count),
+                  EntryOrder());
+        EXPECT_EQ(sorter.addRun(workspace.data(), count), "");
+    }
+    EXPECT_EQ(sorter.mergeDown(), "");
+    if (runsLeft != nullptr) {
+        *runsLeft = sorter.runCount();
+    }
+    std::vector<FractionRecord> merged;
+    EXPECT_EQ(sorter.forEachSorted([&merged](FractionRecord* block, std::size_t count) {
+        merged.insert(merged.end(), block, block + count);
+        return std::string();
+    }),
+              "");
+    return merged;
+}
+
+TEST(ExternalSort, MergesRunsIntoWhatASortInMemoryGives)
+{
+    std::vector<FractionRecord> entries = crowdedEntries(50000, 1);
+    std::vector<FractionRecord> expected = entries;
+    std::sort(expected.begin(), expected.end(), EntryOrder());
+    // 25 runs; a workspace of 40000 merges 8 at once, so two passes.
+    std::size_t runsLeft = 0;
+    EXPECT_EQ(sortOutside(entries, 2000, 40000, &runsLeft), expected);
+    EXPECT_LE(runsLeft, ExternalSorter::fanIn(40000));
+    // One run only, and runs of one entry merged two at a time.
+    EXPECT_EQ(sortOutside(entries, entries.size(), entries.size()), expected);
+    const std::vector<FractionRecord> few(expected.begin(), expected.begin() + 100);
+    std::vector<FractionRecord> fewSorted = few;
+    std::sort(fewSorted.begin(), fewSorted.end(), EntryOrder());
+    EXPECT_EQ(sortOutside(few, 1, 12), fewSorted);
+}
+
+TEST(ExternalSort, TheOrderDependsOnlyOnTheEntries)
+{
+    std::vector<FractionRecord> entries = crowdedEntries(30000, 2);
+    const std::vector<FractionRecord> first = sortOutside(entries, 3000, 20000);
+    std::shuffle(entries.begin(), entries.end(), std::mt19937(3));
+    EXPECT_EQ(sortOutside(entries, 1700, 9000), first);
+}
+
+TEST(ExternalSort, MergesCanBeRepeated)
+{
+    std::string error;
+    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
+    ASSERT_TRUE(runs) << error;
+    std::vector<FractionRecord> workspace(9000);
+    Progress quiet(nullptr);
+    ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
+                          temporaryDirectory(), quiet);
+    for (std::int32_t run = 0; run < 3; ++run) {
+        const std::vector<FractionRecord> entries = {{3 - run, 1}, {-run, 1}};
+        ASSERT_EQ(sorter.addRun(entries.data(), entries.size()), "");
+    }
+    const std::vector<FractionRecord> expected = {{3, 1}, {2, 1}, {1, 1}, {0, 1}, {-1, 1}, {-2, 1}};
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<FractionRecord> merged;
+        ASSERT_EQ(sorter.forEachSorted([&merged](FractionRecord* block, std::size_t count) {
+            merged.insert(merged.end(), block, block + count);
+            return std::string();
+        }),
+                  "");
+        EXPECT_EQ(merged, expected);
+    }
+}
+
+TEST(ExternalSort, ASinkThatFailsStopsTheMerge)
+{
+    std::string error;
+    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
+    ASSERT_TRUE(runs) << error;
+    std::vector<FractionRecord> workspace(9000);
+    Progress quiet(nullptr);
+    ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
+                          temporaryDirectory(), quiet);
+    const std::vector<FractionRecord> entries(5000, FractionRecord{1, 1});
+    ASSERT_EQ(sorter.addRun(entries.data(), entries.size()), "");
+    ASSERT_EQ(sorter.addRun(entries.data(), entries.size()), "");
+    int calls = 0;
+    EXPECT_EQ(sorter.forEachSorted([&calls](FractionRecord*, std::size_t) {
+        ++calls;
+        return std::string("stop");
+    }),
+              "stop");
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(RunFile, ARunFileInAMissingDirectorySaysWhere)
+{
+    std::string error;
+    EXPECT_FALSE(RunFile::create("/no/such/directory", error));
+    EXPECT_EQ(error, "/no/such/directory: cannot make a temporary file: No such file or directory");
+}
+
+}  // namespace
