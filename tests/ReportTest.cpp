@@ -133,6 +133,11 @@ TEST(ReportOrder, EquivalentEntriesHaveOneArrangement)
         std::shuffle(entries.begin(), entries.end(), random);
         std::sort(entries.begin(), entries.end(), EntryOrder());
         ASSERT_EQ(entries, expected);
+        // The report's way: the cheaper order, then the equivalents arranged.
+        std::shuffle(entries.begin(), entries.end(), random);
+        std::sort(entries.begin(), entries.end(), ValueOrder());
+        orderEquivalents(entries.data(), entries.data() + entries.size());
+        ASSERT_EQ(entries, expected);
     }
 }
 

@@ -431,7 +431,8 @@ void Report::summarise(Fraction sum, std::int32_t validCount, const Fraction& me
 void Report::sortEntries(FractionRecord* entries, std::size_t count)
 {
     if (!progress.enabled()) {
-        std::sort(entries, entries + count, EntryOrder());
+        std::sort(entries, entries + count, ValueOrder());
+        orderEquivalents(entries, entries + count);
         return;
     }
     // The same order, counting its comparisons against an estimate of all a
@@ -444,8 +445,9 @@ void Report::sortEntries(FractionRecord* entries, std::size_t count)
     std::sort(entries, entries + count,
               [this, &comparisons](const FractionRecord& a, const FractionRecord& b) {
                   progress.advance(++comparisons);
-                  return entryOrder(a, b);
+                  return valueOrder(a, b);
               });
+    orderEquivalents(entries, entries + count);
 }
 
 int Report::writeOutputFile(const RecordWriter& writeRecords)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "fraction/Fraction.h"
@@ -22,26 +23,50 @@
            (static_cast<std::uint32_t>(entry.numerator) ^ kSignBit);
 }
 
-// The report's order over sort entries, made total: valid entries first,
-// greatest first; entries of equal value (1/-2 and -1/2, zeros over
-// different denominators) by denominator, then by numerator, least first;
-// invalid entries last, all alike. Entries that compare equal are the same
-// bytes, so the sorted list depends only on which entries there are, not
-// on their order or on the sort. Free of branches on the values.
-[[nodiscard]] inline bool entryOrder(const fraction::FractionRecord& a,
+// The report's order over sort entries: valid entries first, greatest
+// first, invalid ones last. Entries of equal value (1/-2 and -1/2, zeros
+// over different denominators) are equivalent here. Free of branches on
+// the values.
+[[nodiscard]] inline bool valueOrder(const fraction::FractionRecord& a,
                                      const fraction::FractionRecord& b) noexcept
 {
     const auto aValid = static_cast<unsigned>(a.denominator != 0);
     const auto bInvalid = static_cast<unsigned>(b.denominator == 0);
     const auto aGreater = static_cast<unsigned>(
         fraction::isGreaterValue(a.numerator, a.denominator, b.numerator, b.denominator));
-    const auto sameValue = static_cast<unsigned>(std::int64_t{a.numerator} * b.denominator ==
-                                                 std::int64_t{b.numerator} * a.denominator);
-    const auto aFirstAmongEqual = static_cast<unsigned>(partsKey(a) < partsKey(b));
-    return (aValid & (bInvalid | aGreater | (sameValue & aFirstAmongEqual))) != 0U;
+    return (aValid & (bInvalid | aGreater)) != 0U;
 }
 
-// entryOrder as a type, so that a sort or a merge inlines it.
+// True when two valid entries have the same value.
+[[nodiscard]] inline bool sameValue(const fraction::FractionRecord& a,
+                                    const fraction::FractionRecord& b) noexcept
+{
+    return std::int64_t{a.numerator} * b.denominator == std::int64_t{b.numerator} * a.denominator;
+}
+
+// valueOrder made total: entries of equal value come by denominator, then
+// by numerator, least first; invalid entries are all alike. Entries that
+// compare equal are the same bytes, so a list in this order depends only
+// on which entries it holds, not on their order before or on the sort.
+[[nodiscard]] inline bool entryOrder(const fraction::FractionRecord& a,
+                                     const fraction::FractionRecord& b) noexcept
+{
+    const auto aValid = static_cast<unsigned>(a.denominator != 0);
+    const auto firstAmongEqual =
+        static_cast<unsigned>(sameValue(a, b)) & static_cast<unsigned>(partsKey(a) < partsKey(b));
+    return static_cast<unsigned>(valueOrder(a, b)) != 0U || (aValid & firstAmongEqual) != 0U;
+}
+
+// valueOrder as a type, so that a sort inlines it.
+struct ValueOrder {
+    bool operator()(const fraction::FractionRecord& a,
+                    const fraction::FractionRecord& b) const noexcept
+    {
+        return valueOrder(a, b);
+    }
+};
+
+// entryOrder as a type.
 struct EntryOrder {
     bool operator()(const fraction::FractionRecord& a,
                     const fraction::FractionRecord& b) const noexcept
@@ -49,3 +74,24 @@ struct EntryOrder {
         return entryOrder(a, b);
     }
 };
+
+// Brings entries sorted by valueOrder into entryOrder: each stretch of
+// equal values is put in order of its parts. Sorting by the cheaper
+// valueOrder first and then this costs less than sorting by entryOrder,
+// since equal values are few next to all the comparisons of a sort.
+inline void orderEquivalents(fraction::FractionRecord* first, fraction::FractionRecord* last)
+{
+    while (first != last && first->denominator != 0) {
+        fraction::FractionRecord* end = first + 1;
+        while (end != last && end->denominator != 0 && sameValue(*first, *end)) {
+            ++end;
+        }
+        if (end - first > 1) {
+            std::sort(first, end,
+                      [](const fraction::FractionRecord& a, const fraction::FractionRecord& b) {
+                          return partsKey(a) < partsKey(b);
+                      });
+        }
+        first = end;
+    }
+}
