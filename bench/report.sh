@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Times `fraction --report` end to end, side by side with a second build of
-# it, on reproducible fraction files: standard output to a file, the runs of
-# the two programs alternating (A B A B ...) so that both see the same load.
-# For each file it prints the median wall time of each, their ratio, the
-# peak resident memory of each next to the file's size, and the time per
-# record, whose growth from 1M to 20M records shows the n log n of the sort.
+# it, on reproducible fraction files: standard output to a file, the runs
+# alternating (A B A B ...) so that all see the same load. For each file it
+# prints the median wall time of each, their ratio, the peak resident memory
+# of each next to the file's size, and the time per record, whose growth
+# from 1M to 20M records shows the n log n of the sort.
 #
 # Usage: bench/report.sh [-n RUNS] [-b BASELINE] [-s "SIZES"] [-k "KINDS"]
+#                        [-m BUFFER] [-c LIMIT] [-d DIR]
 #   -n RUNS      runs of each program per file (default 5)
 #   -b BASELINE  the program to compare with, for example a build of the
 #                previous main in a git worktree; without it, only this
@@ -14,36 +15,58 @@
 #   -s SIZES     record counts of the wide files (default "1000000 5000000 20000000")
 #   -k KINDS     which files: wide, workshop or both (default "wide workshop");
 #                the workshop file has 1,000,000 records
+#   -m BUFFER    also run this build with --buffer-size=BUFFER, which sorts
+#                outside memory the files larger than BUFFER, alternating
+#                with the others: its time, its ratio to the same build in
+#                memory, its peak memory and its time per record
+#   -c LIMIT     also run the report of the largest wide file inside a
+#                memory control group of LIMIT bytes, with no option
+#                (tests/cgroup_test.sh: it must give the bytes of an
+#                unlimited run; as root only)
+#   -d DIR       where the files are made (default: a temporary directory);
+#                files already there are used again, and all are removed
+#                at the end
 set -euo pipefail
 runs=5
 baseline=
 sizes="1000000 5000000 20000000"
 kinds="wide workshop"
-while getopts "n:b:s:k:" option; do
+buffer=
+cgroup_limit=
+datadir=
+while getopts "n:b:s:k:m:c:d:" option; do
     case "$option" in
     n) runs=$OPTARG ;;
     b) baseline=$(realpath "$OPTARG") ;;
     s) sizes=$OPTARG ;;
     k) kinds=$OPTARG ;;
-    *) sed -n '2,17p' "$0" >&2; exit 2 ;;
+    m) buffer=$OPTARG ;;
+    c) cgroup_limit=$OPTARG ;;
+    d) datadir=$(realpath "$OPTARG") ;;
+    *) sed -n '2,32p' "$0" >&2; exit 2 ;;
     esac
 done
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh time python3
 cmake --preset release >/dev/null
-cmake --build --preset release --target fraction >/dev/null
+cmake --build --preset release --target fraction fracfile >/dev/null
 program=$PWD/build/release/fraction
+fracfile=$PWD/build/release/fracfile
 generator=$PWD/bench/make_fraction_file.py
+cgroup_test=$PWD/tests/cgroup_test.sh
 
 workdir=$(mktemp -d)
-trap 'rm -rf "$workdir"' EXIT
+datadir=${datadir:-$workdir}
+mkdir -p "$datadir"
+trap 'rm -rf "$workdir"; rm -f "$datadir"/wide-*.frac "$datadir"/workshop-*.frac' EXIT
 cd "$workdir"
 
-# run PROGRAM INPUT: one timed report; appends "seconds kilobytes" to PROGRAM's log.
+# run LOG PROGRAM INPUT [OPTION...]: one timed report; appends "seconds
+# kilobytes" to LOG.
 run() {
     local log=$1 binary=$2 input=$3
     printf '%s\nout.frac\n' "$input" |
-        /usr/bin/time -f '%e %M' -o time.txt "$binary" --report >report.txt
+        /usr/bin/time -f '%e %M' -o time.txt "$binary" --report "${@:4}" >report.txt
     cat time.txt >>"$log"
 }
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
@@ -51,7 +74,8 @@ largest() { sort -n | tail -n 1; }
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 echo "runs per program and file: $runs, alternating"
-printf '%-22s %10s %10s %7s %12s %12s %11s %9s\n' file new_s base_s ratio new_peak base_peak file_size ns/record
+printf '%-22s %8s %8s %6s %8s %7s %9s %9s %9s %9s %9s %9s\n' file new_s base_s ratio \
+    ext_s ext/new new_peak base_peak ext_peak file_size ns/record ext_ns/rec
 cases=()
 for kind in $kinds; do
     if [ "$kind" = workshop ]; then
@@ -62,24 +86,39 @@ for kind in $kinds; do
 done
 for entry in "${cases[@]}"; do
     read -r kind size <<<"$entry"
-    input=$kind-$size.frac
-    python3 "$generator" "$input" "$size" "$kind"
-    rm -f new.log base.log
+    input=$datadir/$kind-$size.frac
+    [ -e "$input" ] || python3 "$generator" "$input" "$size" "$kind"
+    rm -f new.log base.log ext.log
     for ((i = 0; i < runs; ++i)); do
         run new.log "$program" "$input"
         [ -z "$baseline" ] || run base.log "$baseline" "$input"
+        [ -z "$buffer" ] || run ext.log "$program" "$input" --buffer-size="$buffer"
     done
     new_s=$(cut -d' ' -f1 new.log | median)
-    new_peak=$(($(cut -d' ' -f2 new.log | largest) / 1024))
-    base_s=- base_peak=- ratio=-
+    new_peak=$(($(cut -d' ' -f2 new.log | largest) / 1024))MiB
+    base_s=- base_peak=- ratio=- ext_s=- ext_ratio=- ext_peak=- ext_per_record=-
     if [ -n "$baseline" ]; then
         base_s=$(cut -d' ' -f1 base.log | median)
         base_peak=$(($(cut -d' ' -f2 base.log | largest) / 1024))MiB
         ratio=$(awk -v a="$new_s" -v b="$base_s" 'BEGIN {printf "%.2f", a / b}')
     fi
+    if [ -n "$buffer" ]; then
+        ext_s=$(cut -d' ' -f1 ext.log | median)
+        ext_peak=$(($(cut -d' ' -f2 ext.log | largest) / 1024))MiB
+        ext_ratio=$(awk -v a="$ext_s" -v b="$new_s" 'BEGIN {printf "%.2f", a / b}')
+        ext_per_record=$(awk -v s="$ext_s" -v n="$size" 'BEGIN {printf "%.0f", s * 1e9 / n}')
+    fi
     file_size=$(($(stat -c %s "$input") / 1048576))MiB
     per_record=$(awk -v s="$new_s" -v n="$size" 'BEGIN {printf "%.0f", s * 1e9 / n}')
-    printf '%-22s %10s %10s %7s %12s %12s %11s %9s\n' "$input" "$new_s" "$base_s" "$ratio" \
-        "${new_peak}MiB" "$base_peak" "$file_size" "$per_record"
-    rm -f "$input" out.frac report.txt
+    printf '%-22s %8s %8s %6s %8s %7s %9s %9s %9s %9s %9s %9s\n' "$kind-$size.frac" "$new_s" \
+        "$base_s" "$ratio" "$ext_s" "$ext_ratio" "$new_peak" "$base_peak" "$ext_peak" \
+        "$file_size" "$per_record" "$ext_per_record"
+    rm -f out.frac report.txt
 done
+
+if [ -n "$cgroup_limit" ]; then
+    largest_size=$(tr ' ' '\n' <<<"$sizes" | sort -n | tail -n 1)
+    echo "in a memory control group of $cgroup_limit bytes, wide-$largest_size.frac, no option:"
+    bash "$cgroup_test" "$program" "$fracfile" "$largest_size" "$cgroup_limit" \
+        "$datadir/wide-$largest_size.frac" || echo "cgroup run: status $?"
+fi

@@ -84,7 +84,10 @@ void listEntry(TextOutput& out, std::string_view index, const Fraction& value)
 // with the sum and the count of the valid ones.
 class Report::FirstListing {
 public:
-    FirstListing(TextOutput& text, Progress& shown) : out(text), progress(shown) { sum.setZero(); }
+    FirstListing(TextOutput& text, Progress& shown) : out(text), progress(shown)
+    {
+        total.setZero();
+    }
 
     // Lists the records, each reduced, and turns each into its sort entry.
     void list(FractionRecord* records, std::size_t count)
@@ -99,22 +102,24 @@ public:
             }
             listEntry(out, index.text(), current);
             if (current.isValid()) {
-                sum.add(current);
-                ++validCount;
+                total.add(current);
+                ++valid;
             }
             records[i] = sortEntry(current);
         }
         listed += count;
     }
 
-    Fraction sum;
-    std::int32_t validCount = 0;
+    [[nodiscard]] const Fraction& sum() const noexcept { return total; }
+    [[nodiscard]] std::int32_t validCount() const noexcept { return valid; }
 
 private:
     TextOutput& out;
     Progress& progress;
     IndexColumn index;
     std::uint64_t listed = 0;
+    Fraction total;
+    std::int32_t valid = 0;
     // One fraction receives every record: an invalid record only clears
     // its flag. Its entry is {0, 0} through the sort, and the marker pair
     // once the sorted listing has passed it.
@@ -143,14 +148,14 @@ public:
             entries[i] = entry.toRecord();
         }
         if (medianIndex - listed < count) {
-            median = Fraction::fromRecord(entries[medianIndex - listed]);
+            middle = Fraction::fromRecord(entries[medianIndex - listed]);
         }
         listed += count;
     }
 
     // Invalid until the median has been listed; with no valid entry it
     // stays invalid.
-    Fraction median;
+    [[nodiscard]] const Fraction& median() const noexcept { return middle; }
 
 private:
     TextOutput& out;
@@ -158,6 +163,7 @@ private:
     IndexColumn index;
     std::uint64_t listed = 0;
     std::uint64_t medianIndex;
+    Fraction middle;
 };
 
 Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
@@ -320,10 +326,10 @@ void Report::listAndSummarise(FractionRecord* records, std::size_t count, std::i
 
     sortEntries(records, count);
     out.text("The sorted array is\n");
-    SortedListing sorted(out, progress, first.validCount);
+    SortedListing sorted(out, progress, first.validCount());
     progress.phase("listing", count);
     sorted.list(records, count);
-    summarise(first.sum, first.validCount, sorted.median);
+    summarise(first.sum(), first.validCount(), sorted.median());
 }
 
 int Report::reportOutsideMemory(InputFile& input)
@@ -370,7 +376,7 @@ int Report::reportOutsideMemory(InputFile& input)
     }
 
     out.text("The sorted array is\n");
-    SortedListing sorted(out, progress, first.validCount);
+    SortedListing sorted(out, progress, first.validCount());
     progress.phase("merging and listing", total);
     error = sorter.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
         sorted.list(entries, count);
@@ -380,7 +386,7 @@ int Report::reportOutsideMemory(InputFile& input)
         complain(error);
         return kExitFailure;
     }
-    summarise(first.sum, first.validCount, sorted.median);
+    summarise(first.sum(), first.validCount(), sorted.median());
 
     // The merged order is made again for the file rather than kept: it
     // costs less than writing it to the disk and reading it back.

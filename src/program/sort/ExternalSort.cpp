@@ -165,11 +165,11 @@ std::size_t ExternalSorter::fanIn(std::size_t workspaceSize) noexcept
     return blocks - 1;
 }
 
-std::string ExternalSorter::addRun(const fraction::FractionRecord* sorted, std::size_t count)
+std::string ExternalSorter::addRun(const fraction::FractionRecord* entries, std::size_t count)
 {
     runs.startRun();
-    entries += count;
-    return runs.append(sorted, count);
+    entryCount += count;
+    return runs.append(entries, count);
 }
 
 std::string ExternalSorter::mergeDown()
@@ -181,7 +181,7 @@ std::string ExternalSorter::mergeDown()
         if (!merged) {
             return error;
         }
-        progress.phase("merging runs", entries);
+        progress.phase("merging runs", entryCount);
         std::uint64_t done = 0;
         const std::vector<Run>& all = runs.runs();
         for (std::size_t group = 0; group < all.size(); group += most) {

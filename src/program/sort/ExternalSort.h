@@ -24,8 +24,8 @@ public:
     // `workspace` is the memory where the caller gathers each run; once
     // the runs are all added, the merges use it. It holds three entries at
     // least.
-    ExternalSorter(RunFile runs, fraction::FractionRecord* workspace, std::size_t workspaceSize,
-                   std::string directory, Progress& progress);
+    ExternalSorter(RunFile runFile, fraction::FractionRecord* memory, std::size_t memorySize,
+                   std::string where, Progress& shown);
 
     // Keeps `count` entries, already in order, as the next run.
     [[nodiscard]] std::string addRun(const fraction::FractionRecord* entries, std::size_t count);
@@ -48,7 +48,7 @@ private:
     std::size_t workspaceSize;
     std::string directory;
     Progress& progress;
-    std::uint64_t entries = 0;
+    std::uint64_t entryCount = 0;
 };
 
 }  // namespace sorting

@@ -33,11 +33,13 @@ std::optional<RecordSource> RecordSource::copyOf(std::istream& stream, std::uint
             static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, count - copied));
         const std::uint64_t got = fraction::readFractionRecords(stream, block.data(), wanted);
         arrivedBytes += got;
-        const std::size_t records = static_cast<std::size_t>(got / fraction::FRACTION_RECORD_SIZE);
+        const auto records = static_cast<std::size_t>(got / fraction::FRACTION_RECORD_SIZE);
         reason = file.writeAt(copied * kEntrySize, reinterpret_cast<const char*>(block.data()),
                               records * kEntrySize);
         if (!reason.empty()) {
-            error = directory + ": cannot write a temporary file: " + reason;
+            error = directory;
+            error += ": cannot write a temporary file: ";
+            error += reason;
             return std::nullopt;
         }
         copied += records;
