@@ -263,6 +263,13 @@ memory)
     expect_eq "under an address-space limit: nothing on standard error" "$(cat stderr.txt)" ""
     expect_true "under an address-space limit: the same report" 'cmp -s free.txt limited.txt'
     expect_true "under an address-space limit: the same file" 'cmp -s free.frac limited.frac'
+
+    # fracfile streams too: a dump and a pack of the same file in the same limit.
+    (ulimit -v "$limit_kib"; "$fracfile" dump big.frac >big.txt 2>stderr.txt)
+    expect_eq "dump under an address-space limit: status" "$?" 0
+    (ulimit -v "$limit_kib"; "$fracfile" pack again.frac <big.txt 2>stderr.txt)
+    expect_eq "pack under an address-space limit: status" "$?" 0
+    expect_true "pack of the dump under the limit: the same bytes" 'cmp -s big.frac again.frac'
     ;;
 budget)
     # Sorting in runs on the disk gives exactly the bytes of sorting in

@@ -10,16 +10,20 @@
 // skipped. dump prints the count line, so pack of a dump gives back the
 // same bytes for every whole fraction file.
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,18 +36,18 @@
 #include "terminal/TerminalText.h"
 
 using fraction::FRACTION_VERSION;
-using fraction::FractionFileContents;
-using fraction::FractionFileResult;
 using fraction::FractionRecord;
 using fraction::INVALID_RECORD;
 using fraction::isMarkerPair;
-using fraction::readFractionFile;
 using fraction::writeFractionFile;
 
 namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+
+// Records are written and shown this many at a time.
+constexpr std::size_t kPackBlock = 8192;
 
 constexpr const char* kUsage =
     "Usage: fracfile pack OUT     write the fractions read from standard input to OUT\n"
@@ -105,15 +109,13 @@ std::optional<std::int32_t> parseInt32(std::string_view text, bool& outOfRange)
     return static_cast<std::int32_t>(value);
 }
 
-struct ParsedText {
-    std::optional<std::int32_t> count;
-    std::vector<FractionRecord> records;
-};
+// Takes each record as it is parsed.
+using RecordTaker = std::function<void(const FractionRecord&)>;
 
-// Parses the whole text form; on a bad line writes the error and returns nullopt.
-std::optional<ParsedText> parseText(std::istream& in)
+// Parses the whole text form, passing each record to `take` and the count
+// line's value to `count`; on a bad line writes the error and returns false.
+bool parseText(std::istream& in, std::optional<std::int32_t>& count, const RecordTaker& take)
 {
-    ParsedText parsed;
     std::string line;
     std::size_t lineNumber = 0;
     bool seenContent = false;
@@ -125,19 +127,19 @@ std::optional<ParsedText> parseText(std::istream& in)
         }
         const auto fail = [&](const std::string& what) {
             complain("line " + std::to_string(lineNumber) + ": " + what);
-            return std::nullopt;
+            return false;
         };
         bool outOfRange = false;
         if (text.rfind("count", 0) == 0) {
             if (seenContent) {
                 return fail("a count line must come before every record");
             }
-            parsed.count = parseInt32(text.substr(5), outOfRange);
-            if (!parsed.count) {
+            count = parseInt32(text.substr(5), outOfRange);
+            if (!count) {
                 return fail("not a count: '" + std::string(text) + "'");
             }
         } else if (text == "invalid") {
-            parsed.records.push_back(INVALID_RECORD);
+            take(INVALID_RECORD);
         } else {
             const auto slash = text.find('/');
             if (slash == std::string_view::npos) {
@@ -150,43 +152,97 @@ std::optional<ParsedText> parseText(std::istream& in)
                     (outOfRange ? "a part outside the 32-bit range: '" : "not a fraction: '") +
                     std::string(text) + "'");
             }
-            parsed.records.push_back({*numerator, *denominator});
+            take({*numerator, *denominator});
         }
         seenContent = true;
     }
     if (in.bad()) {
         complain("cannot read standard input");
+        return false;
+    }
+    return true;
+}
+
+// The count the file gets: the count line's, which must agree with the
+// records, or theirs. Empty, with the error written, when they disagree.
+std::optional<std::int32_t> fileCount(const std::optional<std::int32_t>& countLine,
+                                      std::uint64_t records)
+{
+    if (records > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        complain("too many records for a fraction file");
         return std::nullopt;
     }
-    return parsed;
+    const auto ownCount = static_cast<std::int32_t>(records);
+    const std::int32_t count = countLine.value_or(ownCount);
+    if (count != ownCount && !(count <= 0 && ownCount == 0)) {
+        complain("the count line says " + std::to_string(count) + " records, the text holds " +
+                 std::to_string(ownCount));
+        return std::nullopt;
+    }
+    return count;
+}
+
+// Writes the records as they are parsed, then the count over the one
+// written first: for an output that is written beside its target.
+int packStreaming(OutputFile& output, const std::string& outputName)
+{
+    fraction::writeCount(output.stream(), 0);
+    std::vector<FractionRecord> block;
+    block.reserve(kPackBlock);
+    std::uint64_t records = 0;
+    std::optional<std::int32_t> countLine;
+    const bool parsed = parseText(std::cin, countLine, [&](const FractionRecord& record) {
+        block.push_back(record);
+        ++records;
+        if (block.size() == kPackBlock) {
+            fraction::writeRecords(output.stream(), block.data(), block.data() + block.size());
+            block.clear();
+        }
+    });
+    if (!parsed) {
+        return kExitFailure;
+    }
+    fraction::writeRecords(output.stream(), block.data(), block.data() + block.size());
+    const std::optional<std::int32_t> count = fileCount(countLine, records);
+    if (!count) {
+        return kExitFailure;
+    }
+    std::array<char, fraction::FRACTION_COUNT_SIZE> header{};
+    fraction::encodeInt32(*count, header.data());
+    std::string error = output.rewriteStart(header.data(), header.size());
+    if (error.empty()) {
+        error = output.finish();
+    }
+    if (!error.empty()) {
+        complain(outputName + ": " + error);
+        return kExitFailure;
+    }
+    return EXIT_SUCCESS;
 }
 
 int pack(const std::string& outputName)
 {
-    const std::optional<ParsedText> parsed = parseText(std::cin);
-    if (!parsed) {
-        return kExitFailure;
-    }
-    const std::size_t recordCount = parsed->records.size();
-    if (recordCount > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        complain("too many records for a fraction file");
-        return kExitFailure;
-    }
-    const auto ownCount = static_cast<std::int32_t>(recordCount);
-    const std::int32_t count = parsed->count.value_or(ownCount);
-    if (count != ownCount && !(count <= 0 && ownCount == 0)) {
-        complain("the count line says " + std::to_string(count) + " records, the text holds " +
-                 std::to_string(ownCount));
-        return kExitFailure;
-    }
-
     OutputFile output(outputName);
+    if (output.isOpen() && output.canRewriteStart()) {
+        return packStreaming(output, outputName);
+    }
+    // A device or a pipe is written in one go once the whole text is known
+    // to be good, so nothing reaches it from a text with a bad line.
+    std::vector<FractionRecord> records;
+    std::optional<std::int32_t> countLine;
+    if (!parseText(std::cin, countLine,
+                   [&records](const FractionRecord& record) { records.push_back(record); })) {
+        return kExitFailure;
+    }
+    const std::optional<std::int32_t> count = fileCount(countLine, records.size());
+    if (!count) {
+        return kExitFailure;
+    }
     if (!output.isOpen()) {
         complain(outputName + ": cannot open for writing");
         return kExitFailure;
     }
-    const FractionRecord* const records = parsed->records.data();
-    writeFractionFile(output.stream(), count, records, records + recordCount);
+    writeFractionFile(output.stream(), *count, records.data(), records.data() + records.size());
     const std::string error = output.finish();
     if (!error.empty()) {
         complain(outputName + ": " + error);
@@ -195,6 +251,7 @@ int pack(const std::string& outputName)
     return EXIT_SUCCESS;
 }
 
+// Prints the records as they are read, a block at a time.
 int dump(const std::string& inputName)
 {
     std::error_code ignored;
@@ -208,25 +265,45 @@ int dump(const std::string& inputName)
                  (openError != 0 ? std::strerror(openError) : "not a readable file"));
         return kExitFailure;
     }
-    const FractionFileResult result = readFractionFile(file);
-    if (!result.contents) {
-        complain(inputName + ": " + result.message);
+    const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(file);
+    if (!header.header) {
+        complain(inputName + ": " + header.message);
         return kExitFailure;
     }
-    const FractionFileContents& contents = *result.contents;
-    if (contents.hasTrailingBytes) {
-        complain(inputName + ": ignoring the bytes after the " + std::to_string(contents.count) +
+    const std::int32_t count = header.header->count;
+    const auto expected = static_cast<std::uint64_t>(std::max(count, 0));
+    std::cout << "count " << count << '\n';
+    std::vector<FractionRecord> block(kPackBlock);
+    std::uint64_t arrivedBytes = 0;
+    for (std::uint64_t done = 0; done < expected;) {
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kPackBlock, expected - done));
+        const std::uint64_t got = fraction::readFractionRecords(file, block.data(), wanted);
+        arrivedBytes += got;
+        const auto records = static_cast<std::size_t>(got / fraction::FRACTION_RECORD_SIZE);
+        for (const FractionRecord& record : std::span(block.data(), records)) {
+            if (isMarkerPair(record)) {
+                std::cout << "invalid\n";
+            } else {
+                std::cout << record.numerator << '/' << record.denominator << '\n';
+            }
+        }
+        if (records < wanted) {
+            std::cout.flush();
+            complain(inputName + ": " + fraction::describeShortFile(count, arrivedBytes));
+            return kExitFailure;
+        }
+        done += records;
+    }
+    const bool trailing =
+        header.header->bytesLeft
+            ? *header.header->bytesLeft > expected * fraction::FRACTION_RECORD_SIZE
+            : file.peek() != std::istream::traits_type::eof();
+    std::cout.flush();
+    if (trailing) {
+        complain(inputName + ": ignoring the bytes after the " + std::to_string(count) +
                  " counted records");
     }
-    std::cout << "count " << contents.count << '\n';
-    for (const FractionRecord& record : contents.records) {
-        if (isMarkerPair(record)) {
-            std::cout << "invalid\n";
-        } else {
-            std::cout << record.numerator << '/' << record.denominator << '\n';
-        }
-    }
-    std::cout.flush();
     if (!std::cout) {
         complain("cannot write standard output");
         return kExitFailure;

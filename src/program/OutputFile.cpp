@@ -136,6 +136,21 @@ std::ostream& OutputFile::stream()
     return out;
 }
 
+bool OutputFile::canRewriteStart() const
+{
+    return !temporaryPath.empty();
+}
+
+std::string OutputFile::rewriteStart(const char* data, std::size_t size)
+{
+    out.flush();
+    if (!buffer.firstError().empty()) {
+        return "cannot write: " + buffer.firstError();
+    }
+    const std::string error = file.writeAt(0, data, size);
+    return error.empty() ? error : "cannot write: " + error;
+}
+
 std::string OutputFile::finish()
 {
     out.flush();

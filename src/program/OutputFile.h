@@ -28,6 +28,14 @@ public:
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] std::ostream& stream();
 
+    // True when the file is written beside its target, so that its first
+    // bytes can be written again once the rest is known.
+    [[nodiscard]] bool canRewriteStart() const;
+
+    // Writes `size` bytes again at the start of the file, over what was
+    // written there first. Only where canRewriteStart().
+    [[nodiscard]] std::string rewriteStart(const char* data, std::size_t size);
+
     // Checks that every write reached the file and puts it in place.
     // Returns an empty string on success, or what went wrong.
     [[nodiscard]] std::string finish();

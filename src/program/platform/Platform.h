@@ -61,6 +61,10 @@ public:
     // Writes all `size` bytes.
     [[nodiscard]] std::string write(const char* data, std::size_t size);
 
+    // Writes all `size` bytes at byte `offset`, where the file can seek;
+    // later write() calls go on where they left off.
+    [[nodiscard]] std::string writeAt(std::uint64_t offset, const char* data, std::size_t size);
+
     // Waits until what was written is on the storage device.
     [[nodiscard]] std::string flushToDisk();
 

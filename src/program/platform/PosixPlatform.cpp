@@ -141,6 +141,24 @@ std::string WritableFile::write(const char* data, std::size_t size)
     return {};
 }
 
+std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written =
+            ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return lastError();
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return {};
+}
+
 std::string WritableFile::flushToDisk()
 {
     return ::fsync(descriptorOf(handle)) == 0 ? std::string() : lastError();

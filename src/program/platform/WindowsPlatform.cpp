@@ -137,6 +137,31 @@ std::string WritableFile::write(const char* data, std::size_t size)
     return {};
 }
 
+std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+{
+    // A write at an explicit offset leaves the file pointer where it was,
+    // as pwrite does.
+    LARGE_INTEGER here{};
+    const LARGE_INTEGER none{};
+    if (::SetFilePointerEx(handleOf(handle), none, &here, FILE_CURRENT) == 0) {
+        return lastError();
+    }
+    while (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32U);
+        DWORD written = 0;
+        if (::WriteFile(handleOf(handle), data, static_cast<DWORD>(size), &written, &at) == 0) {
+            return lastError();
+        }
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    return ::SetFilePointerEx(handleOf(handle), here, nullptr, FILE_BEGIN) != 0 ? std::string()
+                                                                                : lastError();
+}
+
 std::string WritableFile::flushToDisk()
 {
     return ::FlushFileBuffers(handleOf(handle)) != 0 ? std::string() : lastError();
