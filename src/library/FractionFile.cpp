@@ -186,11 +186,8 @@ FractionFileHeaderResult readFractionFileHeader(std::istream& in)
     FractionFileHeader header;
     header.count = decodeInt32(bytes.data());
     header.bytesLeft = bytesLeft(in);
-    const std::uint64_t expectedBytes =
-        header.count > 0
-            ? std::uint64_t{static_cast<std::uint32_t>(header.count)} * FRACTION_RECORD_SIZE
-            : 0;
-    if (header.bytesLeft && *header.bytesLeft < expectedBytes) {
+    const auto expected = static_cast<std::uint64_t>(std::max<std::int32_t>(header.count, 0));
+    if (header.bytesLeft && *header.bytesLeft < expected * FRACTION_RECORD_SIZE) {
         return {std::nullopt, describeShortFile(header.count, *header.bytesLeft)};
     }
     return {header, {}};

@@ -63,13 +63,24 @@ std::optional<std::uint64_t> statField(const std::optional<std::string>& stat,
     if (!stat) {
         return std::nullopt;
     }
-    for (const std::string_view line : split(*stat, '\n')) {
-        if (line.size() > name.size() && line.substr(0, name.size()) == name &&
-            line[name.size()] == ' ') {
-            return parseNumber(line.substr(name.size() + 1));
-        }
+    const std::vector<std::string_view> lines = split(*stat, '\n');
+    const auto found = std::find_if(lines.begin(), lines.end(), [name](std::string_view line) {
+        return line.size() > name.size() && line.substr(0, name.size()) == name &&
+               line[name.size()] == ' ';
+    });
+    if (found == lines.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return parseNumber(found->substr(name.size() + 1));
+}
+
+// The lesser of two limits, either of which may be absent.
+std::optional<std::uint64_t> lesser(std::optional<std::uint64_t> a, std::optional<std::uint64_t> b)
+{
+    if (a && b) {
+        return std::min(*a, *b);
+    }
+    return a ? a : b;
 }
 
 // A mounted cgroup hierarchy: where it is, and which group is its root.
@@ -143,9 +154,7 @@ std::optional<std::uint64_t> hierarchyLeft(const Hierarchy& hierarchy, std::stri
     while (true) {
         const std::optional<std::uint64_t> left =
             groupLeft(hierarchy.mountPoint + relative, unified, read);
-        if (left) {
-            least = least ? std::min(*least, *left) : *left;
-        }
+        least = lesser(least, left);
         const std::size_t slash = relative.rfind('/');
         if (relative.empty() || slash == std::string::npos) {
             return least;
@@ -227,10 +236,7 @@ std::optional<std::uint64_t> controlGroupMemoryLeft(std::string_view cgroups,
         }
         // The path may itself hold colons; it is everything after the second.
         const std::string_view path = line.substr(fields[0].size() + fields[1].size() + 2);
-        const std::optional<std::uint64_t> left = hierarchyLeft(*hierarchy, path, unified, read);
-        if (left) {
-            least = least ? std::min(*least, *left) : *left;
-        }
+        least = lesser(least, hierarchyLeft(*hierarchy, path, unified, read));
     }
     return least;
 }
@@ -249,14 +255,9 @@ MemoryFacts gatherMemoryFacts()
 
 std::uint64_t defaultBudget(const MemoryFacts& facts)
 {
-    std::optional<std::uint64_t> least;
-    for (const std::optional<std::uint64_t>& left :
-         {facts.controlGroupLeft, facts.process.addressSpaceLeft, facts.process.dataSegmentLeft,
-          facts.process.systemAvailable}) {
-        if (left) {
-            least = least ? std::min(*least, *left) : *left;
-        }
-    }
+    const std::optional<std::uint64_t> least =
+        lesser(lesser(facts.controlGroupLeft, facts.process.addressSpaceLeft),
+               lesser(facts.process.dataSegmentLeft, facts.process.systemAvailable));
     if (!least) {
         return workableBudget(kBudgetWithoutLimits);
     }
