@@ -19,10 +19,10 @@
 #                outside memory the files larger than BUFFER, alternating
 #                with the others: its time, its ratio to the same build in
 #                memory, its peak memory and its time per record
-#   -c LIMIT     also run the report of the largest wide file inside a
-#                memory control group of LIMIT bytes, with no option
-#                (tests/cgroup_test.sh: it must give the bytes of an
-#                unlimited run; as root only)
+#   -c LIMIT     also run the report of each wide file larger than LIMIT
+#                bytes inside a memory control group of LIMIT bytes, with
+#                no option (tests/cgroup_test.sh: it must give the bytes of
+#                an unlimited run; as root only), and show its peak memory
 #   -d DIR       where the files are made (default: a temporary directory);
 #                files already there are used again, and all are removed
 #                at the end
@@ -43,7 +43,7 @@ while getopts "n:b:s:k:m:c:d:" option; do
     m) buffer=$OPTARG ;;
     c) cgroup_limit=$OPTARG ;;
     d) datadir=$(realpath "$OPTARG") ;;
-    *) sed -n '2,32p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,33p' "$0" >&2; exit 2 ;;
     esac
 done
 cd "$(dirname "$0")/.."
@@ -116,9 +116,13 @@ for entry in "${cases[@]}"; do
     rm -f out.frac report.txt
 done
 
-if [ -n "$cgroup_limit" ]; then
-    largest_size=$(tr ' ' '\n' <<<"$sizes" | sort -n | tail -n 1)
-    echo "in a memory control group of $cgroup_limit bytes, wide-$largest_size.frac, no option:"
-    bash "$cgroup_test" "$program" "$fracfile" "$largest_size" "$cgroup_limit" \
-        "$datadir/wide-$largest_size.frac" || echo "cgroup run: status $?"
+if [ -n "$cgroup_limit" ] && [[ " $kinds " == *" wide "* ]]; then
+    for size in $sizes; do
+        input=$datadir/wide-$size.frac
+        [ "$((size * 8))" -gt "$cgroup_limit" ] || continue
+        [ -e "$input" ] || python3 "$generator" "$input" "$size" wide
+        echo "wide-$size.frac in a memory control group of $cgroup_limit bytes, no option:"
+        FRACTION_TIME="%e s, peak %M KiB" bash "$cgroup_test" "$program" "$fracfile" "$size" \
+            "$cgroup_limit" "$input" || echo "cgroup run: status $?"
+    done
 fi

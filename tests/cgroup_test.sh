@@ -10,6 +10,7 @@
 #   RECORDS  records of the generated file (default 2000000, 16 MB)
 #   LIMIT    the group's memory limit in bytes (default 12000000)
 #   FILE     a fraction file to use instead of a generated one
+# With FRACTION_TIME set to a /usr/bin/time format, the limited run is timed.
 set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")
@@ -73,7 +74,12 @@ printf '%s\nfree.frac\n' "$input" | "$fraction" --report >free.txt 2>/dev/null |
 # Only the subshell joins the group; it is empty again when it ends.
 (
     echo "$BASHPID" >"$group/cgroup.procs" || exit 99
-    printf '%s\nlimited.frac\n' "$input" | "$fraction" --report >limited.txt 2>stderr.txt
+    if [ -n "${FRACTION_TIME:-}" ]; then
+        printf '%s\nlimited.frac\n' "$input" |
+            /usr/bin/time -f "$FRACTION_TIME" -o time.txt "$fraction" --report >limited.txt 2>stderr.txt
+    else
+        printf '%s\nlimited.frac\n' "$input" | "$fraction" --report >limited.txt 2>stderr.txt
+    fi
 )
 status=$?
 [ "$status" -ne 99 ] || skip "this process cannot join the group"
@@ -84,5 +90,6 @@ check "status 0 inside a group of $limit bytes (was $status)" '[ "$status" -eq 0
 check "nothing on standard error: $(cat stderr.txt)" '[ ! -s stderr.txt ]'
 check "the same report as without the limit" 'cmp -s free.txt limited.txt'
 check "the same file as without the limit" 'cmp -s free.frac limited.frac'
+[ ! -s time.txt ] || echo "cgroup: the limited run took $(cat time.txt)"
 echo "cgroup: $(stat -c %s "$input") bytes of records in a group of $limit bytes: $((4 - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
