@@ -342,8 +342,9 @@ int Report::reportOutsideMemory(InputFile& input)
     }
     FractionRecord* const workspace = input.records.data();
     const std::size_t workspaceSize = input.records.size();
-    sorting::ExternalSorter sorter(std::move(*runFile), workspace, workspaceSize,
-                                   temporaryDirectory, progress);
+    // Optional only so that its runs can be let go once merged.
+    std::optional<sorting::ExternalSorter> sorter;
+    sorter.emplace(std::move(*runFile), workspace, workspaceSize, temporaryDirectory, progress);
     const auto total = static_cast<std::uint64_t>(std::max(input.count, 0));
 
     listHeading(input.count);
@@ -362,44 +363,56 @@ int Report::reportOutsideMemory(InputFile& input)
         sortEntries(workspace, got);
         progress.phase("writing runs", total);
         progress.advance(done);
-        error = sorter.addRun(workspace, got);
+        error = sorter->addRun(workspace, got);
         if (!error.empty()) {
             complain(error);
             return kExitFailure;
         }
         done += got;
     }
-    error = sorter.mergeDown();
+    error = sorter->mergeDown();
     if (!error.empty()) {
         complain(error);
         return kExitFailure;
     }
 
+    // The merged list, as written, is kept for the output file: writing it
+    // once and reading it back measured cheaper than merging again.
+    std::optional<sorting::RunFile> merged = sorting::RunFile::create(temporaryDirectory, error);
+    if (!merged) {
+        complain(error);
+        return kExitFailure;
+    }
+    merged->startRun();
     out.text("The sorted array is\n");
     SortedListing sorted(out, progress, first.validCount());
     progress.phase("merging and listing", total);
-    error = sorter.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
+    error = sorter->forEachSorted([&sorted, &merged](FractionRecord* entries, std::size_t count) {
         sorted.list(entries, count);
-        return std::string();
+        return merged->append(entries, count);
     });
+    sorter.reset();
     if (!error.empty()) {
         complain(error);
         return kExitFailure;
     }
     summarise(first.sum(), first.validCount(), sorted.median());
 
-    // The merged order is made again for the file rather than kept: it
-    // costs less than writing it to the disk and reading it back.
     return writeOutputFile([&](std::ostream& stream) {
-        progress.phase("merging and writing", total);
+        progress.phase("writing", total);
         fraction::writeCount(stream, input.count);
-        return sorter.forEachSorted([&stream](FractionRecord* entries, std::size_t count) {
-            for (FractionRecord* entry = entries; entry != entries + count; ++entry) {
-                *entry = Fraction::fromRecord(*entry).toRecord();
+        for (std::uint64_t done = 0; done < total;) {
+            const auto count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(workspaceSize, total - done));
+            std::string failure = merged->read(done, workspace, count);
+            if (!failure.empty()) {
+                return failure;
             }
-            fraction::writeRecords(stream, entries, entries + count);
-            return std::string();
-        });
+            fraction::writeRecords(stream, workspace, workspace + count);
+            done += count;
+            progress.advance(done);
+        }
+        return std::string();
     });
 }
 
