@@ -11,6 +11,10 @@
 #   LIMIT    the group's memory limit in bytes (default 12000000)
 #   FILE     a fraction file to use instead of a generated one
 # With FRACTION_TIME set to a /usr/bin/time format, the limited run is timed.
+
+# The checks are written in single quotes on purpose: check evaluates them
+# when it runs.
+# shellcheck disable=SC2016
 set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")
@@ -23,7 +27,9 @@ if [ "${FRACTION_SANITIZED:-0}" = 1 ] || [ "${FRACTION_EMULATED:-0}" = 1 ]; then
     skip "the sanitizer build and emulated targets need memory of their own beyond any such limit"
 fi
 [ "$(id -u)" -eq 0 ] || skip "only root can make a control group"
-[ -r /proc/self/cgroup ] && [ -r /proc/self/mountinfo ] || skip "no control groups here"
+if [ ! -r /proc/self/cgroup ] || [ ! -r /proc/self/mountinfo ]; then
+    skip "no control groups here"
+fi
 
 # make_group: sets $group to a new group's directory and $limit_file to the
 # file that takes its limit, or fails.

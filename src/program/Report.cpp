@@ -234,6 +234,8 @@ Report::TakeOutcome Report::takeRecords(const std::string& name, const FractionF
                                         InputFile& input, std::string& message)
 {
     std::istream& file = *input.file;
+    // Nothing of an earlier name that could not be used is kept.
+    input.source.reset();
     input.count = header.count;
     const auto count = static_cast<std::uint64_t>(std::max(header.count, 0));
     const std::uint64_t expectedBytes = count * FRACTION_RECORD_SIZE;

@@ -81,16 +81,30 @@ struct EntryOrder {
 // since equal values are few next to all the comparisons of a sort.
 inline void orderEquivalents(fraction::FractionRecord* first, fraction::FractionRecord* last)
 {
+    const auto byParts = [](const fraction::FractionRecord& a, const fraction::FractionRecord& b) {
+        return partsKey(a) < partsKey(b);
+    };
+    const auto allAlike = [](const fraction::FractionRecord* from,
+                             const fraction::FractionRecord* to) {
+        return std::all_of(
+            from, to, [from](const fraction::FractionRecord& entry) { return entry == *from; });
+    };
     while (first != last && first->denominator != 0) {
         fraction::FractionRecord* end = first + 1;
         while (end != last && end->denominator != 0 && sameValue(*first, *end)) {
             ++end;
         }
         if (end - first > 1) {
-            std::sort(first, end,
-                      [](const fraction::FractionRecord& a, const fraction::FractionRecord& b) {
-                          return partsKey(a) < partsKey(b);
-                      });
+            // A value other than zero has, in lowest terms, one record with
+            // a negative denominator and one with a positive one, so
+            // splitting by that sign is usually all it takes; the sort
+            // settles zeros and whatever else remains.
+            fraction::FractionRecord* const positive = std::partition(
+                first, end,
+                [](const fraction::FractionRecord& entry) { return entry.denominator < 0; });
+            if (first->numerator == 0 || !allAlike(first, positive) || !allAlike(positive, end)) {
+                std::sort(first, end, byParts);
+            }
         }
         first = end;
     }
