@@ -79,7 +79,7 @@ struct EntryOrder {
 // equal values is put in order of its parts. Sorting by the cheaper
 // valueOrder first and then this costs less than sorting by entryOrder,
 // since equal values are few next to all the comparisons of a sort.
-inline void orderEquivalents(fraction::FractionRecord* first, fraction::FractionRecord* last)
+inline void orderEquivalents(fraction::FractionRecord* first, const fraction::FractionRecord* last)
 {
     const auto byParts = [](const fraction::FractionRecord& a, const fraction::FractionRecord& b) {
         return partsKey(a) < partsKey(b);
