@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Interruption.h"
+#include "MemoryReserve.h"
 #include "OutputFile.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
@@ -239,7 +241,7 @@ int pack(const std::string& outputName)
         return kExitFailure;
     }
     if (!output.isOpen()) {
-        complain(outputName + ": cannot open for writing");
+        complain(outputName + ": cannot open for writing: " + output.openFailure());
         return kExitFailure;
     }
     writeFractionFile(output.stream(), *count, records.data(), records.data() + records.size());
@@ -336,14 +338,22 @@ int run(const std::vector<std::string_view>& arguments)
 int main(int argc, char** argv)
 {
     platform::useBinaryStandardStreams();
+    // No temporary file of pack outlives a Ctrl-C or a kill.
+    interruption::install();
     // The program throws nothing of its own; what can arrive here is the
     // standard library failing an allocation (a long text, a large file) on
     // a machine with no memory left. Caught once, to end with a message and
     // a status instead of an abort.
     try {
-        return run(std::vector<std::string_view>(argv + 1, argv + argc));
+        if (memoryReserve::prepare()) {
+            return run(std::vector<std::string_view>(argv + 1, argv + argc));
+        }
     } catch (const std::bad_alloc&) {
-        std::cerr << "fracfile: out of memory\n";
-        return kExitFailure;
+        // Told below, as when not even the reserve can be had.
     }
+    // Straight to the descriptor: the stream may be what could not get its
+    // buffer.
+    constexpr std::string_view kMessage = "fracfile: out of memory\n";
+    platform::writeToErrorsAtOnce(kMessage.data(), kMessage.size());
+    return kExitFailure;
 }

@@ -12,10 +12,14 @@ namespace fraction {
 
 namespace {
 
-// Records are read and written this many at a time: large enough that a
-// stream call costs nothing beside the bytes, small enough to sit on the
-// stack as a staging block.
+// Records are read this many at a time, straight into their list: large
+// enough that a stream call costs nothing beside the bytes.
 constexpr std::size_t kBlockRecords = 8192;
+
+// Records are encoded for writing this many at a time, in a staging block
+// on the stack: 4 KiB, so that a caller with a small stack can write. The
+// stream's own buffer gathers the blocks into larger writes.
+constexpr std::size_t kWriteBlockRecords = 512;
 
 // A stream that cannot tell its length starts with this many records and
 // doubles them with what arrives.
@@ -226,9 +230,9 @@ void writeCount(std::ostream& out, std::int32_t count)
 
 void writeRecords(std::ostream& out, const FractionRecord* first, const FractionRecord* last)
 {
-    std::array<char, kBlockRecords * FRACTION_RECORD_SIZE> block{};
+    std::array<char, kWriteBlockRecords * FRACTION_RECORD_SIZE> block{};
     while (first != last) {
-        const auto records = std::min(kBlockRecords, static_cast<std::size_t>(last - first));
+        const auto records = std::min(kWriteBlockRecords, static_cast<std::size_t>(last - first));
         char* bytes = block.data();
         for (const FractionRecord* end = first + records; first != end; ++first) {
             encodeRecord(*first, bytes);

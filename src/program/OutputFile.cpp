@@ -11,6 +11,8 @@ namespace {
 // the system does (ELOOP).
 constexpr int kMaxSymlinkHops = 40;
 
+constexpr std::size_t kBlockSize = std::size_t{16} * 1024;
+
 // The file a name finally refers to, following symbolic links, so that the
 // replacement takes the place of the file and not of the link. Empty for a
 // loop of links.
@@ -31,9 +33,14 @@ std::string resolveLinks(const std::string& name)
     return {};
 }
 
+std::string describe(std::errc error)
+{
+    return std::make_error_code(error).message();
+}
+
 }  // namespace
 
-OutputFile::FileBuffer::FileBuffer(platform::WritableFile& target) : file(target)
+OutputFile::FileBuffer::FileBuffer(platform::WritableFile& target) : file(target), block(kBlockSize)
 {
     setp(block.data(), block.data() + block.size());
 }
@@ -83,48 +90,137 @@ int OutputFile::FileBuffer::sync()
     return drain() ? 0 : -1;
 }
 
-OutputFile::OutputFile(const std::string& name) : targetPath(resolveLinks(name))
+OutputFile::OutputFile(const std::string& name, Links links)
 {
-    if (targetPath.empty()) {
-        return;
+    if (links == Links::follow) {
+        openFollowingLinks(name);
+    } else {
+        openReplacingName(name);
     }
-    std::error_code error;
-    const fs::file_status status = fs::status(targetPath, error);
-    if (fs::is_directory(status)) {
-        return;
-    }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        file = platform::WritableFile::openInPlace(targetPath);
-        return;
-    }
-    const bool replacesExisting = fs::exists(status);
-    // The replacement must not get round a permission that opening the file
-    // for writing would respect.
-    if (replacesExisting && !platform::canWrite(targetPath)) {
-        return;
-    }
-    platform::WritableFile temporary =
-        platform::WritableFile::createBeside(targetPath, temporaryPath);
-    if (!temporary.isOpen()) {
-        return;
-    }
-    // The replacement takes the old file's permissions; a new file gets
-    // those that creating it directly would have given.
-    if (!temporary.takePermissions(replacesExisting ? targetPath : std::string()).empty()) {
-        return;
-    }
-    file = std::move(temporary);
 }
 
-OutputFile::~OutputFile()
+void OutputFile::openFollowingLinks(const std::string& name)
 {
-    if (!temporaryPath.empty()) {
-        // Closed first: some systems cannot remove a file that is open.
-        file = platform::WritableFile();
-        std::error_code ignored;
-        fs::remove(temporaryPath, ignored);
+    std::error_code error;
+    const fs::file_status status = fs::status(name, error);
+    if (fs::is_directory(status)) {
+        failure = describe(std::errc::is_a_directory);
+        return;
+    }
+    const bool exists = fs::exists(status);
+    // Streams are opened by the name given: a link such as /dev/stdout may
+    // lead to something that has no name of its own (a pipe).
+    if (exists) {
+        if (const auto stream = platform::standardStreamBehind(name)) {
+            file = platform::WritableFile::standardStream(*stream);
+            return;
+        }
+        if (!fs::is_regular_file(status)) {
+            targetPath = name;
+            openInPlace();
+            return;
+        }
+    }
+    targetPath = resolveLinks(name);
+    if (targetPath.empty()) {
+        failure = describe(std::errc::too_many_symbolic_link_levels);
+        return;
+    }
+    if (exists) {
+        if (fs::hard_link_count(targetPath, error) > 1) {
+            openInPlace();
+            return;
+        }
+        // The replacement must not get round a permission that opening the
+        // file for writing would respect.
+        failure = platform::writeRefusal(targetPath);
+        if (!failure.empty()) {
+            return;
+        }
+    }
+    bool refused = false;
+    if (!openTemporary(exists, refused) && exists && refused) {
+        // The file may be written though its directory takes no new file.
+        failure.clear();
+        openInPlace();
     }
 }
+
+void OutputFile::openReplacingName(const std::string& name)
+{
+    targetPath = name;
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(targetPath, error);
+    if (fs::is_directory(status)) {
+        failure = describe(std::errc::is_a_directory);
+        return;
+    }
+    const bool replacesFile = fs::is_regular_file(status);
+    if (replacesFile) {
+        failure = platform::writeRefusal(targetPath);
+        if (!failure.empty()) {
+            return;
+        }
+    }
+    bool refused = false;
+    openTemporary(replacesFile, refused);
+}
+
+void OutputFile::Temporary::take(std::string&& newPath) noexcept
+{
+    name = std::move(newPath);
+    removal.emplace(name.c_str());
+}
+
+void OutputFile::Temporary::drop() noexcept
+{
+    if (!name.empty()) {
+        platform::remove(name);
+        release();
+    }
+}
+
+void OutputFile::Temporary::release() noexcept
+{
+    removal.reset();
+    name.clear();
+}
+
+bool OutputFile::openTemporary(bool replacesExisting, bool& refused)
+{
+    platform::OpenFailure openError;
+    std::string path;
+    platform::WritableFile created =
+        platform::WritableFile::createBeside(targetPath, path, openError);
+    if (!created.isOpen()) {
+        failure = openError.reason;
+        refused = openError.permissionDenied;
+        return false;
+    }
+    temporary.take(std::move(path));
+    // The replacement takes the old file's permissions and owner; a new file
+    // gets those that creating it directly would have given.
+    failure = created.takePermissions(replacesExisting ? targetPath : std::string());
+    if (failure.empty() && replacesExisting) {
+        failure = created.takeOwner(targetPath);
+    }
+    if (!failure.empty()) {
+        created = platform::WritableFile();
+        temporary.drop();
+        return false;
+    }
+    file = std::move(created);
+    return true;
+}
+
+void OutputFile::openInPlace()
+{
+    platform::OpenFailure openError;
+    file = platform::WritableFile::openInPlace(targetPath, openError);
+    failure = openError.reason;
+}
+
+OutputFile::~OutputFile() = default;
 
 bool OutputFile::isOpen() const
 {
@@ -138,7 +234,7 @@ std::ostream& OutputFile::stream()
 
 bool OutputFile::canRewriteStart() const
 {
-    return !temporaryPath.empty();
+    return !temporary.empty();
 }
 
 std::string OutputFile::rewriteStart(const char* data, std::size_t size)
@@ -158,7 +254,7 @@ std::string OutputFile::finish()
         return "cannot write: " + buffer.firstError();
     }
     // Make the new contents durable before they replace the old ones.
-    if (!temporaryPath.empty()) {
+    if (!temporary.empty()) {
         const std::string error = file.flushToDisk();
         if (!error.empty()) {
             return "cannot write: " + error;
@@ -168,13 +264,13 @@ std::string OutputFile::finish()
     if (!closeError.empty()) {
         return "cannot write: " + closeError;
     }
-    if (temporaryPath.empty()) {
+    if (temporary.empty()) {
         return {};
     }
-    const std::string replaceError = platform::replace(temporaryPath, targetPath);
+    const std::string replaceError = platform::replace(temporary.path(), targetPath);
     if (!replaceError.empty()) {
         return "cannot replace the file: " + replaceError;
     }
-    temporaryPath.clear();
+    temporary.release();
     return {};
 }

@@ -1,31 +1,60 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
+#include "Interruption.h"
 #include "platform/Platform.h"
 
-// A file written so that a failure never destroys what was there before.
+// A file written so that nothing the user had is lost on the way.
 //
-// A regular file, or a name that does not exist yet, is written to a
-// temporary file in the same directory and put in its place by finish();
-// through a symbolic link, the file it points to is what gets replaced. A
-// name that is not a regular file (a device such as /dev/full, a pipe) is
-// written in place. A name that cannot be opened for writing (a directory, a
-// missing directory, a file or directory without write permission) leaves
-// the object closed, with nothing created. The temporary file never
-// outlives the object.
+// A new name, or an existing regular file, is written to a temporary file
+// in the same directory and put in its place by finish(), keeping the old
+// file's permission bits, and its owner and group as far as the process may
+// set them; through a symbolic link, the file it points to is what gets
+// replaced. A failure before that leaves the old file exactly as it was,
+// and the temporary file never outlives the object, nor the process when a
+// signal ends it.
+//
+// Some files cannot or must not be replaced, and are written in place:
+//  - the file behind standard output or standard error, by any name
+//    (/dev/stdout, /dev/fd/2, a log file's own name): written through that
+//    stream at its position, after what is already there;
+//  - what is not a regular file (a device such as /dev/full, a pipe, a
+//    FIFO, a terminal);
+//  - a file with other names (hard links), which a replacement would part
+//    from the new contents;
+//  - a writable file in a directory where the process may not create the
+//    temporary file.
+// In place, a regular file is emptied when the object is made, which the
+// programs do only once everything to be written is ready, as sort -o
+// does; a failure while writing then leaves it cut short.
+//
+// A name that cannot be written (a directory, a missing directory, a file
+// or directory without write permission) leaves the object closed, with
+// nothing created, and openFailure() saying why.
 class OutputFile {
 public:
-    explicit OutputFile(const std::string& name);
+    enum class Links {
+        // The file at the end of a chain of symbolic links is written.
+        follow,
+        // The name itself is replaced, a link by a file: for a file the
+        // program owns, which must never be written through a link.
+        replace,
+    };
+
+    explicit OutputFile(const std::string& name, Links links = Links::follow);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
     [[nodiscard]] bool isOpen() const;
+    // The system's reason when the object is closed.
+    [[nodiscard]] const std::string& openFailure() const { return failure; }
     [[nodiscard]] std::ostream& stream();
 
     // True when the file is written beside its target, so that its first
@@ -58,13 +87,49 @@ private:
         bool drain();
 
         platform::WritableFile& file;
-        std::array<char, std::size_t{16} * 1024> block{};
+        // On the heap: the object lives on the stack of programs that must
+        // run with a small one.
+        std::vector<char> block;
         std::string error;
     };
 
+    void openFollowingLinks(const std::string& name);
+    void openReplacingName(const std::string& name);
+    // Opens a temporary file beside targetPath to take its place. Returns
+    // false, with `refused` set, when the directory refuses it.
+    bool openTemporary(bool replacesExisting, bool& refused);
+    void openInPlace();
+
+    // The temporary file while it is not in place: removed when dropped,
+    // and by a signal meanwhile. A member of its own, so that it is removed
+    // also when making the object fails half-way.
+    class Temporary {
+    public:
+        Temporary() = default;
+        Temporary(const Temporary&) = delete;
+        Temporary& operator=(const Temporary&) = delete;
+        ~Temporary() { drop(); }
+
+        // Takes charge of the file `newPath` names.
+        void take(std::string&& newPath) noexcept;
+        [[nodiscard]] const std::string& path() const noexcept { return name; }
+        [[nodiscard]] bool empty() const noexcept { return name.empty(); }
+        // Removes the file.
+        void drop() noexcept;
+        // Lets the name go once the file has moved to its place.
+        void release() noexcept;
+
+    private:
+        // Empty when there is none.
+        std::string name;
+        std::optional<interruption::RemovedOnInterruption> removal;
+    };
+
     std::string targetPath;
-    // Empty when writing in place or once the file is in place.
-    std::string temporaryPath;
+    // Declared before the file, so that the file is closed before the
+    // temporary is removed: some systems cannot remove an open file.
+    Temporary temporary;
+    std::string failure;
     platform::WritableFile file;
     FileBuffer buffer{file};
     std::ostream out{&buffer};

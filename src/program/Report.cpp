@@ -487,10 +487,13 @@ int Report::writeOutputFile(const RecordWriter& writeRecords)
             outputName = *name;
             break;
         }
+        complain(*name + ": " + output->openFailure());
         output.reset();
         out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
     }
 
+    // The output may be standard output itself: the text comes first.
+    out.flush();
     const std::string failure = writeRecords(output->stream());
     if (!failure.empty()) {
         // The output file is dropped unfinished: what was there stays.

@@ -2,12 +2,42 @@
 
 #include <fstream>
 #include <iostream>
+#include <string>
 
 #include "Check.h"
+#include "OutputFile.h"
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;
 using fraction::gcd;
+
+namespace {
+
+constexpr const char* kRecordFileName = "unitTest.dat";
+
+// Writes the record to a temporary file and renames it onto the record
+// file, so that a self-test running beside this one never reads it half
+// written, and a link of that name is replaced rather than written
+// through. A failure is told on standard error, then left to the round
+// trip's check, which still finds the value when an earlier run's file
+// holds it.
+void writeRecordFile(const Fraction& fraction)
+{
+    OutputFile recordFile(kRecordFileName, OutputFile::Links::replace);
+    std::string error;
+    if (recordFile.isOpen()) {
+        fraction.writeBinary(recordFile.stream());
+        error = recordFile.finish();
+    } else {
+        error = "cannot write: " + recordFile.openFailure();
+    }
+    if (!error.empty()) {
+        std::cout.flush();
+        std::cerr << "fraction: " << kRecordFileName << ": " << error << std::endl;
+    }
+}
+
+}  // namespace
 
 void unitTest()
 {
@@ -79,12 +109,10 @@ void unitTest()
     f1.print(std::cout);
     std::cout << std::endl;
 
-    // The round trip's stream results are deliberately not examined: the
-    // comparison after reading back is what tells whether the file worked.
-    std::ofstream recordOut("unitTest.dat", std::ios::binary | std::ios::out | std::ios::trunc);
-    f1.writeBinary(recordOut);
-    recordOut.close();
-    std::ifstream recordIn("unitTest.dat", std::ios::binary | std::ios::in);
+    writeRecordFile(f1);
+    // The comparison after reading back is what tells whether the file
+    // worked; the stream's state is not examined.
+    std::ifstream recordIn(kRecordFileName, std::ios::binary | std::ios::in);
     f2.setZero();
     f2.readBinary(recordIn);
     recordIn.close();

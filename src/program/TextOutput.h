@@ -1,13 +1,13 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fraction/Fraction.h"
 
@@ -17,10 +17,7 @@
 // is ended; a file or a pipe gets the same bytes in blocks.
 class TextOutput {
 public:
-    TextOutput(std::ostream& stream, bool lineByLine) noexcept
-        : out(stream), flushEveryLine(lineByLine)
-    {
-    }
+    TextOutput(std::ostream& stream, bool lineByLine) : out(stream), flushEveryLine(lineByLine) {}
     TextOutput(const TextOutput&) = delete;
     TextOutput& operator=(const TextOutput&) = delete;
     ~TextOutput() { flush(); }
@@ -85,6 +82,8 @@ private:
 
     std::ostream& out;
     bool flushEveryLine;
-    std::array<char, kBlockSize> block{};
+    // On the heap: the report that owns this object lives on the stack,
+    // which must stay small enough for any stack limit.
+    std::vector<char> block = std::vector<char>(kBlockSize);
     std::size_t used = 0;
 };

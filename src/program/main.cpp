@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "Answers.h"
+#include "Interruption.h"
+#include "MemoryReserve.h"
 #include "Report.h"
 #include "SelfTest.h"
 #include "fraction/Version.h"
@@ -41,6 +43,16 @@ constexpr const char* kUsage =
     "              the system's temporary directory)\n"
     "  -h, --help  show this help\n"
     "  --version   show the program's name and version\n";
+
+// Says so straight to the descriptor: the standard streams themselves may
+// be what could not get its buffer.
+int outOfMemory() noexcept
+{
+    constexpr std::string_view kMessage = "fraction: out of memory\n";
+    std::cout.flush();
+    platform::writeToErrorsAtOnce(kMessage.data(), kMessage.size());
+    return kExitFailure;
+}
 
 // Where the report may sort outside memory, as the command line says.
 struct SortOptions {
@@ -86,15 +98,11 @@ int runReport(const SortOptions& sortOptions)
         Report report(edited ? *edited : plain, std::cout, std::cerr, options);
         return report.run();
     } catch (const std::bad_alloc&) {
-        std::cout.flush();
-        std::cerr << kProgramName << ": out of memory" << std::endl;
-        return kExitFailure;
+        return outOfMemory();
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int runProgram(int argc, char** argv)
 {
     // Standard output is written only through std::cout.
     std::ios::sync_with_stdio(false);
@@ -151,4 +159,24 @@ int main(int argc, char** argv)
         return kExitFailure;
     }
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Set up first, so that no temporary file of the self-test or of the
+    // report outlives a Ctrl-C or a kill.
+    interruption::install();
+    if (!memoryReserve::prepare()) {
+        return outOfMemory();
+    }
+    // Any allocation the standard library fails, on any path (the
+    // self-test's included), ends here with one line and a status rather
+    // than an abort; the stack unwinds first, removing temporary files.
+    try {
+        return runProgram(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
 }

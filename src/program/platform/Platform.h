@@ -20,6 +20,45 @@ enum class StandardStream { input, output, error };
 // True when the stream is an interactive terminal (a console on Windows).
 [[nodiscard]] bool isTerminal(StandardStream stream) noexcept;
 
+// Standard output or standard error when the existing file `path` names
+// the very file behind it (the same device and file number), reached by
+// any name: /dev/stdout, /dev/fd/1, a FIFO's path, a log file's own name.
+[[nodiscard]] std::optional<StandardStream> standardStreamBehind(const std::string& path);
+
+// The steps of writing a file that a test build of the programs can make
+// fail, one call at a time.
+enum class Operation {
+    create,
+    write,
+    flushToDisk,
+    copyPermissions,
+    copyOwner,
+    close,
+    rename,
+    remove,
+    allocate,
+};
+
+// The error number this call of `operation` is to fail with, or 0 for none.
+// The programs as shipped link the version that always answers 0
+// (NoInjectedFailures.cpp); the test build links one that fails the calls
+// its environment names (tests/FaultInjection.cpp).
+[[nodiscard]] int injectedFailure(Operation operation) noexcept;
+
+// Runs `undo` when the process is told to end (SIGINT, SIGTERM, SIGHUP and
+// SIGPIPE; Ctrl-C, Ctrl-Break and closing the console on Windows), then
+// ends it as that signal would have. A signal ignored when the program
+// started stays ignored. `undo` runs in a signal handler (or, on Windows,
+// on another thread): it may only make the calls below marked safe there.
+void onTermination(void (*undo)() noexcept);
+
+// Removes the file `path`, ignoring any failure. Safe in a signal handler.
+void removeAtOnce(const char* path) noexcept;
+
+// Writes the bytes to standard error, unbuffered, ignoring any failure.
+// Safe in a signal handler.
+void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept;
+
 // The keys that end the input typed at this system's terminals.
 [[nodiscard]] const char* endOfInputKeys() noexcept;
 
@@ -28,17 +67,29 @@ enum class StandardStream { input, output, error };
 // how they are already, and the call does nothing.
 void useBinaryStandardStreams() noexcept;
 
+// Why a file could not be opened or created.
+struct OpenFailure {
+    // The system's description.
+    std::string reason;
+    // The system refused this process the access (rather than failing).
+    bool permissionDenied = false;
+};
+
 // A file open for writing. The object closes it when it ends, dropping any
 // error; close() reports one.
 class WritableFile {
 public:
     WritableFile() noexcept = default;
-    WritableFile(WritableFile&& other) noexcept : handle(std::exchange(other.handle, kClosed)) {}
+    WritableFile(WritableFile&& other) noexcept
+        : handle(std::exchange(other.handle, kClosed)), owned(other.owned)
+    {
+    }
     WritableFile& operator=(WritableFile&& other) noexcept
     {
         if (this != &other) {
             discard();
             handle = std::exchange(other.handle, kClosed);
+            owned = other.owned;
         }
         return *this;
     }
@@ -46,15 +97,23 @@ public:
     WritableFile& operator=(const WritableFile&) = delete;
     ~WritableFile() { discard(); }
 
-    // Opens an existing file where it is, emptied: for what is not a regular
-    // file (a device, a pipe), which cannot be replaced by a rename. Closed
-    // when it cannot be opened.
-    [[nodiscard]] static WritableFile openInPlace(const std::string& path);
+    // Opens an existing file where it is, emptied: for what cannot be
+    // replaced by a rename (a device, a pipe) or should not be (a file with
+    // other names). Closed, with `failure` saying why, when it cannot be
+    // opened.
+    [[nodiscard]] static WritableFile openInPlace(const std::string& path, OpenFailure& failure);
+
+    // Standard output or standard error, written at its current position
+    // and left open by close().
+    [[nodiscard]] static WritableFile standardStream(StandardStream stream) noexcept;
 
     // Creates a new file with a unique name in the directory of `target`, so
     // that replace() can later put it in target's place; `path` receives its
-    // name. Closed, with `path` empty, when no file can be created there.
-    [[nodiscard]] static WritableFile createBeside(const std::string& target, std::string& path);
+    // name, which fits the system's limit whatever the length of target's.
+    // Closed, with `path` empty and `failure` saying why, when no file can
+    // be created there.
+    [[nodiscard]] static WritableFile createBeside(const std::string& target, std::string& path,
+                                                   OpenFailure& failure);
 
     [[nodiscard]] bool isOpen() const noexcept;
 
@@ -73,23 +132,35 @@ public:
     // Windows keeps no such bits: there this does nothing and succeeds.
     [[nodiscard]] std::string takePermissions(const std::string& model);
 
+    // Gives the file the owner and group of the existing file `model`, as
+    // far as this process may: a group it belongs to when the owner cannot
+    // be given, nothing more when neither can. Windows keeps the owner of
+    // whoever creates the file: there this does nothing and succeeds.
+    [[nodiscard]] std::string takeOwner(const std::string& model);
+
+    // Closes the file; a standard stream is left open.
     [[nodiscard]] std::string close();
 
 private:
     static constexpr std::intptr_t kClosed = -1;
 
-    explicit WritableFile(std::intptr_t nativeHandle) noexcept : handle(nativeHandle) {}
+    explicit WritableFile(std::intptr_t nativeHandle, bool ownsHandle = true) noexcept
+        : handle(nativeHandle), owned(ownsHandle)
+    {
+    }
 
     // Closes the file, if open, without reporting an error.
     void discard() noexcept;
 
     // A file descriptor on POSIX, a HANDLE on Windows.
     std::intptr_t handle = kClosed;
+    // False for a standard stream, which the process keeps open.
+    bool owned = true;
 };
 
-// True when this process may open the existing file `path` for writing.
-// Nothing is changed.
-[[nodiscard]] bool canWrite(const std::string& path);
+// Empty when this process may open the existing file `path` for writing;
+// otherwise the system's reason. Nothing is changed.
+[[nodiscard]] std::string writeRefusal(const std::string& path);
 
 // Puts the file `from` in the place of `to` in one step, replacing the file
 // `to` named; neither a reader nor a crash sees a half-written `to`.
@@ -157,5 +228,9 @@ struct MemoryLimits {
 };
 
 [[nodiscard]] MemoryLimits memoryLimits();
+
+// Removes the file `path`; false when it cannot. Allocates nothing, so
+// that it serves a destructor on a machine out of memory.
+bool remove(const std::string& path) noexcept;
 
 }  // namespace platform

@@ -5,13 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +28,73 @@ namespace {
 std::string lastError()
 {
     return std::strerror(errno);
+}
+
+// The call fails as the test build asks, setting errno as the system would.
+bool failsByInjection(Operation operation) noexcept
+{
+    const int error = injectedFailure(operation);
+    if (error == 0) {
+        return false;
+    }
+    errno = error;
+    return true;
+}
+
+OpenFailure openFailure()
+{
+    const int error = errno;
+    return {std::strerror(error), error == EACCES || error == EPERM};
+}
+
+// Random letters that make a temporary name unique, as mkstemp fills them.
+constexpr std::string_view kUniqueSuffix = ".XXXXXX";
+
+// The hidden temporary name beside `target`: ".NAME.XXXXXX", NAME cut short
+// where the whole would pass the directory's limit on a name's length.
+std::string temporaryPattern(const std::filesystem::path& target)
+{
+    const std::filesystem::path directory = target.parent_path();
+    const long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    const std::size_t longest = limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+    std::string name = target.filename().string();
+    const std::size_t room = longest - 1 - kUniqueSuffix.size();
+    if (name.size() > room) {
+        name.resize(room);
+    }
+    return (directory / ("." + name + std::string(kUniqueSuffix))).string();
+}
+
+std::optional<struct stat> statusOfDescriptor(int descriptor) noexcept
+{
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0) {
+        return std::nullopt;
+    }
+    return status;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) noexcept
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+constexpr std::array kTerminationSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// Set once, before any handler that calls it is installed.
+void (*undoOnTermination)() noexcept = nullptr;
+
+extern "C" void endByTermination(int signalNumber)
+{
+    undoOnTermination();
+    // Die of the same signal, so that the parent sees how the program
+    // ended: its default action back, raised again, unblocked.
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+    sigset_t raised;
+    ::sigemptyset(&raised);
+    ::sigaddset(&raised, signalNumber);
+    ::sigprocmask(SIG_UNBLOCK, &raised, nullptr);
 }
 
 int descriptorOf(std::intptr_t handle) noexcept
@@ -90,6 +161,64 @@ bool isTerminal(StandardStream stream) noexcept
     return false;
 }
 
+std::optional<StandardStream> standardStreamBehind(const std::string& path)
+{
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0) {
+        return std::nullopt;
+    }
+    for (const StandardStream stream : {StandardStream::output, StandardStream::error}) {
+        const int descriptor = stream == StandardStream::output ? STDOUT_FILENO : STDERR_FILENO;
+        const std::optional<struct stat> held = statusOfDescriptor(descriptor);
+        if (held && sameFile(*held, named)) {
+            return stream;
+        }
+    }
+    return std::nullopt;
+}
+
+void onTermination(void (*undo)() noexcept)
+{
+    undoOnTermination = undo;
+    struct sigaction action {};
+    action.sa_handler = endByTermination;
+    // One handler at a time: a second signal waits until the first has
+    // ended the process.
+    ::sigemptyset(&action.sa_mask);
+    for (const int signalNumber : kTerminationSignals) {
+        ::sigaddset(&action.sa_mask, signalNumber);
+    }
+    for (const int signalNumber : kTerminationSignals) {
+        struct sigaction previous {};
+        // A signal the parent chose to ignore (a background job's SIGINT)
+        // stays ignored.
+        if (::sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            continue;
+        }
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+void removeAtOnce(const char* path) noexcept
+{
+    ::unlink(path);
+}
+
+void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept
+{
+    while (size > 0) {
+        const ssize_t written = ::write(STDERR_FILENO, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
 const char* endOfInputKeys() noexcept
 {
     return "Ctrl-D";
@@ -97,26 +226,36 @@ const char* endOfInputKeys() noexcept
 
 void useBinaryStandardStreams() noexcept {}
 
-WritableFile WritableFile::openInPlace(const std::string& path)
+WritableFile WritableFile::openInPlace(const std::string& path, OpenFailure& failure)
 {
-    return WritableFile(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    const int descriptor = failsByInjection(Operation::create)
+                               ? -1
+                               : ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (descriptor < 0) {
+        failure = openFailure();
+        return {};
+    }
+    return WritableFile(descriptor);
 }
 
-WritableFile WritableFile::createBeside(const std::string& target, std::string& path)
+WritableFile WritableFile::standardStream(StandardStream stream) noexcept
 {
-    const std::filesystem::path targetPath(target);
-    std::string hiddenName = ".";
-    hiddenName += targetPath.filename().string();
-    hiddenName += ".XXXXXX";
-    const std::string pattern = (targetPath.parent_path() / hiddenName).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int descriptor = ::mkstemp(name.data());
+    return WritableFile(stream == StandardStream::error ? STDERR_FILENO : STDOUT_FILENO, false);
+}
+
+WritableFile WritableFile::createBeside(const std::string& target, std::string& path,
+                                        OpenFailure& failure)
+{
+    // The name is made in full before the file: nothing may fail between
+    // creating the file and handing its name over.
+    path = temporaryPattern(target);
+    const int descriptor =
+        failsByInjection(Operation::create) ? -1 : ::mkostemp(path.data(), O_CLOEXEC);
     if (descriptor < 0) {
+        failure = openFailure();
         path.clear();
         return {};
     }
-    path = name.data();
     return WritableFile(descriptor);
 }
 
@@ -128,7 +267,8 @@ bool WritableFile::isOpen() const noexcept
 std::string WritableFile::write(const char* data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t written = ::write(descriptorOf(handle), data, size);
+        const ssize_t written =
+            failsByInjection(Operation::write) ? -1 : ::write(descriptorOf(handle), data, size);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -145,7 +285,9 @@ std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::s
 {
     while (size > 0) {
         const ssize_t written =
-            ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
+            failsByInjection(Operation::write)
+                ? -1
+                : ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -161,7 +303,10 @@ std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::s
 
 std::string WritableFile::flushToDisk()
 {
-    return ::fsync(descriptorOf(handle)) == 0 ? std::string() : lastError();
+    if (failsByInjection(Operation::flushToDisk) || ::fsync(descriptorOf(handle)) != 0) {
+        return lastError();
+    }
+    return {};
 }
 
 std::string WritableFile::takePermissions(const std::string& model)
@@ -174,35 +319,81 @@ std::string WritableFile::takePermissions(const std::string& model)
         }
         mode = existing.st_mode & 07777U;
     }
-    return ::fchmod(descriptorOf(handle), mode) == 0 ? std::string() : lastError();
+    if (failsByInjection(Operation::copyPermissions) || ::fchmod(descriptorOf(handle), mode) != 0) {
+        return lastError();
+    }
+    return {};
+}
+
+std::string WritableFile::takeOwner(const std::string& model)
+{
+    struct stat existing {};
+    if (::stat(model.c_str(), &existing) != 0) {
+        return lastError();
+    }
+    const int descriptor = descriptorOf(handle);
+    if (failsByInjection(Operation::copyOwner)) {
+        return lastError();
+    }
+    if (::fchown(descriptor, existing.st_uid, existing.st_gid) == 0) {
+        return {};
+    }
+    // Only a privileged process gives a file away; anyone may still give
+    // it a group they belong to. What cannot be kept is not an error.
+    if (errno == EPERM &&
+        (::fchown(descriptor, static_cast<uid_t>(-1), existing.st_gid) == 0 || errno == EPERM)) {
+        return {};
+    }
+    return lastError();
 }
 
 std::string WritableFile::close()
 {
     const int descriptor = descriptorOf(std::exchange(handle, kClosed));
-    return ::close(descriptor) == 0 ? std::string() : lastError();
+    if (!owned) {
+        return {};
+    }
+    const bool injected = failsByInjection(Operation::close);
+    const int injectedError = errno;
+    // Closed whatever the answer: a descriptor that failed to close is gone.
+    if (::close(descriptor) != 0) {
+        return lastError();
+    }
+    if (injected) {
+        return std::strerror(injectedError);
+    }
+    return {};
 }
 
 void WritableFile::discard() noexcept
 {
-    if (isOpen()) {
-        ::close(descriptorOf(std::exchange(handle, kClosed)));
+    if (isOpen() && owned) {
+        ::close(descriptorOf(handle));
     }
+    handle = kClosed;
 }
 
-bool canWrite(const std::string& path)
+std::string writeRefusal(const std::string& path)
 {
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (descriptor < 0) {
-        return false;
+        return lastError();
     }
     ::close(descriptor);
-    return true;
+    return {};
 }
 
 std::string replace(const std::string& from, const std::string& to)
 {
-    return ::rename(from.c_str(), to.c_str()) == 0 ? std::string() : lastError();
+    if (failsByInjection(Operation::rename) || ::rename(from.c_str(), to.c_str()) != 0) {
+        return lastError();
+    }
+    return {};
+}
+
+bool remove(const std::string& path) noexcept
+{
+    return !failsByInjection(Operation::remove) && ::unlink(path.c_str()) == 0;
 }
 
 TemporaryFile TemporaryFile::create(const std::string& directory, std::string& error)
@@ -245,7 +436,9 @@ std::string TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::
 {
     while (size > 0) {
         const ssize_t written =
-            ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
+            failsByInjection(Operation::write)
+                ? -1
+                : ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;

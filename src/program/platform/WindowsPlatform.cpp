@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -66,10 +67,45 @@ std::wstring wide(const std::string& name)
     return converted;
 }
 
+// Others may read the file meanwhile, and a temporary file may be deleted
+// while open (by the console's control handler), going once it is closed.
 HANDLE openForWriting(const std::string& path, DWORD disposition)
 {
-    return ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+OpenFailure openFailure()
+{
+    const DWORD error = ::GetLastError();
+    return {describe(error), error == ERROR_ACCESS_DENIED};
+}
+
+// The longest name of one directory entry.
+constexpr std::size_t kLongestName = 255;
+
+bool sameFile(HANDLE a, HANDLE b) noexcept
+{
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return ::GetFileInformationByHandle(a, &first) != 0 &&
+           ::GetFileInformationByHandle(b, &second) != 0 &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// Set once, before the handler that calls it is installed.
+void (*undoOnTermination)() noexcept = nullptr;
+
+BOOL WINAPI endByControl(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+        return FALSE;
+    }
+    undoOnTermination();
+    // The status the system gives a process ended by Ctrl-C.
+    ::ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 }  // namespace
@@ -86,33 +122,94 @@ bool isTerminal(StandardStream stream) noexcept
     return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
 }
 
-WritableFile WritableFile::openInPlace(const std::string& path)
+std::optional<StandardStream> standardStreamBehind(const std::string& path)
 {
-    return WritableFile(nativeOf(openForWriting(path, OPEN_EXISTING)));
+    HANDLE named =
+        ::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::optional<StandardStream> found;
+    if (sameFile(named, ::GetStdHandle(STD_OUTPUT_HANDLE))) {
+        found = StandardStream::output;
+    } else if (sameFile(named, ::GetStdHandle(STD_ERROR_HANDLE))) {
+        found = StandardStream::error;
+    }
+    ::CloseHandle(named);
+    return found;
 }
 
-WritableFile WritableFile::createBeside(const std::string& target, std::string& path)
+void onTermination(void (*undo)() noexcept)
+{
+    undoOnTermination = undo;
+    ::SetConsoleCtrlHandler(endByControl, TRUE);
+}
+
+void removeAtOnce(const char* path) noexcept
+{
+    ::DeleteFileA(path);
+}
+
+void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept
+{
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), data, static_cast<DWORD>(size), &written,
+                nullptr);
+}
+
+WritableFile WritableFile::openInPlace(const std::string& path, OpenFailure& failure)
+{
+    HANDLE handle = openForWriting(path, OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE) {
+        failure = openFailure();
+        return {};
+    }
+    // Emptied as the POSIX side's O_TRUNC does; a device or pipe has no end
+    // to set.
+    if (::GetFileType(handle) == FILE_TYPE_DISK) {
+        ::SetEndOfFile(handle);
+    }
+    return WritableFile(nativeOf(handle));
+}
+
+WritableFile WritableFile::standardStream(StandardStream stream) noexcept
+{
+    const DWORD which = stream == StandardStream::error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    return WritableFile(nativeOf(::GetStdHandle(which)), false);
+}
+
+WritableFile WritableFile::createBeside(const std::string& target, std::string& path,
+                                        OpenFailure& failure)
 {
     const std::filesystem::path targetPath(target);
     // Unique enough with the process and the clock; CREATE_NEW refuses a
     // name that is taken, and the next attempt tries another.
     const unsigned long long seed =
         (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32U) ^ ::GetTickCount64();
+    std::string shownName = targetPath.filename().string();
+    // Room for the dot in front and the dot and six digits behind.
+    constexpr std::size_t kRoom = kLongestName - 8;
+    if (shownName.size() > kRoom) {
+        shownName.resize(kRoom);
+    }
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         std::string hiddenName = ".";
-        hiddenName += targetPath.filename().string();
+        hiddenName += shownName;
         hiddenName += '.';
         hiddenName += std::to_string((seed + static_cast<unsigned long long>(attempt)) % 1000000U);
-        const std::string candidate = (targetPath.parent_path() / hiddenName).string();
+        std::string candidate = (targetPath.parent_path() / hiddenName).string();
         HANDLE handle = openForWriting(candidate, CREATE_NEW);
         if (handle != INVALID_HANDLE_VALUE) {
-            path = candidate;
+            // Moved, not copied: nothing may fail once the file exists.
+            path = std::move(candidate);
             return WritableFile(nativeOf(handle));
         }
         if (::GetLastError() != ERROR_FILE_EXISTS) {
             break;
         }
     }
+    failure = openFailure();
     path.clear();
     return {};
 }
@@ -174,27 +271,43 @@ std::string WritableFile::takePermissions(const std::string& /*model*/)
     return {};
 }
 
+std::string WritableFile::takeOwner(const std::string& /*model*/)
+{
+    // A file belongs to whoever creates it; the access its directory grants
+    // is what it inherits.
+    return {};
+}
+
 std::string WritableFile::close()
 {
     HANDLE closing = handleOf(std::exchange(handle, kClosed));
+    if (!owned) {
+        return {};
+    }
     return ::CloseHandle(closing) != 0 ? std::string() : lastError();
 }
 
 void WritableFile::discard() noexcept
 {
-    if (isOpen()) {
-        ::CloseHandle(handleOf(std::exchange(handle, kClosed)));
+    if (isOpen() && owned) {
+        ::CloseHandle(handleOf(handle));
     }
+    handle = kClosed;
 }
 
-bool canWrite(const std::string& path)
+std::string writeRefusal(const std::string& path)
 {
     HANDLE handle = openForWriting(path, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return lastError();
     }
     ::CloseHandle(handle);
-    return true;
+    return {};
+}
+
+bool remove(const std::string& path) noexcept
+{
+    return ::DeleteFileA(path.c_str()) != 0;
 }
 
 std::string replace(const std::string& from, const std::string& to)

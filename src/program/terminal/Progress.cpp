@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "Interruption.h"
+
 using fraction::FRACTION_RECORD_SIZE;
 
 namespace {
@@ -63,6 +65,7 @@ void Progress::look(std::uint64_t done)
     }
     *out << '\r' << line << std::flush;
     drawnWidth = std::max(width, drawnWidth);
+    interruption::progressLineShown(drawnWidth);
 }
 
 void Progress::clear()
@@ -70,6 +73,13 @@ void Progress::clear()
     if (drawnWidth == 0) {
         return;
     }
-    *out << '\r' << std::string(drawnWidth, ' ') << '\r' << std::flush;
+    // Written without a string of blanks: this runs in a destructor, also
+    // on a machine out of memory.
+    interruption::progressLineShown(0);
+    *out << '\r';
+    for (std::size_t blank = 0; blank < drawnWidth; ++blank) {
+        *out << ' ';
+    }
+    *out << '\r' << std::flush;
     drawnWidth = 0;
 }

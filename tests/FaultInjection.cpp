@@ -1,0 +1,186 @@
+// Fault injection for the test build of the programs, in place of
+// src/program/platform/NoInjectedFailures.cpp.
+//
+//   FRACTION_FAULT=OPERATION:K[:WHAT]
+//
+// makes the K-th call of OPERATION (create, write, flush, chmod, chown,
+// close, rename, remove, allocate) fail with WHAT: EIO (the default),
+// ENOSPC, EACCES or EPERM. WHAT may instead be "stop": the process then
+// stops itself (SIGSTOP) at that call and carries on normally once
+// continued, so that a test can signal it at a known moment. "allocate"
+// counts every call of operator new from the start of the process.
+//
+// Nothing here may allocate through operator new: it serves operator new.
+
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace {
+
+using platform::Operation;
+
+struct NamedOperation {
+    std::string_view name;
+    Operation operation;
+};
+
+constexpr NamedOperation kOperations[] = {
+    // NOLINT(modernize-avoid-c-arrays)
+    {"create", Operation::create},     {"write", Operation::write},
+    {"flush", Operation::flushToDisk}, {"chmod", Operation::copyPermissions},
+    {"chown", Operation::copyOwner},   {"close", Operation::close},
+    {"rename", Operation::rename},     {"remove", Operation::remove},
+    {"allocate", Operation::allocate},
+};
+
+struct NamedError {
+    std::string_view name;
+    int error;
+};
+
+constexpr NamedError kErrors[] = {  // NOLINT(modernize-avoid-c-arrays)
+    {"EIO", EIO},
+    {"ENOSPC", ENOSPC},
+    {"EACCES", EACCES},
+    {"EPERM", EPERM}};
+
+// A stop instead of an error.
+constexpr int kStop = -1;
+
+struct Plan {
+    bool active = false;
+    Operation operation = Operation::create;
+    unsigned long failingCall = 0;
+    int error = EIO;
+    unsigned long calls = 0;
+};
+
+// Read from the environment without allocating; a plan that cannot be
+// read stops the test run at once rather than testing nothing.
+Plan readPlan() noexcept
+{
+    Plan plan;
+    const char* const text = std::getenv("FRACTION_FAULT");  // NOLINT(concurrency-mt-unsafe)
+    if (text == nullptr || *text == '\0') {
+        return plan;
+    }
+    const std::string_view whole(text);
+    const std::size_t firstColon = whole.find(':');
+    bool known = false;
+    for (const NamedOperation& named : kOperations) {
+        if (whole.substr(0, firstColon) == named.name) {
+            plan.operation = named.operation;
+            known = true;
+        }
+    }
+    char* afterNumber = nullptr;
+    plan.failingCall = firstColon == std::string_view::npos
+                           ? 0
+                           : std::strtoul(text + firstColon + 1, &afterNumber, 10);
+    if (!known || plan.failingCall == 0) {
+        std::abort();
+    }
+    if (*afterNumber == ':') {
+        const std::string_view what(afterNumber + 1);
+        bool knownError = what == "stop";
+        plan.error = kStop;
+        for (const NamedError& named : kErrors) {
+            if (what == named.name) {
+                plan.error = named.error;
+                knownError = true;
+            }
+        }
+        if (!knownError) {
+            std::abort();
+        }
+    }
+    plan.active = true;
+    return plan;
+}
+
+Plan& plan() noexcept
+{
+    static Plan thePlan = readPlan();
+    return thePlan;
+}
+
+void* allocate(std::size_t size) noexcept
+{
+    if (platform::injectedFailure(Operation::allocate) != 0) {
+        return nullptr;
+    }
+    return std::malloc(size == 0 ? 1 : size);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+
+}  // namespace
+
+namespace platform {
+
+int injectedFailure(Operation operation) noexcept
+{
+    Plan& current = plan();
+    if (!current.active || operation != current.operation ||
+        ++current.calls != current.failingCall) {
+        return 0;
+    }
+    if (current.error == kStop) {
+        std::raise(SIGSTOP);
+        return 0;
+    }
+    return current.error;
+}
+
+}  // namespace platform
+
+// The replaceable global allocation functions, so that "allocate" reaches
+// every allocation of the standard library too.
+void* operator new(std::size_t size)
+{
+    void* const memory = allocate(size);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t& /*unused*/) noexcept
+{
+    return allocate(size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& /*unused*/) noexcept
+{
+    return allocate(size);
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+
+void operator delete(void* memory, std::size_t /*size*/) noexcept
+{
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+
+void operator delete[](void* memory, std::size_t /*size*/) noexcept
+{
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}

@@ -1,0 +1,389 @@
+#!/usr/bin/env bash
+# End-to-end tests of what the programs owe a user's files: output names
+# that are streams, signals, long names, the self-test's record file, what a
+# replacement keeps, memory limits and failing system calls. Each group runs
+# in a fresh temporary directory.
+# Usage: nothing_lost_test.sh FRACTION FRACFILE FRACTION_FAULTY FRACFILE_FAULTY GROUP
+# (the _FAULTY programs are the test build with fault injection, see
+# FaultInjection.cpp).
+set -uo pipefail
+fraction=$(realpath "$1")
+fracfile=$(realpath "$2")
+fraction_faulty=$(realpath "$3")
+fracfile_faulty=$(realpath "$4")
+group=$5
+workdir=$(mktemp -d)
+chmod 755 "$workdir"
+trap 'rm -rf "$workdir"' EXIT
+cd "$workdir" || exit 1
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL [$group]: $*" >&2; }
+expect_eq() {
+    if [ "$2" == "$3" ]; then pass; else fail "$1"$'\n--- expected:\n'"$3"$'\n--- actual:\n'"$2"; fi
+}
+expect_contains() {
+    if [[ "$2" == *"$3"* ]]; then pass; else fail "$1: '$3' not in:"$'\n'"$2"; fi
+}
+expect_true() {
+    if eval "$2"; then pass; else fail "$1 ($2)"; fi
+}
+skip() {
+    echo "$group: skipped: $1"
+    exit 77
+}
+
+hex() { od -An -tx1 "$@" | tr -d ' \n'; }
+# The hidden temporary files left in the directory (or in $1).
+leftovers() { find "${1:-.}" -maxdepth 1 -name '.*' ! -name . -printf '%f '; }
+
+self_test_lines=$'- 1245 / 1230 \n- 42377 / 29457 \n- 5406247 / 3750 \nAll unit tests completed'
+# The sample as a fraction file, and the file the report writes of it.
+sample_bytes="0200000003000000040000000100000002000000"
+printf '1/2\n3/4\n' | "$fracfile" pack in.frac
+printf '1/2\n' | "$fracfile" pack one.frac
+one_bytes="010000000100000002000000"
+posix_only() {
+    [ "${FRACTION_SYSTEM:-Linux}" != Windows ] || skip "$1 are POSIX's"
+}
+
+case "$group" in
+streams)
+    posix_only "/dev/stdout, pipes and FIFOs"
+    # A log that standard output appends to keeps its line; the report's
+    # text and then the records follow it, in order.
+    echo "previous log line" >run.log
+    printf 'in.frac\n/dev/stdout\n' | "$fraction" --report >>run.log 2>stderr.txt
+    expect_eq "the log: status" "$?" 0
+    expect_eq "the log: nothing on standard error" "$(cat stderr.txt)" ""
+    expect_eq "the log: first its line" "$(head -n 1 run.log)" "previous log line"
+    expect_contains "the log: then the report" "$(head -c -20 run.log)" $'previous log line\n- 1245 / 1230 \n'
+    expect_eq "the log: then the records" "$(tail -c 20 run.log | hex)" "$sample_bytes"
+    expect_contains "the log: the prompt right before them" "$(head -c -20 run.log)" "output file name ? "
+
+    { echo HEADER; "$fracfile" pack /dev/stdout <<<"1/2"; echo TRAILER; } >combined.bin
+    expect_eq "braces: header, records, trailer" "$(hex combined.bin)" \
+        "$(printf 'HEADER\n' | hex)${one_bytes}$(printf 'TRAILER\n' | hex)"
+
+    # The same file by other names.
+    { echo HEADER; "$fracfile" pack /proc/self/fd/1 <<<"1/2"; } >by-fd.bin
+    expect_eq "/proc/self/fd/1" "$(hex by-fd.bin)" "$(printf 'HEADER\n' | hex)${one_bytes}"
+    { echo HEADER >&2; "$fracfile" pack /dev/fd/2 <<<"1/2"; } 2>by-stderr.bin
+    expect_eq "/dev/fd/2" "$(hex by-stderr.bin)" "$(printf 'HEADER\n' | hex)${one_bytes}"
+    echo HEADER >named.bin
+    "$fracfile" pack named.bin <<<"1/2" >>named.bin
+    expect_eq "standard output's file by its own name" "$(hex named.bin)" \
+        "$(printf 'HEADER\n' | hex)${one_bytes}"
+    printf 'in.frac\n/dev/stderr\n' | "$fraction" --report >/dev/null 2>report-errors.bin
+    expect_eq "/dev/stderr" "$(hex report-errors.bin)" "$sample_bytes"
+
+    # Pipes.
+    printf 'in.frac\n/dev/stdout\n' | "$fraction" --report | tail -c 20 >piped.bin
+    expect_eq "the report into a pipe: status" "${PIPESTATUS[1]}" 0
+    expect_eq "the report into a pipe" "$(hex piped.bin)" "$sample_bytes"
+    "$fracfile" pack /dev/stdout <<<"1/2" | cat >piped.bin
+    expect_eq "fracfile into a pipe: status" "${PIPESTATUS[0]}" 0
+    expect_eq "fracfile into a pipe" "$(hex piped.bin)" "$one_bytes"
+
+    mkfifo fifo
+    cat fifo >from-fifo.bin &
+    reader=$!
+    "$fracfile" pack fifo <<<"1/2"
+    expect_eq "fracfile into a FIFO: status" "$?" 0
+    wait "$reader"
+    expect_eq "fracfile into a FIFO" "$(hex from-fifo.bin)" "$one_bytes"
+    expect_true "the FIFO is still one" '[ -p fifo ]'
+    expect_eq "nothing left behind" "$(leftovers)" ""
+    ;;
+signals)
+    posix_only "signals"
+    # The test build stops itself (SIGSTOP) at the named call, which makes
+    # "while it writes" a moment the test can wait for.
+    # interrupt SIGNAL STOP_AT PROGRAM ARGS...: runs the program with the
+    # answers in answers.txt, waits until it has stopped at STOP_AT with its
+    # temporary file made, sends SIGNAL and lets it go on; leaves the exit
+    # status in $status and the temporary files seen in $seen.
+    interrupt() {
+        local signal=$1 stop_at=$2
+        shift 2
+        # A job started with & has SIGINT ignored; env gives it back.
+        FRACTION_FAULT="$stop_at:stop" env --default-signal=INT "$@" \
+            <answers.txt >stdout.txt 2>stderr.txt &
+        local pid=$!
+        seen=""
+        for ((try = 0; try < 500; ++try)); do
+            [ "$(ps -o stat= -p "$pid" | cut -c1)" = T ] && break
+            sleep 0.01
+        done
+        seen=$(leftovers)
+        kill -s "$signal" "$pid"
+        kill -s CONT "$pid"
+        wait "$pid"
+        status=$?
+    }
+    printf 'keep me\n' >kept.frac
+    printf 'in.frac\nkept.frac\n' >answers.txt
+    for signal in TERM HUP INT PIPE; do
+        number=$(kill -l "$signal")
+        interrupt "$signal" write:2 "$fraction_faulty" --report
+        expect_contains "report, SIG$signal: the temporary file was there" "$seen" ".kept.frac."
+        expect_eq "report, SIG$signal: ended by the signal" "$status" $((128 + number))
+        expect_eq "report, SIG$signal: nothing left" "$(leftovers)" ""
+        expect_eq "report, SIG$signal: the old file whole" "$(hex kept.frac)" "$(echo 'keep me' | hex)"
+
+        printf '1/2\n' >answers.txt
+        interrupt "$signal" write:1 "$fracfile_faulty" pack kept.frac
+        expect_contains "pack, SIG$signal: the temporary file was there" "$seen" ".kept.frac."
+        expect_eq "pack, SIG$signal: ended by the signal" "$status" $((128 + number))
+        expect_eq "pack, SIG$signal: nothing left" "$(leftovers)" ""
+        expect_eq "pack, SIG$signal: the old file whole" "$(hex kept.frac)" "$(echo 'keep me' | hex)"
+        printf 'in.frac\nkept.frac\n' >answers.txt
+    done
+
+    # The self-test's temporary file goes too.
+    interrupt TERM write:1 "$fraction_faulty"
+    expect_contains "self-test: the temporary file was there" "$seen" ".unitTest.dat."
+    expect_eq "self-test: ended by the signal" "$status" 143
+    expect_eq "self-test: nothing left" "$(leftovers)" ""
+
+    # A background job of a shell without job control starts with SIGINT
+    # ignored: it stays ignored, and the run completes.
+    FRACTION_FAULT=write:2:stop "$fraction_faulty" --report <answers.txt >stdout.txt 2>&1 &
+    pid=$!
+    for ((try = 0; try < 500; ++try)); do
+        [ "$(ps -o stat= -p "$pid" | cut -c1)" = T ] && break
+        sleep 0.01
+    done
+    kill -s INT "$pid"
+    kill -s CONT "$pid"
+    wait "$pid"
+    status=$?
+    expect_eq "an ignored SIGINT stays ignored: status" "$status" 0
+    expect_eq "an ignored SIGINT stays ignored: written" "$(hex kept.frac)" "$sample_bytes"
+    ;;
+names)
+    posix_only "the 255-byte limit on a name"
+    long=$(printf 'n%.0s' {1..250}).frac
+    expect_eq "the name is 255 bytes" "${#long}" 255
+    printf 'in.frac\n%s\n' "$long" | "$fraction" --report >/dev/null 2>stderr.txt
+    expect_eq "report, a new 255-byte name: status" "$?" 0
+    expect_eq "report, a new 255-byte name: written" "$(hex "$long")" "$sample_bytes"
+    "$fracfile" pack "$long" <<<"1/2" 2>stderr.txt
+    expect_eq "pack, an existing 255-byte name: status" "$?" 0
+    expect_eq "pack, an existing 255-byte name: replaced" "$(hex "$long")" "$one_bytes"
+    expect_eq "nothing left behind" "$(leftovers)" ""
+    ;;
+self-test)
+    posix_only "links and permissions"
+    mkdir crowd
+    (
+        cd crowd || exit 1
+        for ((i = 0; i < 30; ++i)); do
+            "$fraction" >"out.$i" 2>"err.$i" </dev/null &
+            pids[i]=$!
+        done
+        for ((i = 0; i < 30; ++i)); do
+            wait "${pids[i]}"
+            echo $?
+        done >statuses.txt
+    )
+    expect_eq "30 self-tests in one directory all pass" "$(sort -u crowd/statuses.txt)" 0
+    expect_eq "30 self-tests: no message" "$(cat crowd/err.*)" ""
+    expect_eq "30 self-tests: the record" "$(hex crowd/unitTest.dat)" "775affff11730000"
+    expect_eq "30 self-tests: nothing left" "$(leftovers crowd)" ""
+
+    mkdir linked
+    printf 'precious\n' >linked/target.txt
+    ln -s target.txt linked/unitTest.dat
+    (cd linked && "$fraction" >/dev/null 2>&1 </dev/null)
+    expect_eq "a link named unitTest.dat: the file it points to untouched" \
+        "$(cat linked/target.txt)" "precious"
+    expect_true "a link named unitTest.dat: replaced by the file" \
+        '[ -f linked/unitTest.dat ] && [ ! -L linked/unitTest.dat ]'
+    expect_eq "a link named unitTest.dat: the record" "$(hex linked/unitTest.dat)" "775affff11730000"
+
+    if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null; then
+        echo "self-test: the read-only directory needs root and setpriv: not tried"
+    else
+        mkdir locked
+        (cd locked && setpriv --reuid=nobody --regid=nogroup --clear-groups \
+            "$fraction" </dev/null >../stdout.txt 2>../stderr.txt)
+        status=$?
+        expect_eq "a read-only directory: the reason first" "$(head -n 1 stderr.txt)" \
+            "fraction: unitTest.dat: cannot write: Permission denied"
+        expect_contains "a read-only directory: then the failed check" "$(cat stderr.txt)" \
+            "f1.equal(f2)"
+        expect_true "a read-only directory: an abnormal end" '[ "$status" -gt 128 ]'
+
+        # An earlier run's record still makes the round trip: the reason is
+        # told, and the self-test goes on.
+        "$fraction" >/dev/null </dev/null && mv unitTest.dat locked/
+        (cd locked && setpriv --reuid=nobody --regid=nogroup --clear-groups \
+            "$fraction" </dev/null >../stdout.txt 2>../stderr.txt)
+        expect_eq "an earlier record: status" "$?" 0
+        expect_eq "an earlier record: the reason" "$(cat stderr.txt)" \
+            "fraction: unitTest.dat: cannot write: Permission denied"
+        expect_eq "an earlier record: the self-test's lines" "$(cat stdout.txt)" "$self_test_lines"
+    fi
+    ;;
+keeping)
+    posix_only "owners, hard links and permission bits"
+    printf 'old\n' >linked.frac
+    ln linked.frac other-name.frac
+    "$fracfile" pack linked.frac <<<"1/2"
+    expect_eq "a hard link: status" "$?" 0
+    expect_eq "a hard link: written" "$(hex linked.frac)" "$one_bytes"
+    expect_eq "a hard link: the other name sees it too" "$(hex other-name.frac)" "$one_bytes"
+    expect_eq "a hard link: still two names" "$(stat -c %h linked.frac)" 2
+    printf 'in.frac\nother-name.frac\n' | "$fraction" --report >/dev/null
+    expect_eq "a hard link, by the report" "$(hex linked.frac)" "$sample_bytes"
+
+    if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null; then
+        echo "keeping: owners and other users need root and setpriv: not tried"
+    else
+        printf 'old\n' >theirs.frac
+        chown nobody:nogroup theirs.frac && chmod 640 theirs.frac
+        printf 'in.frac\ntheirs.frac\n' | "$fraction" --report >/dev/null
+        expect_eq "the owner kept: replaced" "$(hex theirs.frac)" "$sample_bytes"
+        expect_eq "the owner kept" "$(stat -c '%U:%G %a' theirs.frac)" "nobody:nogroup 640"
+        "$fracfile" pack theirs.frac <<<"1/2"
+        expect_eq "the owner kept, by pack" "$(stat -c '%U:%G %a' theirs.frac)" "nobody:nogroup 640"
+
+        # A writable file in a directory that takes no new file from this
+        # user: written in place, as cat > file would.
+        mkdir shut && printf 'old\n' >shut/open.frac && chmod 666 shut/open.frac
+        cp in.frac shut/in.frac
+        # The self-test's round trip there passes on an earlier record.
+        (cd shut && "$fraction" >/dev/null </dev/null)
+        (cd shut && printf 'in.frac\nopen.frac\n' |
+            setpriv --reuid=nobody --regid=nogroup --clear-groups "$fraction" --report \
+                >../stdout.txt 2>../stderr.txt)
+        expect_eq "a writable file in a shut directory: status" "$?" 0
+        expect_eq "a writable file in a shut directory: written" "$(hex shut/open.frac)" "$sample_bytes"
+        (cd shut && setpriv --reuid=nobody --regid=nogroup --clear-groups \
+            "$fracfile" pack open.frac <<<"1/2")
+        expect_eq "a writable file in a shut directory, by pack" "$(hex shut/open.frac)" "$one_bytes"
+        expect_eq "a shut directory: nothing left" "$(leftovers shut)" ""
+    fi
+    ;;
+memory)
+    posix_only "stack and address-space limits"
+    for ((i = 0; i < 3000; ++i)); do echo "$i/7"; done | "$fracfile" pack wide.frac
+    printf 'wide.frac\nwide-out.frac\n' | (ulimit -s 64 && "$fraction" --report >stdout.txt 2>stderr.txt)
+    expect_eq "a 64 KiB stack: the report completes" "$?" 0
+    expect_eq "a 64 KiB stack: written" "$(head -c 4 wide-out.frac | hex)" "b80b0000"
+    (ulimit -s 64 && "$fracfile" dump wide.frac | "$fracfile" pack wide-again.frac)
+    expect_eq "a 64 KiB stack: pack completes" "$?" 0
+    expect_true "a 64 KiB stack: pack writes the same bytes" 'cmp -s wide.frac wide-again.frac'
+
+    if [ "${FRACTION_SANITIZED:-0}" = 1 ] || [ "${FRACTION_EMULATED:-0}" = 1 ]; then
+        echo "memory: the address-space sweep cannot run under the sanitizers or an emulator: not tried"
+    elif ! command -v prlimit >/dev/null; then
+        echo "memory: the address-space sweep needs prlimit: not tried"
+    else
+        # Every limit from where the program cannot start at all to where it
+        # completes: it ends with 0 or 1, never by a signal, never leaving a
+        # temporary file.
+        printf 'keep me\n' >kept.frac
+        bad=""
+        completed=0
+        for ((kib = 2048; kib <= 12288; kib += 32)); do
+            printf 'in.frac\nkept.frac\n' |
+                prlimit --as=$((kib * 1024)) "$fraction" --report >stdout.txt 2>stderr.txt
+            status=$?
+            if [ "$status" -eq 0 ]; then
+                completed=$((completed + 1))
+                [ "$(hex kept.frac)" = "$sample_bytes" ] || bad+=" $kib:written-wrong"
+                printf 'keep me\n' >kept.frac
+            elif [ "$status" -eq 1 ]; then
+                [ "$(cat kept.frac)" = "keep me" ] || bad+=" $kib:old-file-lost"
+                [ "$(wc -l <stderr.txt)" -ge 1 ] || bad+=" $kib:silent"
+            elif [ "$status" -eq 127 ] && [ ! -s stdout.txt ]; then
+                : # the loader could not map the program: it never started
+            else
+                bad+=" $kib:status-$status"
+            fi
+            [ -z "$(leftovers)" ] || bad+=" $kib:left-$(leftovers)"
+            rm -f .kept.frac.* .unitTest.dat.*
+        done
+        expect_eq "every address-space limit ends with 0 or 1, nothing left" "$bad" ""
+        expect_true "the sweep reaches limits where the report completes" '[ "$completed" -gt 0 ]'
+    fi
+    ;;
+faults)
+    posix_only "the fault-injecting build"
+    # Every call of each operation on the output path fails in turn, the
+    # 1st, the 2nd, ..., until a run completes. After each failing run: exit
+    # status 1, one line naming the file and the system's reason, the old
+    # file byte for byte as before, nothing left behind.
+    for ((i = 0; i < 5000; ++i)); do echo "$i/3"; done | "$fracfile" pack big.frac
+    "$fracfile" dump big.frac >big.txt
+    printf 'the old contents\n' >old.bin
+    # The self-test's calls come first in the report's runs; an earlier
+    # record lets its round trip pass when they fail.
+    "$fraction" >/dev/null </dev/null
+    cp unitTest.dat old-record.bin
+    # sweep OPERATION WHAT PROGRAM...: runs the program with its answers
+    # from answers.txt on target.frac until it completes.
+    sweep() {
+        local operation=$1 what=$2 k
+        shift 2
+        for ((k = 1; k <= 200; ++k)); do
+            cp old.bin target.frac
+            cp old-record.bin unitTest.dat
+            FRACTION_FAULT="$operation:$k:$what" "$@" <answers.txt >stdout.txt 2>stderr.txt
+            status=$?
+            local run="$operation:$k:$what $(basename "$1")"
+            expect_eq "$run: nothing left behind" "$(leftovers)" ""
+            if [ "$status" -eq 0 ] && [ ! -s stderr.txt ]; then
+                expect_true "$run: completed, written" \
+                    '[ "$(hex target.frac)" != "$(hex old.bin)" ]'
+                return
+            fi
+            local message
+            message=$(cat stderr.txt)
+            if [[ "$message" == "fraction: unitTest.dat: "* ]]; then
+                # The self-test's file: told, and the earlier record kept.
+                expect_eq "$run: the self-test's file: one line, the reason" \
+                    "$(wc -l <stderr.txt)" 1
+                expect_contains "$run: the self-test's file: the reason" "$message" "$reason"
+                expect_true "$run: the self-test's file: the earlier record kept" \
+                    'cmp -s unitTest.dat old-record.bin'
+                continue
+            fi
+            expect_eq "$run: status" "$status" 1
+            expect_eq "$run: the old file as before" "$(hex target.frac)" "$(hex old.bin)"
+            if [ "$operation" = allocate ]; then
+                expect_eq "$run: one line" "$(wc -l <stderr.txt)" 1
+                expect_contains "$run: the reason" "$message" "out of memory"
+            else
+                # A refused name is told, then asked again; no answer is left.
+                expect_contains "$run: names the file and the reason" "$(head -n 1 stderr.txt)" \
+                    "target.frac: "
+                expect_contains "$run: the reason" "$(head -n 1 stderr.txt)" "$reason"
+            fi
+        done
+        fail "$operation:$what: no run completed in 200"
+    }
+    for spec in create:EIO:"Input/output error" write:ENOSPC:"No space left on device" \
+        flush:EIO:"Input/output error" chmod:EPERM:"Operation not permitted" \
+        chown:EIO:"Input/output error" close:EIO:"Input/output error" \
+        rename:EACCES:"Permission denied" remove:EIO:"Input/output error" \
+        allocate:EIO:"out of memory"; do
+        IFS=: read -r operation what reason <<<"$spec"
+        printf 'big.frac\ntarget.frac\n' >answers.txt
+        sweep "$operation" "$what" "$fraction_faulty" --report
+        cp big.txt answers.txt
+        sweep "$operation" "$what" "$fracfile_faulty" pack target.frac
+    done
+    ;;
+*)
+    echo "unknown group $group" >&2
+    exit 2
+    ;;
+esac
+
+echo "$group: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
