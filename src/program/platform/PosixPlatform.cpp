@@ -84,17 +84,27 @@ constexpr std::array kTerminationSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 // Set once, before any handler that calls it is installed.
 void (*undoOnTermination)() noexcept = nullptr;
 
+// Installed with its action reset to the default on entry and every
+// termination signal blocked while it runs: the signal raised again here
+// waits until it returns, and then ends the process as the first one would
+// have, so that the parent sees how the program ended.
 extern "C" void endByTermination(int signalNumber)
 {
     undoOnTermination();
-    // Die of the same signal, so that the parent sees how the program
-    // ended: its default action back, raised again, unblocked.
-    ::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
-    sigset_t raised;
-    ::sigemptyset(&raised);
-    ::sigaddset(&raised, signalNumber);
-    ::sigprocmask(SIG_UNBLOCK, &raised, nullptr);
+}
+
+int descriptorOfStream(StandardStream stream) noexcept
+{
+    switch (stream) {
+        case StandardStream::input:
+            return STDIN_FILENO;
+        case StandardStream::output:
+            return STDOUT_FILENO;
+        case StandardStream::error:
+            break;
+    }
+    return STDERR_FILENO;
 }
 
 int descriptorOf(std::intptr_t handle) noexcept
@@ -150,15 +160,7 @@ mode_t currentUmask() noexcept
 
 bool isTerminal(StandardStream stream) noexcept
 {
-    switch (stream) {
-        case StandardStream::input:
-            return ::isatty(STDIN_FILENO) == 1;
-        case StandardStream::output:
-            return ::isatty(STDOUT_FILENO) == 1;
-        case StandardStream::error:
-            return ::isatty(STDERR_FILENO) == 1;
-    }
-    return false;
+    return ::isatty(descriptorOfStream(stream)) == 1;
 }
 
 std::optional<StandardStream> standardStreamBehind(const std::string& path)
@@ -168,8 +170,7 @@ std::optional<StandardStream> standardStreamBehind(const std::string& path)
         return std::nullopt;
     }
     for (const StandardStream stream : {StandardStream::output, StandardStream::error}) {
-        const int descriptor = stream == StandardStream::output ? STDOUT_FILENO : STDERR_FILENO;
-        const std::optional<struct stat> held = statusOfDescriptor(descriptor);
+        const std::optional<struct stat> held = statusOfDescriptor(descriptorOfStream(stream));
         if (held && sameFile(*held, named)) {
             return stream;
         }
@@ -182,6 +183,7 @@ void onTermination(void (*undo)() noexcept)
     undoOnTermination = undo;
     struct sigaction action {};
     action.sa_handler = endByTermination;
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
     // One handler at a time: a second signal waits until the first has
     // ended the process.
     ::sigemptyset(&action.sa_mask);
@@ -240,7 +242,7 @@ WritableFile WritableFile::openInPlace(const std::string& path, OpenFailure& fai
 
 WritableFile WritableFile::standardStream(StandardStream stream) noexcept
 {
-    return WritableFile(stream == StandardStream::error ? STDERR_FILENO : STDOUT_FILENO, false);
+    return WritableFile(descriptorOfStream(stream), false);
 }
 
 WritableFile WritableFile::createBeside(const std::string& target, std::string& path,
@@ -353,14 +355,14 @@ std::string WritableFile::close()
     if (!owned) {
         return {};
     }
-    const bool injected = failsByInjection(Operation::close);
-    const int injectedError = errno;
+    const int injected = injectedFailure(Operation::close);
     // Closed whatever the answer: a descriptor that failed to close is gone.
-    if (::close(descriptor) != 0) {
-        return lastError();
+    const bool closed = ::close(descriptor) == 0;
+    if (injected != 0) {
+        errno = injected;
     }
-    if (injected) {
-        return std::strerror(injectedError);
+    if (!closed || injected != 0) {
+        return lastError();
     }
     return {};
 }

@@ -1,0 +1,261 @@
+// The output file, the undoing of an interrupted run and the platform calls
+// beneath them, where an end-to-end run cannot reach: refusals, large
+// pieces, a run abandoned half-way, a closed standard error, another user.
+// POSIX only (descriptors, links, users).
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "Interruption.h"
+#include "OutputFile.h"
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh directory, removed with everything in it.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        std::string pattern = (fs::temp_directory_path() / "output-file-test.XXXXXX").string();
+        path = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    [[nodiscard]] std::string operator/(const std::string& name) const { return path + "/" + name; }
+    [[nodiscard]] std::size_t entries() const
+    {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(path), fs::directory_iterator()));
+    }
+
+    std::string path;
+};
+
+std::string contentsOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::string& path, const std::string& contents)
+{
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+// Runs `body` with standard error going to the file `path`.
+template <typename Body>
+void withErrorsTo(const std::string& path, Body body)
+{
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    std::FILE* const file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ::dup2(::fileno(file), STDERR_FILENO);
+    body();
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    std::fclose(file);
+}
+
+TEST(Interruption, UndoRemovesTheFilesRegisteredNowAndNoOthers)
+{
+    const ScratchDirectory directory;
+    const std::string kept = directory / "kept";
+    const std::string removed = directory / "removed";
+    writeFile(kept, "kept");
+    writeFile(removed, "removed");
+    const interruption::RemovedOnInterruption registered(removed.c_str());
+    {
+        const interruption::RemovedOnInterruption released(kept.c_str());
+    }
+    interruption::undo();
+    EXPECT_FALSE(fs::exists(removed));
+    EXPECT_EQ(contentsOf(kept), "kept");
+}
+
+TEST(Interruption, UndoErasesTheProgressLineOnce)
+{
+    const ScratchDirectory directory;
+    const std::string captured = directory / "errors";
+    withErrorsTo(captured, [] {
+        interruption::progressLineShown(40);
+        interruption::undo();
+        interruption::undo();
+    });
+    EXPECT_EQ(contentsOf(captured), "\r" + std::string(40, ' ') + "\r");
+}
+
+TEST(OutputFile, RefusesADirectoryWithTheReason)
+{
+    const ScratchDirectory directory;
+    for (const auto links : {OutputFile::Links::follow, OutputFile::Links::replace}) {
+        const OutputFile output(directory.path, links);
+        EXPECT_FALSE(output.isOpen());
+        EXPECT_EQ(output.openFailure(), "Is a directory");
+    }
+}
+
+TEST(OutputFile, RefusesALoopOfLinksWithTheReason)
+{
+    const ScratchDirectory directory;
+    fs::create_symlink("b", directory / "a");
+    fs::create_symlink("a", directory / "b");
+    const OutputFile output(directory / "a");
+    EXPECT_FALSE(output.isOpen());
+    EXPECT_EQ(output.openFailure(), "Too many levels of symbolic links");
+    EXPECT_EQ(directory.entries(), 2U);
+}
+
+TEST(OutputFile, APieceLargerThanItsBlockArrivesWhole)
+{
+    const ScratchDirectory directory;
+    const std::string large(std::size_t{100} * 1024, 'x');
+    OutputFile output(directory / "large");
+    ASSERT_TRUE(output.isOpen());
+    output.stream() << "head ";
+    output.stream().write(large.data(), static_cast<std::streamsize>(large.size()));
+    EXPECT_EQ(output.finish(), "");
+    EXPECT_EQ(contentsOf(directory / "large"), "head " + large);
+    EXPECT_EQ(directory.entries(), 1U);
+}
+
+TEST(OutputFile, ALargePieceThatCannotBeWrittenIsReported)
+{
+    const std::string large(std::size_t{100} * 1024, 'x');
+    OutputFile output("/dev/full");
+    ASSERT_TRUE(output.isOpen());
+    output.stream().write(large.data(), static_cast<std::streamsize>(large.size()));
+    EXPECT_EQ(output.finish(), "cannot write: No space left on device");
+}
+
+TEST(OutputFile, AnAbandonedFileLeavesTheOldOneAndNoTemporary)
+{
+    const ScratchDirectory directory;
+    writeFile(directory / "old", "old contents");
+    {
+        OutputFile output(directory / "old");
+        ASSERT_TRUE(output.isOpen());
+        output.stream() << "new contents";
+        output.stream().flush();
+        EXPECT_EQ(directory.entries(), 2U);
+    }
+    EXPECT_EQ(contentsOf(directory / "old"), "old contents");
+    EXPECT_EQ(directory.entries(), 1U);
+}
+
+TEST(Platform, AMissingNameIsNoStandardStream)
+{
+    EXPECT_FALSE(platform::standardStreamBehind("/no/such/file").has_value());
+}
+
+// With standard error closed, nothing is behind it, and writing to it
+// returns at once.
+TEST(Platform, AClosedStandardErrorIsNoStream)
+{
+    const ScratchDirectory directory;
+    writeFile(directory / "file", "");
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::close(STDERR_FILENO);
+    platform::writeToErrorsAtOnce("lost", 4);
+    const bool found = platform::standardStreamBehind(directory / "file").has_value();
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    EXPECT_FALSE(found);
+}
+
+// Where the coverage build keeps its counts, which a process that dies of
+// a signal would otherwise never write; absent from other builds.
+extern "C" void __gcov_dump() __attribute__((weak));  // NOLINT(bugprone-reserved-identifier)
+
+void keepCoverageCounts() noexcept
+{
+    if (__gcov_dump != nullptr) {
+        __gcov_dump();
+    }
+}
+
+// What the handler does after undoing: the process ends by the signal it
+// got, which its parent sees.
+TEST(Platform, ATerminationSignalUndoesThenEndsTheProcessByItself)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        platform::onTermination(&keepCoverageCounts);
+        ::raise(SIGHUP);
+        std::_Exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGHUP);
+}
+
+// A signal ignored before the handlers are installed stays ignored.
+TEST(Platform, AnIgnoredSignalStaysIgnored)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGHUP, SIG_IGN);
+        platform::onTermination(&keepCoverageCounts);
+        ::raise(SIGHUP);
+        std::exit(3);  // NOLINT(concurrency-mt-unsafe)
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+}
+
+// Another user may not give a file to root: the replacement then keeps
+// what it may, and that is no error.
+TEST(Platform, TakingTheOwnerKeepsWhatTheUserMay)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to become another user";
+    }
+    const ScratchDirectory directory;
+    ::chmod(directory.path.c_str(), 0777);
+    const std::string model = directory / "roots";
+    writeFile(model, "root's");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            std::exit(2);  // NOLINT(concurrency-mt-unsafe)
+        }
+        std::string path;
+        platform::OpenFailure failure;
+        platform::WritableFile file = platform::WritableFile::createBeside(model, path, failure);
+        const bool kept = file.isOpen() && file.takeOwner(model).empty();
+        static_cast<void>(file.close());
+        std::exit(kept ? 0 : 1);  // NOLINT(concurrency-mt-unsafe)
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
