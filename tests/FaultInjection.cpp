@@ -12,6 +12,7 @@
 //
 // Nothing here may allocate through operator new: it serves operator new.
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -31,13 +32,16 @@ struct NamedOperation {
     Operation operation;
 };
 
-constexpr NamedOperation kOperations[] = {
-    // NOLINT(modernize-avoid-c-arrays)
-    {"create", Operation::create},     {"write", Operation::write},
-    {"flush", Operation::flushToDisk}, {"chmod", Operation::copyPermissions},
-    {"chown", Operation::copyOwner},   {"close", Operation::close},
-    {"rename", Operation::rename},     {"remove", Operation::remove},
-    {"allocate", Operation::allocate},
+constexpr std::array kOperations = {
+    NamedOperation{"create", Operation::create},
+    NamedOperation{"write", Operation::write},
+    NamedOperation{"flush", Operation::flushToDisk},
+    NamedOperation{"chmod", Operation::copyPermissions},
+    NamedOperation{"chown", Operation::copyOwner},
+    NamedOperation{"close", Operation::close},
+    NamedOperation{"rename", Operation::rename},
+    NamedOperation{"remove", Operation::remove},
+    NamedOperation{"allocate", Operation::allocate},
 };
 
 struct NamedError {
@@ -45,11 +49,8 @@ struct NamedError {
     int error;
 };
 
-constexpr NamedError kErrors[] = {  // NOLINT(modernize-avoid-c-arrays)
-    {"EIO", EIO},
-    {"ENOSPC", ENOSPC},
-    {"EACCES", EACCES},
-    {"EPERM", EPERM}};
+constexpr std::array kErrors = {NamedError{"EIO", EIO}, NamedError{"ENOSPC", ENOSPC},
+                                NamedError{"EACCES", EACCES}, NamedError{"EPERM", EPERM}};
 
 // A stop instead of an error.
 constexpr int kStop = -1;
@@ -66,34 +67,34 @@ struct Plan {
 // read stops the test run at once rather than testing nothing.
 Plan readPlan() noexcept
 {
-    Plan plan;
+    Plan parsed;
     const char* const text = std::getenv("FRACTION_FAULT");  // NOLINT(concurrency-mt-unsafe)
     if (text == nullptr || *text == '\0') {
-        return plan;
+        return parsed;
     }
     const std::string_view whole(text);
     const std::size_t firstColon = whole.find(':');
     bool known = false;
     for (const NamedOperation& named : kOperations) {
         if (whole.substr(0, firstColon) == named.name) {
-            plan.operation = named.operation;
+            parsed.operation = named.operation;
             known = true;
         }
     }
     char* afterNumber = nullptr;
-    plan.failingCall = firstColon == std::string_view::npos
-                           ? 0
-                           : std::strtoul(text + firstColon + 1, &afterNumber, 10);
-    if (!known || plan.failingCall == 0) {
+    parsed.failingCall = firstColon == std::string_view::npos
+                             ? 0
+                             : std::strtoul(text + firstColon + 1, &afterNumber, 10);
+    if (!known || parsed.failingCall == 0) {
         std::abort();
     }
     if (*afterNumber == ':') {
         const std::string_view what(afterNumber + 1);
         bool knownError = what == "stop";
-        plan.error = kStop;
+        parsed.error = kStop;
         for (const NamedError& named : kErrors) {
             if (what == named.name) {
-                plan.error = named.error;
+                parsed.error = named.error;
                 knownError = true;
             }
         }
@@ -101,8 +102,8 @@ Plan readPlan() noexcept
             std::abort();
         }
     }
-    plan.active = true;
-    return plan;
+    parsed.active = true;
+    return parsed;
 }
 
 Plan& plan() noexcept

@@ -27,10 +27,11 @@ namespace {
 // A fresh directory, removed with everything in it.
 class ScratchDirectory {
 public:
-    ScratchDirectory()
+    ScratchDirectory() : path((fs::temp_directory_path() / "output-file-test.XXXXXX").string())
     {
-        std::string pattern = (fs::temp_directory_path() / "output-file-test.XXXXXX").string();
-        path = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+        if (::mkdtemp(path.data()) == nullptr) {
+            path.clear();
+        }
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
@@ -40,12 +41,14 @@ public:
         fs::remove_all(path, ignored);
     }
     [[nodiscard]] std::string operator/(const std::string& name) const { return path + "/" + name; }
+    [[nodiscard]] const std::string& name() const { return path; }
     [[nodiscard]] std::size_t entries() const
     {
         return static_cast<std::size_t>(
             std::distance(fs::directory_iterator(path), fs::directory_iterator()));
     }
 
+private:
     std::string path;
 };
 
@@ -107,7 +110,7 @@ TEST(OutputFile, RefusesADirectoryWithTheReason)
 {
     const ScratchDirectory directory;
     for (const auto links : {OutputFile::Links::follow, OutputFile::Links::replace}) {
-        const OutputFile output(directory.path, links);
+        const OutputFile output(directory.name(), links);
         EXPECT_FALSE(output.isOpen());
         EXPECT_EQ(output.openFailure(), "Is a directory");
     }
@@ -202,6 +205,7 @@ TEST(Platform, ATerminationSignalUndoesThenEndsTheProcessByItself)
     if (child == 0) {
         platform::onTermination(&keepCoverageCounts);
         ::raise(SIGHUP);
+        // cppcheck-suppress unreachableCode ; reached when the signal fails to end the child
         std::_Exit(0);
     }
     int status = 0;
@@ -219,6 +223,7 @@ TEST(Platform, AnIgnoredSignalStaysIgnored)
         ::signal(SIGHUP, SIG_IGN);
         platform::onTermination(&keepCoverageCounts);
         ::raise(SIGHUP);
+        // cppcheck-suppress unreachableCode ; the ignored signal returns here
         std::exit(3);  // NOLINT(concurrency-mt-unsafe)
     }
     int status = 0;
@@ -235,7 +240,7 @@ TEST(Platform, TakingTheOwnerKeepsWhatTheUserMay)
         GTEST_SKIP() << "needs root, to become another user";
     }
     const ScratchDirectory directory;
-    ::chmod(directory.path.c_str(), 0777);
+    ::chmod(directory.name().c_str(), 0777);
     const std::string model = directory / "roots";
     writeFile(model, "root's");
     const pid_t child = ::fork();

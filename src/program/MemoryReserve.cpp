@@ -23,7 +23,7 @@ void giveBackReserve()
 
 }  // namespace
 
-bool prepare() noexcept
+bool prepare()
 {
     reserve = std::malloc(kReserveSize);  // NOLINT(cppcoreguidelines-no-malloc)
     if (reserve == nullptr) {

@@ -13,6 +13,6 @@ namespace memoryReserve {
 
 // Sets the reserve aside and installs the handler that gives it back. False
 // when not even the reserve can be had: the program cannot run at all.
-[[nodiscard]] bool prepare() noexcept;
+[[nodiscard]] bool prepare();
 
 }  // namespace memoryReserve

@@ -111,8 +111,8 @@ void OutputFile::openFollowingLinks(const std::string& name)
     // Streams are opened by the name given: a link such as /dev/stdout may
     // lead to something that has no name of its own (a pipe).
     if (exists) {
-        if (const auto stream = platform::standardStreamBehind(name)) {
-            file = platform::WritableFile::standardStream(*stream);
+        if (const auto held = platform::standardStreamBehind(name)) {
+            file = platform::WritableFile::standardStream(*held);
             return;
         }
         if (!fs::is_regular_file(status)) {
