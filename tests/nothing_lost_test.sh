@@ -6,6 +6,9 @@
 # Usage: nothing_lost_test.sh FRACTION FRACFILE FRACTION_FAULTY FRACFILE_FAULTY GROUP
 # (the _FAULTY programs are the test build with fault injection, see
 # FaultInjection.cpp).
+# The checks are written in single quotes on purpose: expect_true evaluates
+# them when it runs, in the group's directory.
+# shellcheck disable=SC2016
 set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")
@@ -73,6 +76,8 @@ streams)
     { echo HEADER >&2; "$fracfile" pack /dev/fd/2 <<<"1/2"; } 2>by-stderr.bin
     expect_eq "/dev/fd/2" "$(hex by-stderr.bin)" "$(printf 'HEADER\n' | hex)${one_bytes}"
     echo HEADER >named.bin
+    # The point: the output is the very file standard output appends to.
+    # shellcheck disable=SC2094
     "$fracfile" pack named.bin <<<"1/2" >>named.bin
     expect_eq "standard output's file by its own name" "$(hex named.bin)" \
         "$(printf 'HEADER\n' | hex)${one_bytes}"
@@ -340,7 +345,8 @@ faults)
             FRACTION_FAULT="$operation:$k:$what" "$@" <answers.txt >stdout.txt 2>stderr.txt \
                 3< <(cat big.frac)
             status=$?
-            local run="$operation:$k:$what $(basename "$1")"
+            local run
+            run="$operation:$k:$what $(basename "$1")"
             expect_eq "$run: nothing left behind" "$(leftovers)" ""
             if [ "$status" -eq 0 ] && [ ! -s stderr.txt ]; then
                 expect_true "$run: completed, written" \
@@ -419,7 +425,7 @@ reasons)
         "fracfile: nowhere/out.frac: cannot open for writing: No such file or directory"
 
     check_pack() {
-        printf "$1" | "$fracfile" pack bad.frac 2>stderr.txt
+        printf '%b' "$1" | "$fracfile" pack bad.frac 2>stderr.txt
         expect_eq "pack of '$1': status" "$?" 1
         expect_eq "pack of '$1': the reason" "$(cat stderr.txt)" "fracfile: $2"
     }
