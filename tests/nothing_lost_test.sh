@@ -106,6 +106,9 @@ signals)
     posix_only "signals"
     # The test build stops itself (SIGSTOP) at the named call, which makes
     # "while it writes" a moment the test can wait for.
+    # stopped PID: true once the process is stopped (its state in /proc,
+    # which needs no ps).
+    stopped() { [ "$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)" = T ]; }
     # interrupt SIGNAL STOP_AT PROGRAM ARGS...: runs the program with the
     # answers in answers.txt, waits until it has stopped at STOP_AT with its
     # temporary file made, sends SIGNAL and lets it go on; leaves the exit
@@ -119,7 +122,7 @@ signals)
         local pid=$!
         seen=""
         for ((try = 0; try < 500; ++try)); do
-            [ "$(ps -o stat= -p "$pid" | cut -c1)" = T ] && break
+            stopped "$pid" && break
             sleep 0.01
         done
         seen=$(leftovers)
@@ -158,7 +161,7 @@ signals)
     FRACTION_FAULT=write:2:stop "$fraction_faulty" --report <answers.txt >stdout.txt 2>&1 &
     pid=$!
     for ((try = 0; try < 500; ++try)); do
-        [ "$(ps -o stat= -p "$pid" | cut -c1)" = T ] && break
+        stopped "$pid" && break
         sleep 0.01
     done
     kill -s INT "$pid"
