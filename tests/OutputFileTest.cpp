@@ -164,6 +164,22 @@ TEST(OutputFile, AnAbandonedFileLeavesTheOldOneAndNoTemporary)
     EXPECT_EQ(directory.entries(), 1U);
 }
 
+TEST(OutputFile, AStandardStreamIsWrittenAfterWhatItHolds)
+{
+    const ScratchDirectory directory;
+    const std::string captured = directory / "errors";
+    std::string error = "not finished";
+    withErrorsTo(captured, [&error] {
+        platform::writeToErrorsAtOnce("before ", 7);
+        OutputFile output(platform::StandardStream::error);
+        output.stream() << "written";
+        error = output.finish();
+        platform::writeToErrorsAtOnce(" after", 6);
+    });
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(contentsOf(captured), "before written after");
+}
+
 TEST(Platform, AMissingNameIsNoStandardStream)
 {
     EXPECT_FALSE(platform::standardStreamBehind("/no/such/file").has_value());

@@ -99,6 +99,11 @@ OutputFile::OutputFile(const std::string& name, Links links)
     }
 }
 
+OutputFile::OutputFile(platform::StandardStream stream)
+    : file(platform::WritableFile::standardStream(stream))
+{
+}
+
 void OutputFile::openFollowingLinks(const std::string& name)
 {
     std::error_code error;

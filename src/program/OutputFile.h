@@ -48,6 +48,9 @@ public:
     };
 
     explicit OutputFile(const std::string& name, Links links = Links::follow);
+    // Writes through standard output or standard error itself, at its
+    // position, as the name /dev/stdout or /dev/stderr would.
+    explicit OutputFile(platform::StandardStream stream);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
