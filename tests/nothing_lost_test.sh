@@ -438,6 +438,27 @@ reasons)
     check_pack 'count many\n' "line 1: not a count: 'count many'"
     expect_true "no file made by a refused text" '[ ! -e bad.frac ]'
 
+    # Where pack cannot rewrite the count at the end (a device, a pipe), it
+    # reads the whole text first: a bad text writes nothing there.
+    printf 'bad\n' | "$fracfile" pack /dev/null 2>stderr.txt
+    expect_eq "pack of a bad text to a device: status" "$?" 1
+    printf 'count 3\n1/2\n' | "$fracfile" pack /dev/null 2>stderr.txt
+    expect_eq "pack of a wrong count to a device" "$(cat stderr.txt)" \
+        "fracfile: the count line says 3 records, the text holds 1"
+    "$fracfile" pack /dev/full <<<"1/2" 2>stderr.txt
+    expect_eq "pack to a full device: status" "$?" 1
+    expect_eq "pack to a full device: the reason" "$(cat stderr.txt)" \
+        "fracfile: /dev/full: cannot write: No space left on device"
+
+    # A fraction file from a pipe cannot tell its length beforehand.
+    head -c 10 in.frac | "$fracfile" dump /dev/stdin >/dev/null 2>stderr.txt
+    expect_eq "dump of a cut file from a pipe: status" "$?" 1
+    expect_eq "dump of a cut file from a pipe: the reason" "$(cat stderr.txt)" \
+        "fracfile: /dev/stdin: header says 2 records, file holds 0 and 6 bytes of another"
+    cat in.frac in.frac | "$fracfile" dump /dev/stdin >/dev/null 2>stderr.txt
+    expect_eq "dump of a pipe with bytes after its records" "$(cat stderr.txt)" \
+        "fracfile: /dev/stdin: ignoring the bytes after the 2 counted records"
+
     "$fracfile" dump missing.frac >/dev/null 2>stderr.txt
     expect_eq "dump of a missing file" "$(cat stderr.txt)" \
         "fracfile: missing.frac: cannot open: No such file or directory"
