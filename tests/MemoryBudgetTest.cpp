@@ -11,26 +11,11 @@ using sorting::controlGroupMemoryLeft;
 using sorting::defaultBudget;
 using sorting::kMinimumBudget;
 using sorting::MemoryFacts;
-using sorting::parseSize;
 using sorting::workableBudget;
 
 namespace {
 
 constexpr std::uint64_t kMebi = std::uint64_t{1} << 20U;
-
-TEST(MemoryBudget, SizesInBytesOrWithASuffix)
-{
-    EXPECT_EQ(parseSize("0"), 0U);
-    EXPECT_EQ(parseSize("1000"), 1000U);
-    EXPECT_EQ(parseSize("64K"), std::uint64_t{64} * 1024);
-    EXPECT_EQ(parseSize("32M"), 32U * kMebi);
-    EXPECT_EQ(parseSize("2G"), std::uint64_t{2} * 1024 * kMebi);
-    EXPECT_EQ(parseSize("18446744073709551615"), UINT64_MAX);
-    for (const char* bad : {"", "K", "-1", "+5", "1.5M", "12x", "M5", " 5", "5 ", "5KB",
-                            "18446744073709551616", "17179869184G"}) {
-        EXPECT_FALSE(parseSize(bad)) << bad;
-    }
-}
 
 TEST(MemoryBudget, ATooSmallBudgetIsRaisedToTheSmallestWorkable)
 {

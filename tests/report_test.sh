@@ -131,7 +131,8 @@ names)
 
     report $'missing.frac\n'
     expect_eq "end of input at the input name: status" "$status" 1
-    expect_eq "end of input at the input name: message" "$err" "fraction: end of input while waiting for an input file name"
+    expect_eq "end of input at the input name: message" "$err" "fraction: missing.frac: No such file or directory
+fraction: end of input while waiting for an input file name"
 
     rm -f out.frac
     report $'in.frac\n'
@@ -168,7 +169,7 @@ fraction: huge.frac: header says 2147483647 records, file holds 0"
     expect_contains "trailing bytes: counted records only" "$out" $'nData=2\nThe original array is \n  0: 1 / 2 \n  1: 3 / 4 \nThe sorted'
 
     "$fraction" $'--\e[2J' </dev/null >/dev/null 2>stderr.txt
-    expect_contains "an unknown argument: escaped" "$(cat stderr.txt)" "fraction: unknown argument '--\x1b[2J'"
+    expect_contains "an unknown option: escaped" "$(cat stderr.txt)" "fraction: unrecognized option '--\x1b[2J'"
 
     # A combined capture keeps the order in which things happened.
     printf 'short.frac\ngood.frac\nout.frac\n' | "$fraction" --report >combined.txt 2>&1
@@ -320,9 +321,10 @@ budget)
     # output file untouched.
     printf 'keep me\n' >kept.frac
     report $'many.frac\nkept.frac\n' --buffer-size=1 --temporary-directory=no-such-dir
-    expect_eq "a missing temporary directory: status" "$status" 1
+    expect_eq "a missing temporary directory: status" "$status" 2
     expect_eq "a missing temporary directory: message" "$err" \
-        "fraction: no-such-dir: cannot make a temporary file: No such file or directory"
+        "fraction: invalid temporary directory 'no-such-dir': No such file or directory
+Try 'fraction --help' for more information."
     expect_eq "a missing temporary directory: output untouched" "$(cat kept.frac)" "keep me"
 
     # While the report waits for the output name, its runs are open but have
@@ -365,34 +367,87 @@ budget)
 
     report $'many.frac\nfree.frac\n' --buffer-size=12x
     expect_eq "a bad buffer size: status" "$status" 2
-    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x'"
+    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x': expected a number of bytes, or of K, M or G
+Try 'fraction --help' for more information."
     ;;
 cli)
+    try_fraction="Try 'fraction --help' for more information."
     "$fraction" --help >stdout.txt 2>stderr.txt
     expect_eq "--help status" "$?" 0
     expect_contains "--help names --report" "$(cat stdout.txt)" "--report"
+    expect_contains "--help gives the synopsis" "$(cat stdout.txt)" "Usage: fraction [OPTION]... [--report [INPUT [OUTPUT]]]"
+    expect_contains "--help lists the exit statuses" "$(cat stdout.txt)" $'Exit status:\n 0 '
     expect_true "--help runs no self-test" '[ ! -e unitTest.dat ]'
     "$fraction" -h >/dev/null
     expect_eq "-h status" "$?" 0
     "$fraction" --bogus >stdout.txt 2>stderr.txt </dev/null
-    expect_eq "unknown argument status" "$?" 2
-    expect_eq "unknown argument: nothing on standard output" "$(cat stdout.txt)" ""
-    expect_contains "unknown argument: usage on standard error" "$(cat stderr.txt)" "Usage: fraction"
-    expect_true "unknown argument runs nothing" '[ ! -e unitTest.dat ]'
+    expect_eq "unknown option status" "$?" 2
+    expect_eq "unknown option: nothing on standard output" "$(cat stdout.txt)" ""
+    expect_eq "unknown option: the reason, then where to look" "$(cat stderr.txt)" \
+        "fraction: unrecognized option '--bogus'"$'\n'"$try_fraction"
+    expect_true "unknown option runs nothing" '[ ! -e unitTest.dat ]'
     "$fraction" </dev/null >stdout.txt
     expect_eq "no argument: the self-test alone" "$(cat stdout.txt)" "$self_test_lines"
     rm -f unitTest.dat
     "$fraction" --version >stdout.txt 2>stderr.txt
     expect_eq "--version: status" "$?" 0
-    expect_eq "--version: name and version" "$(cat stdout.txt)" "fraction ${FRACTION_VERSION:-unknown}"
+    expect_eq "--version: name and version first" "$(head -n 1 stdout.txt)" "fraction ${FRACTION_VERSION:-unknown}"
+    expect_contains "--version: the copyright" "$(cat stdout.txt)" "Copyright (C) 2026 The fraction developers."
+    expect_contains "--version: the licence" "$(cat stdout.txt)" "License MIT"
     expect_true "--version runs no self-test" '[ ! -e unitTest.dat ]'
     expect_contains "--help names --version" "$("$fraction" --help)" "--version"
     "$fracfile" --version >stdout.txt
-    expect_eq "fracfile --version" "$(cat stdout.txt)" "fracfile ${FRACTION_VERSION:-unknown}"
+    expect_eq "fracfile --version" "$(head -n 1 stdout.txt)" "fracfile ${FRACTION_VERSION:-unknown}"
+    expect_contains "fracfile --version: the licence" "$(cat stdout.txt)" "License MIT"
     expect_contains "fracfile --help names --version" "$("$fracfile" --help)" "--version"
     "$fraction" </dev/null >/dev/full 2>stderr.txt
     expect_eq "lost standard output: status" "$?" 1
     expect_eq "lost standard output: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
+    if [ -w /dev/full ]; then
+        for program in fraction fracfile; do
+            for option in --help --version; do
+                "${!program}" "$option" >/dev/full 2>stderr.txt
+                expect_eq "$program $option to a full disk: status" "$?" 1
+                expect_eq "$program $option to a full disk: message" "$(cat stderr.txt)" \
+                    "$program: write error: No space left on device"
+            done
+        done
+    fi
+
+    # Wrong usage: one line with the reason, then where to look; nothing run.
+    rm -f unitTest.dat
+    : >plain-file
+    while IFS='|' read -r reason args; do
+        read -ra words <<<"$args"
+        "$fraction" "${words[@]}" </dev/null >stdout.txt 2>stderr.txt
+        expect_eq "usage: $args: status" "$?" 2
+        expect_eq "usage: $args: message" "$(cat stderr.txt)" "fraction: $reason"$'\n'"$try_fraction"
+        expect_eq "usage: $args: nothing on standard output" "$(cat stdout.txt)" ""
+    done <<'USAGE'
+extra operand 'in.frac'|in.frac
+extra operand 'c'|--report a b c
+with '-' as INPUT, OUTPUT must be given too|--report -
+option '--report' doesn't allow an argument|--report=x
+option '--buffer-size' requires an argument|--report --buffer-size
+option requires an argument -- 'T'|--report -T
+invalid option -- 'x'|-x
+invalid buffer size '12X': expected a number of bytes, or of K, M or G|--report --buffer-size=12X
+invalid buffer size '0': a buffer needs more than 0 bytes|--report -S 0
+invalid buffer size '99999999999999999999': too large|--report -S99999999999999999999
+invalid temporary directory 'missing': No such file or directory|--report --temporary-directory missing
+invalid temporary directory 'plain-file': Not a directory|--report -T plain-file
+--buffer-size and --temporary-directory need --report|-S 1M
+USAGE
+    expect_true "wrong usage runs no self-test" '[ ! -e unitTest.dat ]'
+    # Good values pass, in each form.
+    mkdir folder
+    printf '1/2\n' | pack in.frac
+    for args in "-S 64K -T folder" "--buffer-size=2M --temporary-directory=folder" "--buffer-size 1G -Tfolder" "-S1024"; do
+        read -ra words <<<"$args"
+        printf 'in.frac\nout.frac\n' | "$fraction" --report "${words[@]}" >/dev/null 2>stderr.txt
+        expect_eq "report options $args: status" "$?" 0
+        expect_eq "report options $args: no message" "$(cat stderr.txt)" ""
+    done
     ;;
 fracfile)
     printf 'count 6\n# comment\n  -2147483648 / 2147483647\n+5/-0\n123456789/3\n\ninvalid\n0 / -1\n7/123456789\n' | pack odd.frac
@@ -426,6 +481,207 @@ fracfile)
     expect_eq "dump of a cut file: message" "$(cat stderr.txt)" "fracfile: cut.frac: header says 6 records, file holds 0 and 6 bytes of another"
     "$fracfile" frobnicate >/dev/null 2>&1
     expect_eq "fracfile usage error" "$?" 2
+    ;;
+fracfile-cli)
+    try_fracfile="Try 'fracfile --help' for more information."
+    # --help and --version anywhere, before any command is run.
+    "$fracfile" pack --help >stdout.txt 2>stderr.txt
+    expect_eq "pack --help: status" "$?" 0
+    expect_contains "pack --help: the usage" "$(cat stdout.txt)" "Usage: fracfile [OPTION]... pack OUT"
+    expect_true "pack --help: no file named --help" '[ ! -e --help ]'
+    "$fracfile" dump missing.frac --version >stdout.txt 2>stderr.txt
+    expect_eq "dump FILE --version: status" "$?" 0
+    expect_eq "dump FILE --version: the version" "$(head -n 1 stdout.txt)" "fracfile ${FRACTION_VERSION:-unknown}"
+    expect_contains "--help lists the exit statuses" "$("$fracfile" --help)" $'Exit status:\n 0 '
+
+    # Wrong usage: one line with the reason, then where to look.
+    while IFS='|' read -r reason args; do
+        read -ra words <<<"$args"
+        "$fracfile" "${words[@]}" </dev/null >stdout.txt 2>stderr.txt
+        expect_eq "usage: $args: status" "$?" 2
+        expect_eq "usage: $args: message" "$(cat stderr.txt)" "fracfile: $reason"$'\n'"$try_fracfile"
+    done <<'USAGE'
+missing command: pack or dump|
+unknown command 'frobnicate'|frobnicate
+missing file operand after 'pack'|pack
+missing file operand after 'dump'|dump
+extra operand 'b'|dump a b
+unrecognized option '--bogus'|pack out.frac --bogus
+invalid option -- 'x'|-x
+USAGE
+    expect_true "usage errors write nothing" '[ ! -e out.frac ]'
+
+    # "-" is standard output for pack and standard input for dump; "--"
+    # makes a name starting with "-" a name.
+    printf '1/2\n-3/4\n' | "$fracfile" pack - >piped.frac
+    expect_eq "pack -: status" "$?" 0
+    expect_eq "pack - writes standard output" "$(od -An -tx1 piped.frac | tr -d ' \n')" \
+        "020000000100000002000000fdffffff04000000"
+    expect_eq "dump - reads standard input" "$("$fracfile" dump - <piped.frac)" $'count 2\n1/2\n-3/4'
+    printf '1/2\n' | "$fracfile" pack -- -dashed.frac
+    expect_eq "-- ends the options" "$(dump ./-dashed.frac)" $'count 1\n1/2'
+    printf '\x05\x00\x00\x00' | "$fracfile" dump - >/dev/null 2>stderr.txt
+    expect_eq "dump - of a cut file: status" "$?" 1
+    expect_eq "dump - of a cut file: message" "$(cat stderr.txt)" "fracfile: standard input: header says 5 records, file holds 0"
+    printf '1/2\n' | "$fracfile" pack - >/dev/full 2>stderr.txt
+    expect_eq "pack - to a full disk: status" "$?" 1
+    expect_eq "pack - to a full disk: message" "$(cat stderr.txt)" "fracfile: cannot write standard output"
+
+    # The system's reason for a name that cannot be used.
+    mkdir folder
+    "$fracfile" dump missing.frac 2>stderr.txt
+    expect_eq "dump of a missing file: status" "$?" 1
+    expect_eq "dump of a missing file: the reason" "$(cat stderr.txt)" "fracfile: missing.frac: cannot open: No such file or directory"
+    "$fracfile" dump folder 2>stderr.txt
+    expect_eq "dump of a directory" "$(cat stderr.txt)" "fracfile: folder: cannot open: Is a directory"
+    printf '1/2\n' | "$fracfile" pack folder 2>stderr.txt
+    expect_eq "pack to a directory: status" "$?" 1
+    expect_eq "pack to a directory: the reason" "$(cat stderr.txt)" "fracfile: folder: cannot open for writing: Is a directory"
+    printf '1/2\n' | "$fracfile" pack no/such/dir.frac 2>stderr.txt
+    expect_eq "pack into a missing directory" "$(cat stderr.txt)" "fracfile: no/such/dir.frac: cannot open for writing: No such file or directory"
+    long=$(printf 'n%.0s' {1..300})
+    "$fracfile" dump "$long" 2>stderr.txt
+    expect_eq "dump of a name too long" "$(cat stderr.txt)" "fracfile: $long: cannot open: File name too long"
+
+    # The report's own text: a listing packs back, with or without its index.
+    printf '1/2\n3/4\ninvalid\n-1/4\n' | pack in.frac
+    printf 'in.frac\nout.frac\n' | "$fraction" --report >report.txt
+    sed -n '/^The original array is $/,/^The sorted array is$/p' report.txt | sed '1d;$d' >listing.txt
+    expect_eq "the listing as read" "$(cat listing.txt)" $'  0: 1 / 2 \n  1: 3 / 4 \n  2: Invalid Fraction!! \n  3: - 1 / 4 '
+    pack listed.frac <listing.txt
+    expect_eq "a listing packs back" "$(dump listed.frac)" $'count 4\n1/2\n3/4\ninvalid\n-1/4'
+    sed 's/^ *[0-9]*: //' listing.txt | pack unindexed.frac
+    expect_true "without the index column too" 'cmp -s listed.frac unindexed.frac'
+    printf '%s\n' '- 3 / 4 ' '12: - 2147483648 / 1 ' 'Invalid Fraction!! ' | pack text-form.frac
+    expect_eq "the report's text form" "$(dump text-form.frac)" $'count 3\n-3/4\n-2147483648/1\ninvalid'
+
+    # A byte-order mark at the start is skipped.
+    printf '\xef\xbb\xbfcount 1\n1/2\n' | pack bom.frac
+    expect_eq "a byte-order mark is skipped" "$(dump bom.frac)" $'count 1\n1/2'
+
+    # A valid 123456789/123456789 is 1/1, as the type stores it; the marker
+    # pair stays "invalid".
+    printf '123456789/123456789\ninvalid\n123456789/-123456789\n' | pack marker.frac
+    expect_eq "123456789/123456789 is stored as 1/1" "$(dump marker.frac)" $'count 3\n1/1\ninvalid\n123456789/-123456789'
+    expect_contains "the help says so" "$("$fracfile" --help)" "A valid 123456789/123456789 is stored as 1/1"
+
+    # Every bad line is reported, up to ten, then counted; quotes are cut.
+    { for ((i = 1; i <= 13; ++i)); do echo "bad $i"; done; echo "1/2"; } | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "many bad lines: status" "$?" 1
+    expect_eq "many bad lines: ten, then a count" "$(cat stderr.txt)" "$(for ((i = 1; i <= 10; ++i)); do echo "fracfile: line $i: not a fraction: 'bad $i'"; done)
+fracfile: 3 more bad lines"
+    expect_true "bad lines: nothing written" '[ ! -e bad.frac ]'
+    { echo "count x"; echo "1/2"; echo "count 1"; } | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "bad count lines all reported" "$(cat stderr.txt)" "fracfile: line 1: not a count: 'count x'
+fracfile: line 3: a count line must come before every record"
+    { printf 'x%.0s' {1..100000}; echo; } | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "a long bad line is quoted cut down" "$(cat stderr.txt)" "fracfile: line 1: not a fraction: '$(printf 'x%.0s' {1..40})'..."
+    { printf '%s\xc3\xa9' "$(printf 'x%.0s' {1..39})"; echo "tail"; } | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "a quote is cut where a character begins" "$(cat stderr.txt)" "fracfile: line 1: not a fraction: '$(printf 'x%.0s' {1..39})'..."
+    ;;
+operands)
+    printf '1/2\n3/4\ninvalid\n1/4\n' | pack in.frac
+    report $'in.frac\nout.frac\n'
+    answered=$out
+    expect_eq "answered: status" "$status" 0
+    cp out.frac answered.frac
+    # What the report writes when no prompt for the output is printed.
+    prompt="Please enter an output file name ? "
+    head -c -${#prompt} stdout.txt >unprompted.txt
+    expect_eq "the answered report ends with the prompt" "$(tail -c ${#prompt} stdout.txt)" "$prompt"
+
+    # Both names given: the same report, without the prompt nothing answers.
+    "$fraction" --report in.frac given.frac </dev/null >stdout.txt 2>stderr.txt
+    expect_eq "both given: status" "$?" 0
+    expect_true "both given: the report less its prompt" 'cmp -s stdout.txt unprompted.txt'
+    expect_eq "both given: nothing on standard error" "$(cat stderr.txt)" ""
+    expect_true "both given: the same file" 'cmp -s answered.frac given.frac'
+
+    # The input given, the output asked for as before.
+    printf 'asked.frac\n' | "$fraction" --report in.frac >stdout.txt 2>stderr.txt
+    expect_eq "input given: status" "$?" 0
+    expect_eq "input given: the output asked for" "$(cat stdout.txt)" "$answered"
+    expect_true "input given: written" 'cmp -s answered.frac asked.frac'
+
+    # A given name that cannot be used ends the run; the next answer is
+    # never taken for it.
+    printf 'keep me\n' >existing-out.frac
+    printf 'in.frac\nexisting-out.frac\n' | "$fraction" --report missing.frac >stdout.txt 2>stderr.txt
+    expect_eq "a missing input given: status" "$?" 1
+    expect_eq "a missing input given: the reason" "$(cat stderr.txt)" "fraction: missing.frac: No such file or directory"
+    expect_eq "a missing input given: no report, no prompt" "$(cat stdout.txt)" "$self_test_lines"
+    expect_eq "a missing input given: nothing written" "$(cat existing-out.frac)" "keep me"
+    printf '\x01\x00' >short.frac
+    "$fraction" --report short.frac out.frac </dev/null >stdout.txt 2>stderr.txt
+    expect_eq "a short input given: status" "$?" 1
+    expect_eq "a short input given: the reason" "$(cat stderr.txt)" "fraction: short.frac: not a fraction file: 2 bytes, too short for the 4-byte count"
+    mkdir folder
+    printf 'out.frac\n' | "$fraction" --report in.frac folder >stdout.txt 2>stderr.txt
+    expect_eq "a directory as the output given: status" "$?" 1
+    expect_eq "a directory as the output given: the reason" "$(cat stderr.txt)" "fraction: folder: Is a directory"
+    expect_true "a directory as the output given: its prompt not printed" 'cmp -s stdout.txt unprompted.txt'
+
+    # "-": the fraction file on standard input, the output file on standard
+    # output after the report's text.
+    rm -f out.frac
+    "$fraction" --report - out.frac <in.frac >stdout.txt 2>stderr.txt
+    expect_eq "- as input: status" "$?" 0
+    expect_true "- as input: the same report" 'cmp -s stdout.txt unprompted.txt'
+    expect_true "- as input: the same file" 'cmp -s answered.frac out.frac'
+    printf '\x05\x00\x00\x00' | "$fraction" --report - out.frac >/dev/null 2>stderr.txt
+    expect_eq "- as input, cut short: status" "$?" 1
+    expect_eq "- as input, cut short: the reason" "$(cat stderr.txt)" "fraction: standard input: header says 5 records, file holds 0"
+    "$fraction" --report in.frac - </dev/null >stdout.bin 2>stderr.txt
+    expect_eq "- as output: status" "$?" 0
+    cat unprompted.txt answered.frac >expected.bin
+    expect_true "- as output: the text, then the file" 'cmp -s stdout.bin expected.bin'
+    # The same when the records are sorted outside memory.
+    mkdir tmp
+    "$fraction" --report -S1 -T tmp - - <in.frac >stdout.bin 2>stderr.txt
+    expect_eq "- as both, outside memory: status" "$?" 0
+    expect_true "- as both, outside memory: the text, then the file" 'cmp -s stdout.bin expected.bin'
+    "$fraction" --report - - <in.frac >stdout.bin 2>stderr.txt
+    expect_eq "- as both: status" "$?" 0
+    expect_true "- as both: the text, then the file" 'cmp -s stdout.bin expected.bin'
+    if [ -w /dev/full ]; then
+        "$fraction" --report in.frac - </dev/null >/dev/full 2>stderr.txt
+        expect_eq "- as output to a full disk: status" "$?" 1
+        expect_eq "- as output to a full disk: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
+    fi
+
+    # An answer "-" is still a file of that name, and "--" lets a name
+    # that starts with "-" be given.
+    cp in.frac ./-
+    cp in.frac ./-in.frac
+    report $'-\nout.frac\n'
+    expect_eq "an answer -: status" "$status" 0
+    expect_eq "an answer - is a file" "$out" "$answered"
+    "$fraction" --report -- -in.frac dashed.frac </dev/null >/dev/null 2>&1
+    expect_true "-- before a name starting with -" 'cmp -s answered.frac dashed.frac'
+    ;;
+reasons)
+    # Every refused name: the system's reason on standard error, then the
+    # unchanged text on standard output.
+    printf '1/2\n' | pack in.frac
+    mkdir folder
+    long=$(printf 'n%.0s' {1..300})
+    report "missing.frac"$'\n'"folder"$'\n'"$long"$'\n'$'in.frac\n/no/such/dir/out.frac\nfolder\nout.frac\n'
+    expect_eq "status" "$status" 0
+    expect_eq "one line per refused name" "$err" "fraction: missing.frac: No such file or directory
+fraction: folder: Is a directory
+fraction: $long: File name too long
+fraction: /no/such/dir/out.frac: No such file or directory
+fraction: folder: Is a directory"
+    expect_contains "the prompts as they were" "$out" $'All unit tests completed\nCannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? Cannot open the file!! \nPlease enter another input file name ? nData=1\n'
+    expect_contains "the output prompts as they were" "$out" $'Please enter an output file name ? Cannot open the file!! \nPlease enter another file name for output ? Cannot open the file!! \nPlease enter another file name for output ? '
+    printf 'missing.frac\nin.frac\nfolder\nout.frac\n' | "$fraction" --report >combined.txt 2>&1
+    expect_contains "the reason before its prompt" "$(cat combined.txt)" $'All unit tests completed\nfraction: missing.frac: No such file or directory\nCannot open the file!! \n'
+    expect_contains "the output's reason before its prompt" "$(cat combined.txt)" $'name ? fraction: folder: Is a directory\nCannot open the file!! \n'
+    if [ "${FRACTION_SYSTEM:-Linux}" != Windows ] && [ "$(id -u)" -ne 0 ]; then
+        cp in.frac locked.frac && chmod 000 locked.frac
+        report $'locked.frac\nin.frac\nout.frac\n'
+        expect_eq "an unreadable file" "$err" "fraction: locked.frac: Permission denied"
+    fi
     ;;
 *)
     echo "unknown group $group" >&2

@@ -6,6 +6,9 @@
 #               output prompt
 #   progress    the progress line of a long report whose output goes to a
 #               file, and none of it when standard error is a file too
+#   redirected  standard output to a file: prompts, reasons and completion
+#               on standard error, the file as a piped run writes it
+#   quoting     a completed name with a space, and quoted names, taken whole
 set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")
@@ -91,7 +94,7 @@ progress)
     seen=""
     deadline=$((SECONDS + 60))
     while [ ! -s status.txt ] && [ "$SECONDS" -lt "$deadline" ]; do
-        line=$(screen | grep -oE 'fraction: (reading|listing|sorting|writing) [0-9]+%' | tail -n 1)
+        line=$(screen | grep -oE 'fraction: (reading|listing|listing sorted|sorting|writing) [0-9]+%[^%]*' | tail -n 1)
         [ -z "$line" ] || seen="$seen$line"$'\n'
         sleep 0.05
     done
@@ -99,6 +102,7 @@ progress)
     [ "$(cat status.txt)" = exit=0 ] || fail "status: $(cat status.txt)"
     [ -n "$seen" ] || fail "no progress was shown"
     grep -q sorting <<<"$seen" || fail "the sorting phase was not shown: $seen"
+    grep -q "listing sorted" <<<"$seen" || fail "the sorted listing was not named: $seen"
     screen | grep -qE '[0-9]+%' && fail "the progress line was not erased: $(screen)"
     echo "--- progress seen:"
     printf "%s" "$seen" | sort -u
@@ -109,6 +113,77 @@ progress)
     wait_for_file status.txt 60 || fail "the second report did not end"
     [ "$(cat status.txt)" = exit=0 ] || fail "status with errors to a file: $(cat status.txt)"
     [ ! -s errors.txt ] || fail "standard error in a file holds: $(od -c errors.txt | head -n 5)"
+    ;;
+redirected)
+    # Standard output to a file: the prompts, the reasons and the editing
+    # show on standard error, the file gets exactly what a pipe would.
+    printf '1/2\n3/4\ninvalid\n1/4\n' | "$fracfile" pack sample-data.frac
+    printf 'missing.frac\nsample-data.frac\nout-piped.frac\n' | "$fraction" --report >piped.txt 2>/dev/null
+    start "'$fraction' --report >listing.txt"
+    wait_for "fraction: name a fraction file to report on (Tab completes, Ctrl-D quits)" 10 ||
+        fail "no hint before the first name: $(screen)"
+    tmux -L "$socket" send-keys -t run "missing.frac" Enter
+    wait_for "fraction: missing.frac: No such file or directory" 5 || fail "no reason for the refused name: $(screen)"
+    wait_for "Please enter another input file name ?" 5 || fail "no second prompt on the terminal: $(screen)"
+    tmux -L "$socket" send-keys -t run "sam" Tab
+    wait_for "Please enter another input file name ? sample-data.frac" 5 ||
+        fail "Tab did not complete the name on standard error: $(screen)"
+    tmux -L "$socket" send-keys -t run Enter
+    wait_for "Please enter an output file name ?" 10 || fail "no output prompt on the terminal: $(screen)"
+    screen | grep -qF "nData=" && fail "the report's text reached the terminal: $(screen)"
+    tmux -L "$socket" send-keys -t run "out.frac" Enter
+    wait_for_file status.txt 10 || fail "the report did not end: $(screen)"
+    [ "$(cat status.txt)" = exit=0 ] || fail "status: $(cat status.txt)"
+    cmp -s piped.txt listing.txt || fail "the file differs from a piped run: $(diff piped.txt listing.txt)"
+    cmp -s out.frac out-piped.frac || fail "the output file differs from a piped run"
+    echo "--- the terminal at the end:"
+    screen | sed -e '/^$/d'
+    stop
+
+    # Ctrl-D at the output prompt: the line break after it is the
+    # terminal's; the file ends as a piped run's does.
+    printf 'sample-data.frac\n' | "$fraction" --report >piped.txt 2>/dev/null
+    start "'$fraction' --report sample-data.frac >listing.txt"
+    wait_for "Please enter an output file name ?" 10 || fail "no output prompt (Ctrl-D): $(screen)"
+    tmux -L "$socket" send-keys -t run C-d
+    wait_for_file status.txt 10 || fail "the program did not end at Ctrl-D: $(screen)"
+    [ "$(cat status.txt)" = exit=1 ] || fail "Ctrl-D: $(cat status.txt)"
+    wait_for "fraction: end of input while waiting for an output file name" 5 || fail "no end-of-input message: $(screen)"
+    cmp -s piped.txt listing.txt || fail "at Ctrl-D the file differs from a piped run: $(diff piped.txt listing.txt)"
+    ;;
+quoting)
+    # A completed name with a space is one answer, at a terminal and with
+    # the output redirected; the quotes a person types are understood too.
+    printf '1/2\n3/4\n' | "$fracfile" pack "my fractions.frac"
+    start "'$fraction' --report"
+    wait_for "Ctrl-D quits)" 10 || fail "no hint: $(screen)"
+    tmux -L "$socket" send-keys -t run "my" Tab
+    wait_for 'my\ fractions.frac' 5 || fail "completion did not quote the space: $(screen)"
+    tmux -L "$socket" send-keys -t run Enter
+    wait_for "Please enter an output file name ?" 10 || fail "the completed name was not taken whole: $(screen)"
+    grep -qF "Cannot open the file" <<<"$(screen)" && fail "the name was split: $(screen)"
+    tmux -L "$socket" send-keys -t run "'sorted fractions.frac'" Enter
+    wait_for_file status.txt 10 || fail "the report did not end: $(screen)"
+    [ "$(cat status.txt)" = exit=0 ] || fail "status: $(cat status.txt)"
+    [ -s "sorted fractions.frac" ] || fail "a quoted output name was not taken whole: $(ls)"
+    echo "--- the terminal at the end:"
+    screen | sed -e '/^$/d'
+    stop
+
+    rm -f "sorted fractions.frac"
+    start "'$fraction' --report >listing.txt"
+    wait_for "Ctrl-D quits)" 10 || fail "no hint (redirected): $(screen)"
+    tmux -L "$socket" send-keys -t run "my" Tab
+    wait_for 'my\ fractions.frac' 5 || fail "completion did not quote the space (redirected): $(screen)"
+    tmux -L "$socket" send-keys -t run Enter
+    wait_for "Please enter an output file name ?" 10 || fail "not taken whole (redirected): $(screen)"
+    tmux -L "$socket" send-keys -t run '"sorted fractions.frac"' Enter
+    wait_for_file status.txt 10 || fail "the redirected report did not end: $(screen)"
+    [ "$(cat status.txt)" = exit=0 ] || fail "status (redirected): $(cat status.txt)"
+    [ -s "sorted fractions.frac" ] || fail "a double-quoted output name was not taken whole: $(ls)"
+    grep -qF "nData=2" listing.txt || fail "the report is not in the file: $(cat listing.txt)"
+    echo "--- the terminal at the end (redirected):"
+    screen | sed -e '/^$/d'
     ;;
 *)
     echo "unknown group $group" >&2

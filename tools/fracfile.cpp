@@ -5,18 +5,18 @@
 //
 // The text form has one record a line: "numerator/denominator" (spaces
 // around the parts and a sign on either part allowed) or "invalid" for the
-// marker pair. An optional first line "count N" gives the file's count; pack
-// otherwise counts the records. Blank lines and lines starting with '#' are
-// skipped. dump prints the count line, so pack of a dump gives back the
-// same bytes for every whole fraction file.
+// marker pair; the report's own text form ("- 3 / 4 ", "Invalid Fraction!! ",
+// with or without a listing's index column) is read too. An optional first
+// line "count N" gives the file's count; pack otherwise counts the records.
+// Blank lines and lines starting with '#' are skipped. dump prints the
+// count line, so pack of a dump gives back the same bytes for every whole
+// fraction file.
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -28,16 +28,17 @@
 #include <string_view>
 #include <vector>
 
+#include "ArgumentParser.h"
+#include "CommandConventions.h"
+#include "InputFile.h"
 #include "Interruption.h"
 #include "MemoryReserve.h"
 #include "OutputFile.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
-#include "fraction/Version.h"
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
-using fraction::FRACTION_VERSION;
 using fraction::FractionRecord;
 using fraction::INVALID_RECORD;
 using fraction::isMarkerPair;
@@ -46,20 +47,39 @@ using fraction::writeFractionFile;
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr std::string_view kProgramName = "fracfile";
+
+constexpr std::string_view kUsage =
+    "Usage: fracfile [OPTION]... pack OUT\n"
+    "  or:  fracfile [OPTION]... dump FILE\n"
+    "Make the fraction file OUT from the text on standard input (pack), or show\n"
+    "the fraction file FILE as that text (dump). OUT - is standard output, FILE -\n"
+    "standard input.\n"
+    "\n"
+    "  -h, --help     display this help and exit\n"
+    "      --version  output version information and exit\n"
+    "\n"
+    "One record a line: numerator/denominator (for example -3/4 or 1 / -2) or the\n"
+    "word invalid; the report's text form (- 3 / 4, Invalid Fraction!!, with or\n"
+    "without a listing's index column such as \"  0: \") is read too. An optional\n"
+    "first line \"count N\" sets the file's count; blank lines and lines starting\n"
+    "with # are skipped. A valid 123456789/123456789 is stored as 1/1, since that\n"
+    "pair marks an invalid fraction.\n"
+    "\n"
+    "Exit status:\n"
+    " 0  done;\n"
+    " 1  a line of the text is not a record, the count line disagrees with the\n"
+    "    records, a file could not be opened, read or written, or the file to\n"
+    "    dump is shorter than its count says;\n"
+    " 2  wrong usage.\n";
 
 // Records are written and shown this many at a time.
 constexpr std::size_t kPackBlock = 8192;
 
-constexpr const char* kUsage =
-    "Usage: fracfile pack OUT     write the fractions read from standard input to OUT\n"
-    "       fracfile dump FILE    print the count and records of a fraction file\n"
-    "       fracfile --help       show this help\n"
-    "       fracfile --version    show the program's name and version\n"
-    "\n"
-    "One record a line: numerator/denominator (for example -3/4 or 1 / -2) or the\n"
-    "word invalid. An optional first line \"count N\" sets the file's count; blank\n"
-    "lines and lines starting with # are skipped.\n";
+// Bad lines of a text reported one by one; the rest are only counted.
+constexpr std::size_t kBadLinesShown = 10;
+// How much of a bad line a message quotes.
+constexpr std::size_t kQuotedBytes = 40;
 
 // One line on standard error; what it quotes of the input or of a file
 // name is shown escaped where it could steer the terminal.
@@ -78,15 +98,16 @@ std::string_view trim(std::string_view text)
     return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
-// A signed decimal integer filling the whole of `text`; nullopt when it is
-// not one or does not fit in 32 bits (`outOfRange` tells which).
+// A signed decimal integer filling the whole of `text`, spaces allowed
+// between the sign and the digits as the report writes "- 3"; nullopt when
+// it is not one or does not fit in 32 bits (`outOfRange` tells which).
 std::optional<std::int32_t> parseInt32(std::string_view text, bool& outOfRange)
 {
     text = trim(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
-        text.remove_prefix(1);
+        text = trim(text.substr(1));
     }
     if (text.empty()) {
         return std::nullopt;
@@ -111,50 +132,115 @@ std::optional<std::int32_t> parseInt32(std::string_view text, bool& outOfRange)
     return static_cast<std::int32_t>(value);
 }
 
+// A listing's line without its index column: "  0: 1 / 2 " gives "1 / 2".
+std::string_view withoutIndex(std::string_view text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == 0 || colon == std::string_view::npos ||
+        text.substr(0, colon).find_first_not_of("0123456789") != std::string_view::npos) {
+        return text;
+    }
+    return trim(text.substr(colon + 1));
+}
+
+// At most kQuotedBytes of `text`, cut where a character begins, with "..."
+// when something was left out.
+std::string quoted(std::string_view text)
+{
+    std::size_t end = text.size();
+    if (end > kQuotedBytes) {
+        end = kQuotedBytes;
+        constexpr unsigned kContinuationMask = 0xC0U;
+        constexpr unsigned kContinuation = 0x80U;
+        while (end > 0 &&
+               (static_cast<unsigned char>(text[end]) & kContinuationMask) == kContinuation) {
+            --end;
+        }
+    }
+    std::string quote;
+    quote.reserve(end + 5);
+    quote += '\'';
+    quote.append(text.substr(0, end));
+    quote += '\'';
+    if (end < text.size()) {
+        quote += "...";
+    }
+    return quote;
+}
+
+// The record of one line that is neither blank, a comment nor a count, or
+// nullopt with `problem` set.
+std::optional<FractionRecord> parseRecord(std::string_view text, std::string& problem)
+{
+    text = withoutIndex(text);
+    if (text == "invalid" || text == "Invalid Fraction!!") {
+        return INVALID_RECORD;
+    }
+    const auto slash = text.find('/');
+    bool outOfRange = false;
+    std::optional<std::int32_t> numerator;
+    std::optional<std::int32_t> denominator;
+    if (slash != std::string_view::npos) {
+        numerator = parseInt32(text.substr(0, slash), outOfRange);
+        denominator = parseInt32(text.substr(slash + 1), outOfRange);
+    }
+    if (!numerator || !denominator) {
+        problem = outOfRange ? "a part outside the 32-bit range" : "not a fraction";
+        return std::nullopt;
+    }
+    const FractionRecord parts{*numerator, *denominator};
+    // The marker pair stands for an invalid fraction only: the valid value
+    // 123456789/123456789 is stored as 1/1, as Fraction::toRecord stores it.
+    return isMarkerPair(parts) ? FractionRecord{1, 1} : parts;
+}
+
 // Takes each record as it is parsed.
 using RecordTaker = std::function<void(const FractionRecord&)>;
 
 // Parses the whole text form, passing each record to `take` and the count
-// line's value to `count`; on a bad line writes the error and returns false.
+// line's value to `count`. Every bad line is reported (the first
+// kBadLinesShown with their numbers and a quote, the rest counted), and
+// then false is returned.
 bool parseText(std::istream& in, std::optional<std::int32_t>& count, const RecordTaker& take)
 {
     std::string line;
     std::size_t lineNumber = 0;
+    std::size_t badLines = 0;
     bool seenContent = false;
+    const auto bad = [&](const std::string& what) {
+        if (++badLines <= kBadLinesShown) {
+            complain("line " + std::to_string(lineNumber) + ": " + what);
+        }
+    };
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     while (std::getline(in, line)) {
         ++lineNumber;
-        const std::string_view text = trim(line);
+        std::string_view text = line;
+        if (lineNumber == 1 && text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+            text.remove_prefix(kByteOrderMark.size());
+        }
+        text = trim(text);
         if (text.empty() || text.front() == '#') {
             continue;
         }
-        const auto fail = [&](const std::string& what) {
-            complain("line " + std::to_string(lineNumber) + ": " + what);
-            return false;
-        };
-        bool outOfRange = false;
         if (text.rfind("count", 0) == 0) {
+            bool outOfRange = false;
+            const std::optional<std::int32_t> given = parseInt32(text.substr(5), outOfRange);
             if (seenContent) {
-                return fail("a count line must come before every record");
+                bad("a count line must come before every record");
+            } else if (!given) {
+                bad("not a count: " + quoted(text));
+            } else {
+                count = given;
             }
-            count = parseInt32(text.substr(5), outOfRange);
-            if (!count) {
-                return fail("not a count: '" + std::string(text) + "'");
-            }
-        } else if (text == "invalid") {
-            take(INVALID_RECORD);
         } else {
-            const auto slash = text.find('/');
-            if (slash == std::string_view::npos) {
-                return fail("not a fraction: '" + std::string(text) + "'");
+            std::string problem;
+            const std::optional<FractionRecord> record = parseRecord(text, problem);
+            if (record) {
+                take(*record);
+            } else {
+                bad(problem + ": " + quoted(text));
             }
-            const auto numerator = parseInt32(text.substr(0, slash), outOfRange);
-            const auto denominator = parseInt32(text.substr(slash + 1), outOfRange);
-            if (!numerator || !denominator) {
-                return fail(
-                    (outOfRange ? "a part outside the 32-bit range: '" : "not a fraction: '") +
-                    std::string(text) + "'");
-            }
-            take({*numerator, *denominator});
         }
         seenContent = true;
     }
@@ -162,7 +248,10 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
         complain("cannot read standard input");
         return false;
     }
-    return true;
+    if (badLines > kBadLinesShown) {
+        complain(std::to_string(badLines - kBadLinesShown) + " more bad lines");
+    }
+    return badLines == 0;
 }
 
 // The count the file gets: the count line's, which must agree with the
@@ -222,13 +311,28 @@ int packStreaming(OutputFile& output, const std::string& outputName)
     return EXIT_SUCCESS;
 }
 
+// Standard output, checked after everything is written.
+int finishStandardOutput()
+{
+    std::cout.flush();
+    if (!std::cout) {
+        complain("cannot write standard output");
+        return kExitFailure;
+    }
+    return EXIT_SUCCESS;
+}
+
 int pack(const std::string& outputName)
 {
-    OutputFile output(outputName);
-    if (output.isOpen() && output.canRewriteStart()) {
-        return packStreaming(output, outputName);
+    const bool toStandardOutput = outputName == "-";
+    std::optional<OutputFile> output;
+    if (!toStandardOutput) {
+        output.emplace(outputName);
+        if (output->isOpen() && output->canRewriteStart()) {
+            return packStreaming(*output, outputName);
+        }
     }
-    // A device or a pipe is written in one go once the whole text is known
+    // Standard output, a device or a pipe is written in one go once the whole text is known
     // to be good, so nothing reaches it from a text with a bad line.
     std::vector<FractionRecord> records;
     std::optional<std::int32_t> countLine;
@@ -240,12 +344,16 @@ int pack(const std::string& outputName)
     if (!count) {
         return kExitFailure;
     }
-    if (!output.isOpen()) {
-        complain(outputName + ": cannot open for writing: " + output.openFailure());
+    if (toStandardOutput) {
+        writeFractionFile(std::cout, *count, records.data(), records.data() + records.size());
+        return finishStandardOutput();
+    }
+    if (!output->isOpen()) {
+        complain(outputName + ": cannot open for writing: " + output->openFailure());
         return kExitFailure;
     }
-    writeFractionFile(output.stream(), *count, records.data(), records.data() + records.size());
-    const std::string error = output.finish();
+    writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
+    const std::string error = output->finish();
     if (!error.empty()) {
         complain(outputName + ": " + error);
         return kExitFailure;
@@ -256,20 +364,20 @@ int pack(const std::string& outputName)
 // Prints the records as they are read, a block at a time.
 int dump(const std::string& inputName)
 {
-    std::error_code ignored;
-    std::ifstream file;
-    if (!std::filesystem::is_directory(inputName, ignored)) {
-        file.open(inputName, std::ios::binary | std::ios::in);
+    std::ifstream opened;
+    const bool fromStandardInput = inputName == "-";
+    if (!fromStandardInput) {
+        const std::string reason = openInputFile(inputName, opened);
+        if (!reason.empty()) {
+            complain(inputName + ": cannot open: " + reason);
+            return kExitFailure;
+        }
     }
-    if (!file.is_open()) {
-        const int openError = errno;
-        complain(inputName + ": cannot open: " +
-                 (openError != 0 ? std::strerror(openError) : "not a readable file"));
-        return kExitFailure;
-    }
+    std::istream& file = fromStandardInput ? std::cin : opened;
+    const std::string shownName = fromStandardInput ? "standard input" : inputName;
     const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(file);
     if (!header.header) {
-        complain(inputName + ": " + header.message);
+        complain(shownName + ": " + header.message);
         return kExitFailure;
     }
     const std::int32_t count = header.header->count;
@@ -292,7 +400,7 @@ int dump(const std::string& inputName)
         }
         if (records < wanted) {
             std::cout.flush();
-            complain(inputName + ": " + fraction::describeShortFile(count, arrivedBytes));
+            complain(shownName + ": " + fraction::describeShortFile(count, arrivedBytes));
             return kExitFailure;
         }
         done += records;
@@ -303,34 +411,46 @@ int dump(const std::string& inputName)
             : file.peek() != std::istream::traits_type::eof();
     std::cout.flush();
     if (trailing) {
-        complain(inputName + ": ignoring the bytes after the " + std::to_string(count) +
+        complain(shownName + ": ignoring the bytes after the " + std::to_string(count) +
                  " counted records");
     }
-    if (!std::cout) {
-        complain("cannot write standard output");
-        return kExitFailure;
-    }
-    return EXIT_SUCCESS;
+    return finishStandardOutput();
 }
+
+constexpr std::array<OptionSpec, 2> kOptions = {{
+    {"help", 'h', false},
+    {"version", '\0', false},
+}};
 
 int run(const std::vector<std::string_view>& arguments)
 {
-    if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
-        std::cout << kUsage;
-        return EXIT_SUCCESS;
+    const ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
+    if (!outcome.parsed) {
+        return usageError(kProgramName, outcome.error);
     }
-    if (arguments.size() == 1 && arguments[0] == "--version") {
-        std::cout << "fracfile " << FRACTION_VERSION << '\n';
-        return EXIT_SUCCESS;
+    // The only options are --help and --version: the first given wins,
+    // wherever it stands.
+    const std::vector<GivenOption>& options = outcome.parsed->options;
+    if (!options.empty()) {
+        return options.front().spec->longName == "help"
+                   ? writeInformation(kProgramName, kUsage)
+                   : writeInformation(kProgramName, versionText(kProgramName));
     }
-    if (arguments.size() == 2 && arguments[0] == "pack") {
-        return pack(std::string(arguments[1]));
+    const std::vector<std::string>& operands = outcome.parsed->operands;
+    if (operands.empty()) {
+        return usageError(kProgramName, "missing command: pack or dump");
     }
-    if (arguments.size() == 2 && arguments[0] == "dump") {
-        return dump(std::string(arguments[1]));
+    const std::string& command = operands[0];
+    if (command != "pack" && command != "dump") {
+        return usageError(kProgramName, "unknown command '" + command + "'");
     }
-    std::cerr << kUsage;
-    return kExitUsage;
+    if (operands.size() < 2) {
+        return usageError(kProgramName, "missing file operand after '" + command + "'");
+    }
+    if (operands.size() > 2) {
+        return usageError(kProgramName, "extra operand '" + operands[2] + "'");
+    }
+    return command == "pack" ? pack(operands[1]) : dump(operands[1]);
 }
 
 }  // namespace

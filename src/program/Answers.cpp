@@ -5,8 +5,12 @@
 
 std::optional<std::string> StreamAnswers::nextWord(std::string_view prompt)
 {
-    out.write(prompt.data(), static_cast<std::streamsize>(prompt.size()));
-    out.flush();
+    for (std::ostream* const stream : {&out, terminal}) {
+        if (stream != nullptr) {
+            stream->write(prompt.data(), static_cast<std::streamsize>(prompt.size()));
+            stream->flush();
+        }
+    }
     std::string word;
     if (!(in >> word)) {
         return std::nullopt;

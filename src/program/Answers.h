@@ -20,14 +20,21 @@ public:
     [[nodiscard]] virtual std::optional<std::string> nextWord(std::string_view prompt) = 0;
 };
 
-// Answers read from a stream, the prompt written to another as it stands.
+// Answers read from a stream, the prompt written to another as it stands,
+// and also to `promptTerminal` when one is given: the terminal a person
+// reads while the output goes elsewhere.
 class StreamAnswers : public AnswerSource {
 public:
-    StreamAnswers(std::istream& input, std::ostream& output) noexcept : in(input), out(output) {}
+    StreamAnswers(std::istream& input, std::ostream& output,
+                  std::ostream* promptTerminal = nullptr) noexcept
+        : in(input), out(output), terminal(promptTerminal)
+    {
+    }
 
     [[nodiscard]] std::optional<std::string> nextWord(std::string_view prompt) override;
 
 private:
     std::istream& in;
     std::ostream& out;
+    std::ostream* terminal;
 };

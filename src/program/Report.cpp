@@ -4,14 +4,13 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <ostream>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
+#include "InputFile.h"
 #include "OutputFile.h"
 #include "sort/ExternalSort.h"
 #include "sort/MemoryBudget.h"
@@ -169,12 +168,16 @@ private:
 Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
                const ReportOptions& options)
     : answers(source),
+      outputStream(output),
       out(output, options.flushEveryLine),
       err(errors),
       hint(options.hint),
       progress(options.progressTerminal),
       memoryBudget(options.memoryBudget),
-      temporaryDirectory(options.temporaryDirectory)
+      temporaryDirectory(options.temporaryDirectory),
+      givenInput(options.inputName),
+      givenOutput(options.outputName),
+      standardInput(options.standardInput)
 {
 }
 
@@ -194,6 +197,10 @@ std::optional<std::string> Report::readName()
 
 Report::InputOutcome Report::readInputFile(InputFile& input)
 {
+    if (givenInput) {
+        const InputOutcome outcome = loadInputFile(*givenInput, true, input);
+        return outcome == InputOutcome::refused ? InputOutcome::failed : outcome;
+    }
     if (!hint.empty()) {
         out.flush();
         err << kMessagePrefix << hint << std::endl;
@@ -204,36 +211,48 @@ Report::InputOutcome Report::readInputFile(InputFile& input)
             complain("end of input while waiting for an input file name");
             return InputOutcome::endOfInput;
         }
-        std::error_code ignored;
-        input.file = std::make_unique<std::ifstream>();
-        // A directory opens on some systems but can never be read.
-        if (!std::filesystem::is_directory(*name, ignored)) {
-            input.file->open(*name, std::ios::binary | std::ios::in);
-        }
-        if (input.file->is_open()) {
-            progress.phase("reading", 0);
-            const fraction::FractionFileHeaderResult header =
-                fraction::readFractionFileHeader(*input.file);
-            std::string message = header.message;
-            const TakeOutcome taken = header.header
-                                          ? takeRecords(*name, *header.header, input, message)
-                                          : TakeOutcome::unusable;
-            if (taken == TakeOutcome::ready) {
-                return InputOutcome::ready;
-            }
-            complain(taken == TakeOutcome::failed ? message : *name + ": " + message);
-            if (taken == TakeOutcome::failed) {
-                return InputOutcome::failed;
-            }
+        const InputOutcome outcome = loadInputFile(*name, false, input);
+        if (outcome != InputOutcome::refused) {
+            return outcome;
         }
         out.text("Cannot open the file!! \nPlease enter another input file name ? ");
     }
 }
 
+Report::InputOutcome Report::loadInputFile(const std::string& name, bool given, InputFile& input)
+{
+    // Only a name given on the command line means standard input: an
+    // answer "-" is a file of that name, as it always was.
+    const bool fromStandardInput = given && name == "-" && standardInput != nullptr;
+    const std::string shownName = fromStandardInput ? "standard input" : name;
+    input.file = std::make_unique<std::ifstream>();
+    input.stream = input.file.get();
+    if (fromStandardInput) {
+        input.stream = standardInput;
+    } else {
+        const std::string reason = openInputFile(name, *input.file);
+        if (!reason.empty()) {
+            complain(name + ": " + reason);
+            return InputOutcome::refused;
+        }
+    }
+    progress.phase("reading", 0, FRACTION_RECORD_SIZE);
+    const fraction::FractionFileHeaderResult header =
+        fraction::readFractionFileHeader(*input.stream);
+    std::string message = header.message;
+    const TakeOutcome taken = header.header ? takeRecords(shownName, *header.header, input, message)
+                                            : TakeOutcome::unusable;
+    if (taken == TakeOutcome::ready) {
+        return InputOutcome::ready;
+    }
+    complain(taken == TakeOutcome::failed ? message : shownName + ": " + message);
+    return taken == TakeOutcome::failed ? InputOutcome::failed : InputOutcome::refused;
+}
+
 Report::TakeOutcome Report::takeRecords(const std::string& name, const FractionFileHeader& header,
                                         InputFile& input, std::string& message)
 {
-    std::istream& file = *input.file;
+    std::istream& file = *input.stream;
     // Nothing of an earlier name that could not be used is kept.
     input.source.reset();
     input.count = header.count;
@@ -308,7 +327,8 @@ int Report::run()
     const std::size_t count = input.records.size();
     listAndSummarise(records, count, input.count);
     return writeOutputFile([&](std::ostream& stream) {
-        progress.phase("writing", std::uint64_t{count} * FRACTION_RECORD_SIZE);
+        progress.phase("writing", std::uint64_t{count} * FRACTION_RECORD_SIZE,
+                       FRACTION_RECORD_SIZE);
         writeFractionFile(stream, input.count, records, records + count, &progress);
         return std::string();
     });
@@ -323,13 +343,13 @@ void Report::listAndSummarise(FractionRecord* records, std::size_t count, std::i
 {
     listHeading(nData);
     FirstListing first(out, progress);
-    progress.phase("listing", count);
+    progress.phase("listing", count, 1);
     first.list(records, count);
 
     sortEntries(records, count);
     out.text("The sorted array is\n");
     SortedListing sorted(out, progress, first.validCount());
-    progress.phase("listing", count);
+    progress.phase("listing sorted", count, 1);
     sorted.list(records, count);
     summarise(first.sum(), first.validCount(), sorted.median());
 }
@@ -354,7 +374,7 @@ int Report::reportOutsideMemory(InputFile& input)
     for (std::uint64_t done = 0; done < total;) {
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(workspaceSize, total - done));
-        progress.phase("listing", total);
+        progress.phase("listing", total, 1);
         progress.advance(done);
         const std::size_t got = input.source->read(workspace, wanted, error);
         if (got < wanted) {
@@ -363,7 +383,7 @@ int Report::reportOutsideMemory(InputFile& input)
         }
         first.list(workspace, got);
         sortEntries(workspace, got);
-        progress.phase("writing runs", total);
+        progress.phase("writing runs", total, 1);
         progress.advance(done);
         error = sorter->addRun(workspace, got);
         if (!error.empty()) {
@@ -388,7 +408,7 @@ int Report::reportOutsideMemory(InputFile& input)
     merged->startRun();
     out.text("The sorted array is\n");
     SortedListing sorted(out, progress, first.validCount());
-    progress.phase("merging and listing", total);
+    progress.phase("merging and listing sorted", total, 1);
     error = sorter->forEachSorted([&sorted, &merged](FractionRecord* entries, std::size_t count) {
         sorted.list(entries, count);
         return merged->append(entries, count);
@@ -401,7 +421,7 @@ int Report::reportOutsideMemory(InputFile& input)
     summarise(first.sum(), first.validCount(), sorted.median());
 
     return writeOutputFile([&](std::ostream& stream) {
-        progress.phase("writing", total);
+        progress.phase("writing", total, 1);
         fraction::writeCount(stream, input.count);
         for (std::uint64_t done = 0; done < total;) {
             const auto count =
@@ -473,10 +493,22 @@ void Report::sortEntries(FractionRecord* entries, std::size_t count)
 
 int Report::writeOutputFile(const RecordWriter& writeRecords)
 {
-    out.text("Please enter an output file name ? ");
     std::optional<OutputFile> output;
     std::string outputName;
-    while (true) {
+    if (givenOutput) {
+        if (*givenOutput == "-") {
+            return writeToStandardOutput(writeRecords);
+        }
+        output.emplace(*givenOutput);
+        if (!output->isOpen()) {
+            complain(*givenOutput + ": " + output->openFailure());
+            return kExitFailure;
+        }
+        outputName = *givenOutput;
+    } else {
+        out.text("Please enter an output file name ? ");
+    }
+    while (!output) {
         const std::optional<std::string> name = readName();
         if (!name) {
             complain("end of input while waiting for an output file name");
@@ -507,5 +539,28 @@ int Report::writeOutputFile(const RecordWriter& writeRecords)
         return kExitFailure;
     }
     out.flush();
+    return EXIT_SUCCESS;
+}
+
+int Report::writeToStandardOutput(const RecordWriter& writeRecords)
+{
+    // After the report's text, in the order written. A lost standard
+    // output is reported once, by the entry, which checks it before it ends.
+    out.flush();
+    if (!outputStream) {
+        return kExitFailure;
+    }
+    OutputFile output(platform::StandardStream::output);
+    const std::string failure = writeRecords(output.stream());
+    if (!failure.empty()) {
+        complain(failure);
+        return kExitFailure;
+    }
+    const std::string error = output.finish();
+    progress.clear();
+    if (!error.empty()) {
+        complain("standard output: " + error);
+        return kExitFailure;
+    }
     return EXIT_SUCCESS;
 }

@@ -52,6 +52,13 @@ struct ReportOptions {
     std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
     // Where those temporary files go.
     std::string temporaryDirectory = ".";
+    // The names given on the command line, each used once instead of asking
+    // for one: a name that cannot be used ends the report. "-" as the input
+    // reads the fraction file from `standardInput`; as the output it writes
+    // the file to the report's output stream, after the text.
+    std::optional<std::string> inputName;
+    std::optional<std::string> outputName;
+    std::istream* standardInput = nullptr;
 };
 
 // The interactive report: reads a fraction file named by `answers`, lists,
@@ -72,12 +79,14 @@ public:
     void listAndSummarise(fraction::RecordList& records, std::int32_t nData);
 
 private:
-    enum class InputOutcome { ready, endOfInput, failed };
+    enum class InputOutcome { ready, refused, endOfInput, failed };
     enum class TakeOutcome { ready, unusable, failed };
 
     // The input file once one that can be used is found.
     struct InputFile {
         std::unique_ptr<std::ifstream> file;
+        // The file, or standard input for a given "-".
+        std::istream* stream = nullptr;
         std::int32_t count = 0;
         // All the records when they fit the budget; otherwise the
         // workspace they pass through.
@@ -96,6 +105,9 @@ private:
 
     std::optional<std::string> readName();
     InputOutcome readInputFile(InputFile& input);
+    // Opens and takes the fraction file `name`, or standard input for a
+    // given "-".
+    InputOutcome loadInputFile(const std::string& name, bool given, InputFile& input);
     TakeOutcome takeRecords(const std::string& name, const fraction::FractionFileHeader& header,
                             InputFile& input, std::string& message);
     void listAndSummarise(fraction::FractionRecord* records, std::size_t count, std::int32_t nData);
@@ -104,14 +116,19 @@ private:
     void summarise(fraction::Fraction sum, std::int32_t validCount,
                    const fraction::Fraction& median);
     int writeOutputFile(const RecordWriter& writeRecords);
+    int writeToStandardOutput(const RecordWriter& writeRecords);
     void sortEntries(fraction::FractionRecord* entries, std::size_t count);
     void complain(const std::string& message);
 
     AnswerSource& answers;
+    std::ostream& outputStream;
     TextOutput out;
     std::ostream& err;
     std::string hint;
     Progress progress;
     std::uint64_t memoryBudget;
     std::string temporaryDirectory;
+    std::optional<std::string> givenInput;
+    std::optional<std::string> givenOutput;
+    std::istream* standardInput;
 };

@@ -9,40 +9,53 @@
 #include <vector>
 
 #include "Answers.h"
+#include "CommandConventions.h"
+#include "FractionCommandLine.h"
 #include "Interruption.h"
 #include "MemoryReserve.h"
 #include "Report.h"
 #include "SelfTest.h"
-#include "fraction/Version.h"
 #include "platform/Platform.h"
 #include "sort/MemoryBudget.h"
 #include "terminal/LineEditor.h"
-#include "terminal/TerminalText.h"
-
-using fraction::FRACTION_VERSION;
 
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-constexpr const char* kProgramName = "fraction";
+constexpr std::string_view kProgramName = "fraction";
 
-constexpr const char* kUsage =
-    "Usage: fraction [--report [--buffer-size=SIZE] [--temporary-directory=DIR]]\n"
-    "Runs the self-test of the Fraction type.\n"
+constexpr std::string_view kUsage =
+    "Usage: fraction [OPTION]... [--report [INPUT [OUTPUT]]]\n"
+    "Run the self-test of the Fraction type, and with --report then the report.\n"
     "\n"
-    "  --report    after the self-test, read the name of a fraction file on standard\n"
-    "              input, list its fractions, sort them greatest first, print their\n"
-    "              sum, average and median, then read an output file name and write\n"
-    "              the sorted fractions to it\n"
-    "  --buffer-size=SIZE  the memory the report's records may take, in bytes or\n"
-    "              with K, M or G; records that need more are sorted in runs kept\n"
-    "              in temporary files (default: half of what the machine, the\n"
-    "              process limits and the memory control group leave)\n"
-    "  --temporary-directory=DIR  where those files go (default: TMPDIR, else\n"
-    "              the system's temporary directory)\n"
-    "  -h, --help  show this help\n"
-    "  --version   show the program's name and version\n";
+    "The report reads the fraction file INPUT, lists its fractions, sorts them\n"
+    "greatest first, prints their sum, average and median, and writes the sorted\n"
+    "fractions to the fraction file OUTPUT. A name not given is read from standard\n"
+    "input, and asked again while it cannot be used; a name given that cannot be\n"
+    "used ends the report. INPUT - reads the fraction file from standard input\n"
+    "(OUTPUT must then be given); OUTPUT - writes it to standard output, after\n"
+    "the report's text.\n"
+    "\n"
+    "      --report             after the self-test, run the report\n"
+    "  -S, --buffer-size=SIZE   let the report hold at most SIZE bytes of records\n"
+    "                           in memory; SIZE is bytes, or a number with K, M or\n"
+    "                           G; records that need more are sorted in runs kept\n"
+    "                           in temporary files (default: half of what the\n"
+    "                           machine, the process limits and the memory control\n"
+    "                           group leave)\n"
+    "  -T, --temporary-directory=DIR\n"
+    "                           put those files in DIR (default: TMPDIR, else the\n"
+    "                           system's temporary directory)\n"
+    "  -h, --help               display this help and exit\n"
+    "      --version            output version information and exit\n"
+    "\n"
+    "Exit status:\n"
+    " 0  the self-test passed and, with --report, the report was written;\n"
+    " 1  a name given could not be used, standard input ended before a usable\n"
+    "    name, a temporary file could not be made or written, or an output could\n"
+    "    not be written;\n"
+    " 2  wrong usage.\n"
+    "A failed self-test check ends the program abnormally.\n";
 
 // Says so straight to the descriptor: the standard streams themselves may
 // be what could not get its buffer.
@@ -54,13 +67,7 @@ int outOfMemory() noexcept
     return kExitFailure;
 }
 
-// Where the report may sort outside memory, as the command line says.
-struct SortOptions {
-    std::optional<std::uint64_t> bufferSize;
-    std::optional<std::string> temporaryDirectory;
-};
-
-int runReport(const SortOptions& sortOptions)
+int runReport(const FractionInvocation& invocation)
 {
     using platform::StandardStream;
     const bool inputIsTerminal = platform::isTerminal(StandardStream::input);
@@ -75,22 +82,31 @@ int runReport(const SortOptions& sortOptions)
     // temporary is removed as the stack unwinds.
     try {
         // Line editing only where a person types and reads: scripts and
-        // pipes get exactly the plain reading.
+        // pipes get exactly the plain reading. With the output going to a
+        // file, the prompts show on standard error, where the person looks,
+        // and go to the file as well, as a plain reading writes them.
+        const bool promptsOnErrors = inputIsTerminal && !outputIsTerminal && errorsAreTerminal;
+        std::ostream* const promptTerminal = promptsOnErrors ? &std::cerr : nullptr;
         const std::unique_ptr<AnswerSource> edited =
-            inputIsTerminal && outputIsTerminal ? lineEditedAnswers(std::cout) : nullptr;
-        StreamAnswers plain(std::cin, std::cout);
+            inputIsTerminal && (outputIsTerminal || promptsOnErrors)
+                ? lineEditedAnswers(std::cout, promptTerminal)
+                : nullptr;
+        StreamAnswers plain(std::cin, std::cout, promptTerminal);
         ReportOptions options;
+        options.inputName = invocation.inputName;
+        options.outputName = invocation.outputName;
+        options.standardInput = &std::cin;
         options.flushEveryLine = outputIsTerminal;
         if (inputIsTerminal && errorsAreTerminal) {
             options.hint = std::string("name a fraction file to report on (") +
                            (edited ? "Tab completes, " : "") + platform::endOfInputKeys() +
                            " quits)";
         }
-        options.memoryBudget = sortOptions.bufferSize
-                                   ? sorting::workableBudget(*sortOptions.bufferSize)
+        options.memoryBudget = invocation.bufferSize
+                                   ? sorting::workableBudget(*invocation.bufferSize)
                                    : sorting::defaultBudget(sorting::gatherMemoryFacts());
         options.temporaryDirectory =
-            sortOptions.temporaryDirectory.value_or(sorting::defaultTemporaryDirectory());
+            invocation.temporaryDirectory.value_or(sorting::defaultTemporaryDirectory());
         // A listing on the terminal shows its own progress.
         if (errorsAreTerminal && !outputIsTerminal) {
             options.progressTerminal = &std::cerr;
@@ -108,51 +124,26 @@ int runProgram(int argc, char** argv)
     std::ios::sync_with_stdio(false);
     platform::useBinaryStandardStreams();
 
-    bool reportRequested = false;
-    SortOptions sortOptions;
-    std::vector<std::string_view> arguments;
-    constexpr std::string_view kBufferSize = "--buffer-size=";
-    constexpr std::string_view kTemporaryDirectory = "--temporary-directory=";
-    for (const std::string_view argument : std::vector<std::string_view>(argv + 1, argv + argc)) {
-        if (argument.substr(0, kBufferSize.size()) == kBufferSize) {
-            sortOptions.bufferSize = sorting::parseSize(argument.substr(kBufferSize.size()));
-            if (!sortOptions.bufferSize) {
-                std::cerr << kProgramName << ": invalid buffer size '"
-                          << terminalSafe(argument.substr(kBufferSize.size())) << "'\n";
-                return kExitUsage;
-            }
-        } else if (argument.substr(0, kTemporaryDirectory.size()) == kTemporaryDirectory &&
-                   argument.size() > kTemporaryDirectory.size()) {
-            sortOptions.temporaryDirectory = argument.substr(kTemporaryDirectory.size());
-        } else {
-            arguments.push_back(argument);
-        }
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const FractionCommandLine commandLine = parseFractionCommandLine(arguments);
+    if (!commandLine.invocation) {
+        return usageError(kProgramName, commandLine.error);
     }
-    if (arguments.size() > 1 ||
-        (arguments.empty() && (sortOptions.bufferSize || sortOptions.temporaryDirectory))) {
-        std::cerr << kUsage;
-        return kExitUsage;
-    }
-    if (arguments.size() == 1) {
-        const std::string_view argument = arguments.front();
-        if (argument == "-h" || argument == "--help") {
-            std::cout << kUsage;
-            return EXIT_SUCCESS;
-        }
-        if (argument == "--version") {
-            std::cout << kProgramName << ' ' << FRACTION_VERSION << '\n';
-            return EXIT_SUCCESS;
-        }
-        if (argument != "--report") {
-            std::cerr << kProgramName << ": unknown argument '" << terminalSafe(argument) << "'\n"
-                      << kUsage;
-            return kExitUsage;
-        }
-        reportRequested = true;
+    const FractionInvocation& invocation = *commandLine.invocation;
+    switch (invocation.action) {
+        case FractionInvocation::Action::help:
+            return writeInformation(kProgramName, kUsage);
+        case FractionInvocation::Action::version:
+            return writeInformation(kProgramName, versionText(kProgramName));
+        case FractionInvocation::Action::selfTest:
+        case FractionInvocation::Action::report:
+            break;
     }
 
     unitTest();
-    const int status = reportRequested ? runReport(sortOptions) : EXIT_SUCCESS;
+    const int status = invocation.action == FractionInvocation::Action::report
+                           ? runReport(invocation)
+                           : EXIT_SUCCESS;
     // Output that never arrived is a failure, not a success.
     if (!std::cout.flush()) {
         std::cerr << kProgramName << ": cannot write standard output" << std::endl;

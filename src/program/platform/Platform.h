@@ -62,9 +62,10 @@ void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept;
 // The keys that end the input typed at this system's terminals.
 [[nodiscard]] const char* endOfInputKeys() noexcept;
 
-// Makes standard output and standard error pass their bytes on as written.
-// Windows would otherwise turn every "\n" into "\r\n"; elsewhere this is
-// how they are already, and the call does nothing.
+// Makes the standard streams pass their bytes on as written. Windows would
+// otherwise turn every "\n" written into "\r\n" and read a fraction file
+// on standard input as text; elsewhere this is how they are already, and
+// the call does nothing.
 void useBinaryStandardStreams() noexcept;
 
 // Why a file could not be opened or created.
@@ -232,5 +233,9 @@ struct MemoryLimits {
 // Removes the file `path`; false when it cannot. Allocates nothing, so
 // that it serves a destructor on a machine out of memory.
 bool remove(const std::string& path) noexcept;
+
+// Why the file `path` cannot be opened for reading, in the system's words
+// ("No such file or directory", "File name too long"); empty when it can.
+[[nodiscard]] std::string whyCannotRead(const std::string& path);
 
 }  // namespace platform

@@ -506,4 +506,15 @@ MemoryLimits memoryLimits()
     return limits;
 }
 
+std::string whyCannotRead(const std::string& path)
+{
+    // Without waiting for a writer, should the name be a pipe.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return lastError();
+    }
+    ::close(descriptor);
+    return {};
+}
+
 }  // namespace platform

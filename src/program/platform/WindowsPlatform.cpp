@@ -326,6 +326,7 @@ void useBinaryStandardStreams() noexcept
 {
     // Binary mode: the same bytes as on every other system, "\n" line ends
     // included, rather than the console's "\r\n".
+    ::_setmode(::_fileno(stdin), _O_BINARY);
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
 }
@@ -429,6 +430,18 @@ MemoryLimits memoryLimits()
         limits.systemAvailable = status.ullAvailPhys;
     }
     return limits;
+}
+
+std::string whyCannotRead(const std::string& path)
+{
+    HANDLE handle =
+        ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return lastError();
+    }
+    ::CloseHandle(handle);
+    return {};
 }
 
 }  // namespace platform

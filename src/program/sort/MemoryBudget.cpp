@@ -178,37 +178,6 @@ std::optional<std::string> readWholeFile(const std::string& path)
 
 }  // namespace
 
-std::optional<std::uint64_t> parseSize(std::string_view text)
-{
-    std::uint64_t unit = 1;
-    if (!text.empty()) {
-        constexpr std::uint64_t kKibi = 1024;
-        switch (text.back()) {
-            case 'K':
-                unit = kKibi;
-                break;
-            case 'M':
-                unit = kKibi * kKibi;
-                break;
-            case 'G':
-                unit = kKibi * kKibi * kKibi;
-                break;
-            default:
-                break;
-        }
-        if (unit != 1) {
-            text.remove_suffix(1);
-        }
-    }
-    const std::optional<std::uint64_t> number =
-        text.find_first_not_of("0123456789") == std::string_view::npos ? parseNumber(text)
-                                                                       : std::nullopt;
-    if (!number || *number > std::numeric_limits<std::uint64_t>::max() / unit) {
-        return std::nullopt;
-    }
-    return *number * unit;
-}
-
 std::uint64_t workableBudget(std::uint64_t requested)
 {
     // Half the address space at the most, so that a size in bytes never wraps.

@@ -16,11 +16,6 @@ namespace sorting {
 // to merge seven runs at once in blocks of 4096.
 constexpr std::uint64_t kMinimumBudget = std::uint64_t{256} * 1024;
 
-// SIZE as --buffer-size takes it: a number of bytes, or of KiB, MiB or GiB
-// with the suffix K, M or G. Empty when the text is not such a number or
-// the size does not fit 64 bits.
-[[nodiscard]] std::optional<std::uint64_t> parseSize(std::string_view text);
-
 // The budget the report works with when `requested` is asked for: never
 // below kMinimumBudget, and never more than this process can address.
 [[nodiscard]] std::uint64_t workableBudget(std::uint64_t requested);

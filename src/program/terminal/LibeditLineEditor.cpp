@@ -3,13 +3,16 @@
 
 #include <editline/readline.h>
 
-#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <iterator>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "terminal/LineEditor.h"
+#include "terminal/TypedWords.h"
 
 namespace {
 
@@ -22,18 +25,28 @@ struct FreeLine {
 
 class EditedAnswers : public AnswerSource {
 public:
-    explicit EditedAnswers(std::ostream& output) : out(output)
+    EditedAnswers(std::ostream& output, std::ostream* errorTerminal)
+        : out(output),
+          terminal(errorTerminal != nullptr ? *errorTerminal : output),
+          promptsToOutput(errorTerminal != nullptr)
     {
         rl_readline_name = "fraction";
+        if (promptsToOutput) {
+            // Read before the first line is edited.
+            rl_outstream = stderr;
+        }
         using_history();
     }
 
     [[nodiscard]] std::optional<std::string> nextWord(std::string_view prompt) override
     {
+        if (promptsToOutput) {
+            // The output keeps the prompts exactly as a plain reading writes them.
+            write(out, prompt);
+        }
         if (!waiting.empty()) {
             // Typed already on an earlier line: the prompt goes out as text.
-            out.write(prompt.data(), static_cast<std::streamsize>(prompt.size()));
-            out.flush();
+            write(terminal, prompt);
         }
         const std::string promptText(prompt);
         while (waiting.empty()) {
@@ -41,13 +54,17 @@ public:
             if (!line) {
                 // The end of input leaves the cursor after the prompt; what
                 // the program says next belongs on a line of its own.
-                out << '\n' << std::flush;
+                terminal << '\n' << std::flush;
                 return std::nullopt;
             }
             if (*line != '\0') {
                 add_history(line.get());
             }
-            splitIntoWords(line.get());
+            // Quoted as completion writes names, so that a completed name
+            // with a space in it is one answer.
+            std::vector<std::string> words = splitTypedWords(line.get());
+            waiting.insert(waiting.end(), std::make_move_iterator(words.begin()),
+                           std::make_move_iterator(words.end()));
         }
         std::string word = std::move(waiting.front());
         waiting.pop_front();
@@ -55,33 +72,21 @@ public:
     }
 
 private:
-    // Words as `std::istream >> std::string` would take them.
-    void splitIntoWords(const char* line)
+    static void write(std::ostream& stream, std::string_view text)
     {
-        std::string word;
-        for (const char* character = line;; ++character) {
-            const bool end = *character == '\0';
-            if (end || std::isspace(static_cast<unsigned char>(*character)) != 0) {
-                if (!word.empty()) {
-                    waiting.push_back(std::move(word));
-                    word.clear();
-                }
-                if (end) {
-                    return;
-                }
-            } else {
-                word.push_back(*character);
-            }
-        }
+        stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+        stream.flush();
     }
 
     std::ostream& out;
+    std::ostream& terminal;
+    bool promptsToOutput;
     std::deque<std::string> waiting;
 };
 
 }  // namespace
 
-std::unique_ptr<AnswerSource> lineEditedAnswers(std::ostream& output)
+std::unique_ptr<AnswerSource> lineEditedAnswers(std::ostream& output, std::ostream* errorTerminal)
 {
-    return std::make_unique<EditedAnswers>(output);
+    return std::make_unique<EditedAnswers>(output, errorTerminal);
 }

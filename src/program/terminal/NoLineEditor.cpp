@@ -2,7 +2,8 @@
 
 #include "terminal/LineEditor.h"
 
-std::unique_ptr<AnswerSource> lineEditedAnswers(std::ostream& /*output*/)
+std::unique_ptr<AnswerSource> lineEditedAnswers(std::ostream& /*output*/,
+                                                std::ostream* /*errorTerminal*/)
 {
     return nullptr;
 }

@@ -1,6 +1,7 @@
 #include "terminal/Progress.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
 
 #include "Interruption.h"
@@ -15,10 +16,48 @@ constexpr std::uint64_t kLargeFileBytes = std::uint64_t{1000000} * FRACTION_RECO
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 // How many looks at the clock a phase gets at the most.
 constexpr std::uint64_t kLooksPerPhase = 1000;
+// A phase that has run this long shows its records and the time left.
+constexpr auto kDetailAfter = std::chrono::seconds(2);
+constexpr std::uint64_t kSecondsShownAsSeconds = 100;
 
 }  // namespace
 
-void Progress::phase(std::string_view name, std::uint64_t total)
+std::string progressText(std::string_view name, std::uint64_t done, std::uint64_t total,
+                         std::uint64_t stepsPerRecord, std::chrono::steady_clock::duration elapsed)
+{
+    // A phase whose total is an estimate may run past it: it shows 99%
+    // until it ends.
+    const std::uint64_t shownDone = std::min(done, total);
+    const std::uint64_t percent =
+        total == 0 ? 0 : std::min<std::uint64_t>(99, shownDone * 100 / total);
+    std::string text = "fraction: ";
+    text += name;
+    text += ' ';
+    text += std::to_string(percent);
+    text += '%';
+    if (elapsed < kDetailAfter || shownDone == 0) {
+        return text;
+    }
+    if (stepsPerRecord != 0) {
+        text += ", " + std::to_string(shownDone / stepsPerRecord) + " of " +
+                std::to_string(total / stepsPerRecord) + " records";
+    }
+    // The pace so far, over the steps still to do; in whole seconds, up.
+    const auto elapsedMilliseconds = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    const long double leftMilliseconds = static_cast<long double>(elapsedMilliseconds) *
+                                         static_cast<long double>(total - shownDone) /
+                                         static_cast<long double>(shownDone);
+    const auto leftSeconds = static_cast<std::uint64_t>(std::ceil(leftMilliseconds / 1000.0L));
+    if (leftSeconds < kSecondsShownAsSeconds) {
+        text += ", " + std::to_string(leftSeconds) + " s left";
+    } else {
+        text += ", " + std::to_string((leftSeconds + 59) / 60) + " min left";
+    }
+    return text;
+}
+
+void Progress::phase(std::string_view name, std::uint64_t total, std::uint64_t stepsPerRecord)
 {
     if (!enabled()) {
         return;
@@ -27,8 +66,14 @@ void Progress::phase(std::string_view name, std::uint64_t total)
     if (!started) {
         started = now;
     }
+    // A phase taken up again, as a listing between runs is, keeps its
+    // start: its pace counts what came between.
+    if (name != phaseName || total != phaseTotal) {
+        phaseStarted = now;
+    }
     phaseName = name;
     phaseTotal = total;
+    phaseStepsPerRecord = stepsPerRecord;
     lookEvery = std::max<std::uint64_t>(1, total / kLooksPerPhase);
     nextLook = 0;
     advance(0);
@@ -54,11 +99,8 @@ void Progress::look(std::uint64_t done)
         return;
     }
     lastDrawn = now;
-    // A phase whose total is an estimate may run past it: it shows 99%
-    // until it ends.
-    const std::uint64_t percent =
-        phaseTotal == 0 ? 0 : std::min<std::uint64_t>(99, done * 100 / phaseTotal);
-    std::string line = "fraction: " + phaseName + " " + std::to_string(percent) + "%";
+    std::string line =
+        progressText(phaseName, done, phaseTotal, phaseStepsPerRecord, now - phaseStarted);
     const std::size_t width = line.size();
     if (width < drawnWidth) {
         line.append(drawnWidth - width, ' ');

@@ -10,11 +10,20 @@
 
 #include "fraction/FractionFile.h"
 
-// One line on a terminal that tells how far a long report has come: the
-// phase and its percentage, redrawn in place at most ten times a second,
-// first drawn once the work has run half a second, or at once for a file
-// of a million records or more (short work shows nothing), and erased when the work is done, fails,
-// or waits for an answer. A disabled Progress draws nothing and costs one comparison per call.
+// The progress line's text for `done` of `total` steps of the phase `name`,
+// which began `elapsed` ago: the phase and its percentage, and once it has
+// run a couple of seconds, the records done (when steps are records) and
+// the time left at the pace so far.
+[[nodiscard]] std::string progressText(std::string_view name, std::uint64_t done,
+                                       std::uint64_t total, std::uint64_t stepsPerRecord,
+                                       std::chrono::steady_clock::duration elapsed);
+
+// One line on a terminal that tells how far a long report has come (see
+// progressText), redrawn in place at most ten times a second, first drawn
+// once the work has run half a second, or at once for a file of a million
+// records or more (short work shows nothing), and erased when the work is
+// done, fails, or waits for an answer. A disabled Progress draws nothing
+// and costs one comparison per call.
 class Progress : public fraction::FileProgress {
 public:
     // Draws on `terminal`; on nothing, disabled, when it is null.
@@ -25,8 +34,10 @@ public:
 
     [[nodiscard]] bool enabled() const noexcept { return out != nullptr; }
 
-    // A new phase of `total` steps, none done yet.
-    void phase(std::string_view name, std::uint64_t total);
+    // A new phase of `total` steps, none done yet; every `stepsPerRecord`
+    // steps are a record (0 when the steps are no records, as a sort's
+    // comparisons are not).
+    void phase(std::string_view name, std::uint64_t total, std::uint64_t stepsPerRecord = 0);
 
     // `done` steps of the phase are done.
     void advance(std::uint64_t done)
@@ -49,6 +60,8 @@ private:
     std::ostream* out = nullptr;
     std::string phaseName;
     std::uint64_t phaseTotal = 0;
+    std::uint64_t phaseStepsPerRecord = 0;
+    Clock::time_point phaseStarted{};
     // advance() looks at the clock only from this step on, so that a call
     // per step stays cheap.
     std::uint64_t nextLook = UINT64_MAX;

@@ -1,0 +1,142 @@
+#include "ArgumentParser.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+class Parser {
+public:
+    Parser(std::span<const std::string_view> arguments, std::span<const OptionSpec> table) noexcept
+        : args(arguments), options(table)
+    {
+    }
+
+    ArgumentsOutcome run()
+    {
+        bool optionsEnded = false;
+        while (next < args.size()) {
+            const std::string_view argument = args[next++];
+            if (optionsEnded || argument == "-" || argument.size() < 2 || argument[0] != '-') {
+                parsed.operands.emplace_back(argument);
+            } else if (argument == "--") {
+                optionsEnded = true;
+            } else if (argument[1] == '-') {
+                longOption(argument.substr(2));
+            } else {
+                shortOptions(argument.substr(1));
+            }
+            if (!error.empty()) {
+                return {std::nullopt, std::move(error)};
+            }
+        }
+        return {std::move(parsed), {}};
+    }
+
+private:
+    void longOption(std::string_view text)
+    {
+        const std::size_t equals = text.find('=');
+        const std::string_view name = text.substr(0, equals);
+        const OptionSpec* const spec = findLong(name);
+        if (spec == nullptr) {
+            return;
+        }
+        const std::string shownName = "'--" + std::string(spec->longName) + "'";
+        if (equals != std::string_view::npos) {
+            if (!spec->takesValue) {
+                error = "option " + shownName + " doesn't allow an argument";
+                return;
+            }
+            parsed.options.push_back({spec, std::string(text.substr(equals + 1))});
+            return;
+        }
+        if (!spec->takesValue) {
+            parsed.options.push_back({spec, {}});
+            return;
+        }
+        if (next == args.size()) {
+            error = "option " + shownName + " requires an argument";
+            return;
+        }
+        parsed.options.push_back({spec, std::string(args[next++])});
+    }
+
+    // The option `name` names, whole or by an unambiguous beginning; null,
+    // with the error set, when there is none or more than one.
+    const OptionSpec* findLong(std::string_view name)
+    {
+        const OptionSpec* found = nullptr;
+        std::string candidates;
+        for (const OptionSpec& spec : options) {
+            if (spec.longName == name) {
+                return &spec;
+            }
+            if (!name.empty() && spec.longName.substr(0, name.size()) == name) {
+                candidates += " '--" + std::string(spec.longName) + "'";
+                found = found == nullptr ? &spec : &ambiguous;
+            }
+        }
+        if (found == nullptr) {
+            error = "unrecognized option '--" + std::string(name) + "'";
+            return nullptr;
+        }
+        if (found == &ambiguous) {
+            error =
+                "option '--" + std::string(name) + "' is ambiguous; possibilities:" + candidates;
+            return nullptr;
+        }
+        return found;
+    }
+
+    void shortOptions(std::string_view cluster)
+    {
+        for (std::size_t position = 0; position < cluster.size(); ++position) {
+            const char letter = cluster[position];
+            const OptionSpec* const spec = findShort(letter);
+            if (spec == nullptr) {
+                error = std::string("invalid option -- '") + letter + "'";
+                return;
+            }
+            if (!spec->takesValue) {
+                parsed.options.push_back({spec, {}});
+                continue;
+            }
+            // The rest of the cluster is the value, or else the next argument.
+            if (position + 1 < cluster.size()) {
+                parsed.options.push_back({spec, std::string(cluster.substr(position + 1))});
+            } else if (next < args.size()) {
+                parsed.options.push_back({spec, std::string(args[next++])});
+            } else {
+                error = std::string("option requires an argument -- '") + letter + "'";
+            }
+            return;
+        }
+    }
+
+    const OptionSpec* findShort(char letter) const noexcept
+    {
+        const auto found =
+            std::find_if(options.begin(), options.end(), [letter](const OptionSpec& spec) {
+                return spec.shortName != '\0' && spec.shortName == letter;
+            });
+        return found == options.end() ? nullptr : &*found;
+    }
+
+    // Stands for "more than one option matches" while a name is looked up.
+    static constexpr OptionSpec ambiguous{};
+
+    std::span<const std::string_view> args;
+    std::span<const OptionSpec> options;
+    std::size_t next = 0;
+    ParsedArguments parsed;
+    std::string error;
+};
+
+}  // namespace
+
+ArgumentsOutcome parseArguments(std::span<const std::string_view> arguments,
+                                std::span<const OptionSpec> table)
+{
+    return Parser(arguments, table).run();
+}

@@ -1,0 +1,47 @@
+#include "CommandConventions.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "fraction/Version.h"
+#include "terminal/TerminalText.h"
+
+std::string versionText(std::string_view program)
+{
+    std::string text(program);
+    text += ' ';
+    text += fraction::FRACTION_VERSION;
+    text +=
+        "\n"
+        "Copyright (C) 2026 The fraction developers.\n"
+        "License MIT: <https://opensource.org/licenses/MIT>.\n"
+        "This is free software: you are free to change and redistribute it.\n"
+        "There is NO WARRANTY, to the extent permitted by law.\n";
+    return text;
+}
+
+int writeInformation(std::string_view program, std::string_view text)
+{
+    errno = 0;
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (std::cout.flush()) {
+        return 0;
+    }
+    // The failed write left the system's reason behind.
+    const int reason = errno;
+    std::cerr << program << ": write error";
+    if (reason != 0) {
+        std::cerr << ": " << std::strerror(reason);
+    }
+    std::cerr << std::endl;
+    return 1;
+}
+
+int usageError(std::string_view program, std::string_view reason)
+{
+    std::cout.flush();
+    std::cerr << program << ": " << terminalSafe(reason) << "\nTry '" << program
+              << " --help' for more information." << std::endl;
+    return kExitUsage;
+}

@@ -1,0 +1,147 @@
+#include "FractionCommandLine.h"
+
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "ArgumentParser.h"
+
+namespace {
+
+constexpr std::array<OptionSpec, 5> kOptions = {{
+    {"report", '\0', false},
+    {"buffer-size", 'S', true},
+    {"temporary-directory", 'T', true},
+    {"help", 'h', false},
+    {"version", '\0', false},
+}};
+
+// The reason `text` cannot serve as the temporary directory, or empty.
+std::string temporaryDirectoryProblem(const std::string& text)
+{
+    if (text.empty()) {
+        return "an empty name";
+    }
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(text, error);
+    if (error) {
+        return error.message();
+    }
+    if (!std::filesystem::is_directory(status)) {
+        return std::make_error_code(std::errc::not_a_directory).message();
+    }
+    return {};
+}
+
+}  // namespace
+
+ByteSize parseByteSize(std::string_view text)
+{
+    constexpr const char* kForm = "expected a number of bytes, or of K, M or G";
+    std::uint64_t multiplier = 1;
+    if (!text.empty()) {
+        switch (std::toupper(static_cast<unsigned char>(text.back()))) {
+            case 'K':
+                multiplier = std::uint64_t{1} << 10U;
+                break;
+            case 'M':
+                multiplier = std::uint64_t{1} << 20U;
+                break;
+            case 'G':
+                multiplier = std::uint64_t{1} << 30U;
+                break;
+            default:
+                break;
+        }
+        if (multiplier != 1) {
+            text.remove_suffix(1);
+        }
+    }
+    if (text.empty()) {
+        return {std::nullopt, kForm};
+    }
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t number = 0;
+    bool tooLarge = false;
+    for (const char digit : text) {
+        if (digit < '0' || digit > '9') {
+            return {std::nullopt, kForm};
+        }
+        const auto value = static_cast<std::uint64_t>(digit - '0');
+        tooLarge = tooLarge || number > (kLargest - value) / 10;
+        if (!tooLarge) {
+            number = number * 10 + value;
+        }
+    }
+    if (tooLarge || number > kLargest / multiplier) {
+        return {std::nullopt, "too large"};
+    }
+    if (number == 0) {
+        return {std::nullopt, "a buffer needs more than 0 bytes"};
+    }
+    return {number * multiplier, {}};
+}
+
+FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments)
+{
+    ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
+    if (!outcome.parsed) {
+        return {std::nullopt, std::move(outcome.error)};
+    }
+    const ParsedArguments& parsed = *outcome.parsed;
+    FractionInvocation invocation;
+    bool reportOptionGiven = false;
+    for (const GivenOption& option : parsed.options) {
+        const std::string_view name = option.spec->longName;
+        // The first of --help and --version wins, whatever else is given.
+        if (name == "help" || name == "version") {
+            invocation.action = name == "help" ? FractionInvocation::Action::help
+                                               : FractionInvocation::Action::version;
+            return {invocation, {}};
+        }
+    }
+    for (const GivenOption& option : parsed.options) {
+        const std::string_view name = option.spec->longName;
+        if (name == "report") {
+            invocation.action = FractionInvocation::Action::report;
+        } else if (name == "buffer-size") {
+            const ByteSize size = parseByteSize(option.value);
+            if (!size.bytes) {
+                return {std::nullopt,
+                        "invalid buffer size '" + option.value + "': " + size.problem};
+            }
+            invocation.bufferSize = size.bytes;
+            reportOptionGiven = true;
+        } else if (name == "temporary-directory") {
+            const std::string problem = temporaryDirectoryProblem(option.value);
+            if (!problem.empty()) {
+                return {std::nullopt,
+                        "invalid temporary directory '" + option.value + "': " + problem};
+            }
+            invocation.temporaryDirectory = option.value;
+            reportOptionGiven = true;
+        }
+    }
+    const std::vector<std::string>& operands = parsed.operands;
+    const bool report = invocation.action == FractionInvocation::Action::report;
+    if (!report && reportOptionGiven) {
+        return {std::nullopt, "--buffer-size and --temporary-directory need --report"};
+    }
+    const std::size_t allowedOperands = report ? 2 : 0;
+    if (operands.size() > allowedOperands) {
+        return {std::nullopt, "extra operand '" + operands[allowedOperands] + "'"};
+    }
+    if (!operands.empty()) {
+        invocation.inputName = operands[0];
+    }
+    if (operands.size() > 1) {
+        invocation.outputName = operands[1];
+    }
+    // The fraction file then fills standard input, where the answers would be.
+    if (invocation.inputName == "-" && !invocation.outputName) {
+        return {std::nullopt, "with '-' as INPUT, OUTPUT must be given too"};
+    }
+    return {invocation, {}};
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+// What `fraction` was asked to do, read from its arguments:
+//
+//   fraction [OPTION]... [--report [INPUT [OUTPUT]]]
+struct FractionInvocation {
+    enum class Action { selfTest, report, help, version };
+
+    Action action = Action::selfTest;
+    // The answers the report would otherwise read from standard input; "-"
+    // stands for standard input or output.
+    std::optional<std::string> inputName;
+    std::optional<std::string> outputName;
+    // The report's memory budget in bytes (--buffer-size), and where its
+    // temporary files go (--temporary-directory); unset for the defaults.
+    std::optional<std::uint64_t> bufferSize;
+    std::optional<std::string> temporaryDirectory;
+};
+
+struct FractionCommandLine {
+    // Empty for wrong usage; `error` then gives the reason in one line.
+    std::optional<FractionInvocation> invocation;
+    std::string error;
+};
+
+// `arguments` are the program's arguments without its name.
+[[nodiscard]] FractionCommandLine parseFractionCommandLine(
+    std::span<const std::string_view> arguments);
+
+struct ByteSize {
+    // Empty when the text is not a size; `problem` then says why.
+    std::optional<std::uint64_t> bytes;
+    std::string problem;
+};
+
+// A size as GNU sort's --buffer-size takes it: a whole number of bytes, or
+// of KiB, MiB or GiB with the suffix K, M or G (either case). It must be
+// more than zero and fit in 64 bits.
+[[nodiscard]] ByteSize parseByteSize(std::string_view text);

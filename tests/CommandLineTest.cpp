@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ArgumentParser.h"
+#include "FractionCommandLine.h"
+
+namespace {
+
+constexpr std::array<OptionSpec, 4> kTable = {{
+    {"report", '\0', false},
+    {"reverse", 'r', false},
+    {"buffer-size", 'S', true},
+    {"quiet", 'q', false},
+}};
+
+ArgumentsOutcome parse(const std::vector<std::string_view>& arguments)
+{
+    return parseArguments(arguments, kTable);
+}
+
+// The options of an outcome as "name=value" words, in order.
+std::vector<std::string> optionsOf(const ArgumentsOutcome& outcome)
+{
+    std::vector<std::string> words(outcome.parsed->options.size());
+    std::transform(outcome.parsed->options.begin(), outcome.parsed->options.end(), words.begin(),
+                   [](const GivenOption& option) {
+                       return std::string(option.spec->longName) + "=" + option.value;
+                   });
+    return words;
+}
+
+using Words = std::vector<std::string>;
+
+TEST(ArgumentParser, OptionsMayStandAnywhereAmongOperands)
+{
+    const ArgumentsOutcome outcome = parse({"in", "--report", "out", "-q"});
+    ASSERT_TRUE(outcome.parsed) << outcome.error;
+    EXPECT_EQ(optionsOf(outcome), (Words{"report=", "quiet="}));
+    EXPECT_EQ(outcome.parsed->operands, (Words{"in", "out"}));
+}
+
+TEST(ArgumentParser, DoubleDashEndsOptionsAndDashIsAnOperand)
+{
+    const ArgumentsOutcome outcome = parse({"-", "--", "--report", "-q", "--"});
+    ASSERT_TRUE(outcome.parsed) << outcome.error;
+    EXPECT_TRUE(outcome.parsed->options.empty());
+    EXPECT_EQ(outcome.parsed->operands, (Words{"-", "--report", "-q", "--"}));
+}
+
+TEST(ArgumentParser, LongOptionValuesInEveryForm)
+{
+    const ArgumentsOutcome outcome =
+        parse({"--buffer-size=10K", "--buffer-size", "-5", "--buffer-size=", "--buf=7"});
+    ASSERT_TRUE(outcome.parsed) << outcome.error;
+    EXPECT_EQ(optionsOf(outcome),
+              (Words{"buffer-size=10K", "buffer-size=-5", "buffer-size=", "buffer-size=7"}));
+}
+
+TEST(ArgumentParser, ShortOptionsClusterAndTakeValues)
+{
+    const ArgumentsOutcome outcome = parse({"-qr", "-S10", "-qS", "20", "-S", "--"});
+    ASSERT_TRUE(outcome.parsed) << outcome.error;
+    EXPECT_EQ(optionsOf(outcome), (Words{"quiet=", "reverse=", "buffer-size=10",
+                                         "quiet=", "buffer-size=20", "buffer-size=--"}));
+    EXPECT_TRUE(outcome.parsed->operands.empty());
+}
+
+TEST(ArgumentParser, AnExactNameBeatsALongerOneItBegins)
+{
+    constexpr std::array<OptionSpec, 2> table = {
+        {{"verbose-all", '\0', false}, {"verbose", '\0', false}}};
+    const std::vector<std::string_view> arguments = {"--verbose"};
+    const ArgumentsOutcome outcome = parseArguments(arguments, table);
+    ASSERT_TRUE(outcome.parsed) << outcome.error;
+    EXPECT_EQ(outcome.parsed->options.at(0).spec->longName, "verbose");
+}
+
+struct ErrorRow {
+    std::vector<std::string_view> arguments;
+    const char* error;
+};
+
+TEST(ArgumentParser, WrongUsageIsNamedAsGetoptNamesIt)
+{
+    const std::vector<ErrorRow> rows = {
+        {{"--bogus"}, "unrecognized option '--bogus'"},
+        {{"in", "--bogus=1"}, "unrecognized option '--bogus'"},
+        {{"--re"}, "option '--re' is ambiguous; possibilities: '--report' '--reverse'"},
+        {{"--report=yes"}, "option '--report' doesn't allow an argument"},
+        {{"--buffer-size"}, "option '--buffer-size' requires an argument"},
+        {{"-x"}, "invalid option -- 'x'"},
+        {{"-qx"}, "invalid option -- 'x'"},
+        {{"-S"}, "option requires an argument -- 'S'"},
+        {{"---"}, "unrecognized option '---'"},
+    };
+    for (const ErrorRow& row : rows) {
+        const ArgumentsOutcome outcome = parse(row.arguments);
+        EXPECT_FALSE(outcome.parsed) << row.error;
+        EXPECT_EQ(outcome.error, row.error);
+    }
+}
+
+struct SizeRow {
+    std::string_view text;
+    std::uint64_t bytes;
+};
+
+TEST(BufferSize, BytesOrKMG)
+{
+    const std::vector<SizeRow> rows = {
+        {"1", 1},
+        {"4096", 4096},
+        {"1K", 1024},
+        {"1k", 1024},
+        {"3M", std::uint64_t{3} << 20U},
+        {"2g", std::uint64_t{2} << 30U},
+        {"007", 7},
+        {"18446744073709551615", UINT64_MAX},
+        {"17179869183G", std::uint64_t{17179869183} << 30U},
+    };
+    for (const SizeRow& row : rows) {
+        const ByteSize size = parseByteSize(row.text);
+        EXPECT_EQ(size.bytes, row.bytes) << row.text << ": " << size.problem;
+    }
+}
+
+TEST(BufferSize, RefusedWithAReason)
+{
+    for (const std::string_view text :
+         {"", "K", "abc", "1.5K", "-1", "+1", "1KB", "1T", " 1", "5 ", "M5", "12x"}) {
+        const ByteSize size = parseByteSize(text);
+        EXPECT_FALSE(size.bytes) << text;
+        EXPECT_EQ(size.problem, "expected a number of bytes, or of K, M or G") << text;
+    }
+    for (const std::string_view text :
+         {"18446744073709551616", "17179869184G", "99999999999999999999999"}) {
+        EXPECT_EQ(parseByteSize(text).problem, "too large") << text;
+    }
+    EXPECT_EQ(parseByteSize("0").problem, "a buffer needs more than 0 bytes");
+    EXPECT_EQ(parseByteSize("0M").problem, "a buffer needs more than 0 bytes");
+}
+
+FractionCommandLine parseFraction(const std::vector<std::string_view>& arguments)
+{
+    return parseFractionCommandLine(arguments);
+}
+
+TEST(FractionCommandLine, OperandsAnswerTheReportsPrompts)
+{
+    const FractionCommandLine none = parseFraction({});
+    ASSERT_TRUE(none.invocation);
+    EXPECT_EQ(none.invocation->action, FractionInvocation::Action::selfTest);
+
+    const FractionCommandLine both = parseFraction({"in.frac", "--report", "out.frac"});
+    ASSERT_TRUE(both.invocation) << both.error;
+    EXPECT_EQ(both.invocation->action, FractionInvocation::Action::report);
+    EXPECT_EQ(both.invocation->inputName, "in.frac");
+    EXPECT_EQ(both.invocation->outputName, "out.frac");
+
+    const FractionCommandLine one = parseFraction({"--report", "--", "-in.frac"});
+    ASSERT_TRUE(one.invocation) << one.error;
+    EXPECT_EQ(one.invocation->inputName, "-in.frac");
+    EXPECT_FALSE(one.invocation->outputName);
+
+    const FractionCommandLine streams = parseFraction({"--report", "-", "-"});
+    ASSERT_TRUE(streams.invocation) << streams.error;
+    EXPECT_EQ(streams.invocation->inputName, "-");
+    EXPECT_EQ(streams.invocation->outputName, "-");
+}
+
+TEST(FractionCommandLine, ReportOptionsAreHandedOn)
+{
+    const FractionCommandLine given =
+        parseFraction({"--report", "-S", "64M", "--temporary-directory=."});
+    ASSERT_TRUE(given.invocation) << given.error;
+    EXPECT_EQ(given.invocation->bufferSize, std::uint64_t{64} << 20U);
+    EXPECT_EQ(given.invocation->temporaryDirectory, ".");
+
+    const FractionCommandLine defaults = parseFraction({"--report"});
+    ASSERT_TRUE(defaults.invocation) << defaults.error;
+    EXPECT_FALSE(defaults.invocation->bufferSize);
+    EXPECT_FALSE(defaults.invocation->temporaryDirectory);
+}
+
+TEST(FractionCommandLine, HelpAndVersionWinWhereverTheyStand)
+{
+    const FractionCommandLine help = parseFraction({"--report", "a", "b", "c", "-h", "--version"});
+    ASSERT_TRUE(help.invocation) << help.error;
+    EXPECT_EQ(help.invocation->action, FractionInvocation::Action::help);
+    const FractionCommandLine version = parseFraction({"extra", "--vers", "--help"});
+    ASSERT_TRUE(version.invocation) << version.error;
+    EXPECT_EQ(version.invocation->action, FractionInvocation::Action::version);
+}
+
+TEST(FractionCommandLine, WrongUsageHasOneReason)
+{
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "fraction-command-line-test.txt";
+    std::ofstream(file) << "not a directory\n";
+    const std::string fileName = file.string();
+    const std::vector<ErrorRow> rows = {
+        {{"in.frac"}, "extra operand 'in.frac'"},
+        {{"--report", "a", "b", "c"}, "extra operand 'c'"},
+        {{"--report", "-"}, "with '-' as INPUT, OUTPUT must be given too"},
+        {{"-S", "1M"}, "--buffer-size and --temporary-directory need --report"},
+        {{"--report", "--buffer-size=lots"},
+         "invalid buffer size 'lots': expected a number of bytes, or of K, M or G"},
+        {{"--report", "-S0"}, "invalid buffer size '0': a buffer needs more than 0 bytes"},
+        {{"--report", "-T", "/no/such/directory"},
+         "invalid temporary directory '/no/such/directory': No such file or directory"},
+        {{"--report", "-T", fileName}, nullptr},
+        {{"--report", "-T", ""}, "invalid temporary directory '': an empty name"},
+        {{"--bogus"}, "unrecognized option '--bogus'"},
+    };
+    for (const ErrorRow& row : rows) {
+        const FractionCommandLine commandLine = parseFraction(row.arguments);
+        EXPECT_FALSE(commandLine.invocation);
+        const std::string expected = row.error != nullptr ? row.error
+                                                          : "invalid temporary directory '" +
+                                                                fileName + "': Not a directory";
+        EXPECT_EQ(commandLine.error, expected);
+    }
+    std::filesystem::remove(file);
+}
+
+}  // namespace
