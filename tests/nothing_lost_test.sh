@@ -311,8 +311,13 @@ memory)
             elif [ "$status" -eq 1 ]; then
                 [ "$(cat kept.frac)" = "keep me" ] || bad+=" $kib:old-file-lost"
                 [ "$(wc -l <stderr.txt)" -ge 1 ] || bad+=" $kib:silent"
-            elif [ "$status" -eq 127 ] && [ ! -s stdout.txt ]; then
-                : # the loader could not map the program: it never started
+            elif [ ! -s stdout.txt ] &&
+                ! prlimit --as=$((kib * 1024)) "$fraction" --version >/dev/null 2>&1; then
+                # The program never started: the loader could not map it
+                # (127), or, for a static program, the kernel ran out of room
+                # in the middle of exec and killed it (SIGSEGV); its smallest
+                # run, --version, fails the same way.
+                :
             else
                 bad+=" $kib:status-$status"
             fi
