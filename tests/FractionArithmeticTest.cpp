@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <numeric>
+#include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ExactInteger.h"
@@ -234,6 +237,164 @@ TEST(FractionIsGreater, ExactWhereADifferenceWouldOverflow)
     EXPECT_TRUE(fromParts(kMax, 1).isGreater(fromParts(kMax - 1, 1)));
     EXPECT_TRUE(fromParts(kMin + 1, 1).isGreater(fromParts(kMin, 1)));
     EXPECT_TRUE(fromParts(kMin, -1).isGreater(fromParts(kMax, 1)));
+}
+
+// The rules of the operations, followed step by step in 64 bits: reduce
+// both operands, form every product (and the sum) and refuse any that
+// leaves 32 bits, then reduce. The operations take shortcuts where they can
+// prove the answer the same; this holds them to the same parts, and to the
+// same choice of which results are invalid.
+class FractionByTheRules : public ::testing::Test {
+protected:
+    struct Parts {
+        std::int64_t numerator;
+        std::int64_t denominator;
+    };
+
+    static std::int64_t ruleGcd(std::int64_t a, std::int64_t b)
+    {
+        return a == 0 || b == 0 ? 1 : std::gcd(a, b);
+    }
+    static Parts lowest(Parts value)
+    {
+        const std::int64_t divisor = ruleGcd(value.numerator, value.denominator);
+        return {value.numerator / divisor, value.denominator / divisor};
+    }
+    static bool fits(std::int64_t value) { return value >= kMin && value <= kMax; }
+    static Parts partsOfValid(const Fraction& fraction)
+    {
+        return {fraction.numeratorPart(), fraction.denominatorPart()};
+    }
+    static std::string show(std::optional<Parts> parts)
+    {
+        return parts ? std::to_string(parts->numerator) + "/" + std::to_string(parts->denominator)
+                     : "invalid";
+    }
+
+    static std::optional<Parts> sum(const Fraction& a, const Fraction& b, bool subtract)
+    {
+        if (!a.isValid() || !b.isValid()) {
+            return std::nullopt;
+        }
+        const Parts left = lowest(partsOfValid(a));
+        const Parts right = lowest(partsOfValid(b));
+        const std::int64_t denominator = left.denominator * right.denominator;
+        const std::int64_t ownScaled = left.numerator * right.denominator;
+        const std::int64_t termScaled = left.denominator * right.numerator;
+        if (!fits(denominator) || !fits(ownScaled) || !fits(termScaled)) {
+            return std::nullopt;
+        }
+        const std::int64_t numerator = subtract ? ownScaled - termScaled : ownScaled + termScaled;
+        if (!fits(numerator)) {
+            return std::nullopt;
+        }
+        return lowest({numerator, denominator});
+    }
+
+    static std::optional<Parts> product(const Fraction& a, Parts operand)
+    {
+        const Parts left = lowest(partsOfValid(a));
+        operand = lowest(operand);
+        const std::int64_t first = ruleGcd(left.numerator, operand.denominator);
+        const std::int64_t second = ruleGcd(left.denominator, operand.numerator);
+        const std::int64_t numerator = (left.numerator / first) * (operand.numerator / second);
+        const std::int64_t denominator =
+            (left.denominator / second) * (operand.denominator / first);
+        if (!fits(numerator) || !fits(denominator)) {
+            return std::nullopt;
+        }
+        return Parts{numerator, denominator};
+    }
+
+    static std::optional<Parts> quotient(const Fraction& a, const Fraction& b)
+    {
+        if (!a.isValid() || !b.isValid() || b.numeratorPart() == 0) {
+            return std::nullopt;
+        }
+        Fraction reciprocal;
+        if (!reciprocal.setValue(b.denominatorPart(), b.numeratorPart())) {
+            return std::nullopt;
+        }
+        return product(a, partsOfValid(reciprocal));
+    }
+
+    // Parts narrowed to a random width, so that small values (where every
+    // shortcut applies) come as often as wide ones (where none does).
+    Fraction randomFraction()
+    {
+        const std::int32_t numerator = part(random) >> width(random);
+        const std::int32_t denominator = part(random) >> width(random);
+        return fromParts(numerator, denominator == 0 ? 1 : denominator);
+    }
+
+private:
+    std::mt19937_64 random{20261209};
+    std::uniform_int_distribution<std::int32_t> part{kMin, kMax};
+    std::uniform_int_distribution<int> width{0, 31};
+};
+
+TEST_F(FractionByTheRules, EveryOperationGivesTheRulesPartsAndInvalidity)
+{
+    int validSums = 0;
+    int validProducts = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const Fraction a = randomFraction();
+        const Fraction b = i % 5 == 0 ? a : randomFraction();
+        const std::string pair = partsOf(a) + " and " + partsOf(b);
+
+        Fraction sumResult = a;
+        sumResult.add(b);
+        const std::optional<Parts> expectedSum = sum(a, b, false);
+        ASSERT_EQ(partsOf(sumResult), show(expectedSum)) << pair << " +";
+        validSums += expectedSum ? 1 : 0;
+
+        Fraction difference = a;
+        difference.subtract(b);
+        ASSERT_EQ(partsOf(difference), show(sum(a, b, true))) << pair << " -";
+
+        Fraction productResult = a;
+        productResult.multiply(b);
+        const std::optional<Parts> expectedProduct = product(a, partsOfValid(b));
+        ASSERT_EQ(partsOf(productResult), show(expectedProduct)) << pair << " *";
+        validProducts += expectedProduct ? 1 : 0;
+
+        Fraction quotientResult = a;
+        quotientResult.divide(b);
+        ASSERT_EQ(partsOf(quotientResult), show(quotient(a, b))) << pair << " /";
+    }
+    EXPECT_GT(validSums, 50000) << "the sample should reach the valid sums, not only overflows";
+    EXPECT_GT(validProducts, 50000);
+}
+
+TEST_F(FractionByTheRules, ShortcutsStopAtTheEdgesOf32Bits)
+{
+    // Operands not in lowest terms whose plain products leave 32 bits while
+    // the reduced ones fit, and zero results, which keep a denominator.
+    const std::vector<std::pair<Fraction, Fraction>> pairs = {
+        {fromParts(65536, 65536), fromParts(65536, 65536)},
+        {fromParts(kMin, 2), fromParts(kMin, 2)},
+        {fromParts(kMax, kMax), fromParts(-kMax, kMax)},
+        {fromParts(3 * 46341, 3), fromParts(46341, 1)},
+        {fromParts(6, 4), fromParts(-9, 6)},
+        {fromParts(1 << 20, 3 << 20), fromParts(-1 << 20, 3 << 20)},
+        {fromParts(0, 6), fromParts(5, 10)},
+        {fromParts(kMin, 1), fromParts(1, kMin)},
+    };
+    for (const auto& [a, b] : pairs) {
+        const std::string pair = partsOf(a) + " and " + partsOf(b);
+        Fraction result = a;
+        result.add(b);
+        EXPECT_EQ(partsOf(result), show(sum(a, b, false))) << pair << " +";
+        result = a;
+        result.subtract(b);
+        EXPECT_EQ(partsOf(result), show(sum(a, b, true))) << pair << " -";
+        result = a;
+        result.multiply(b);
+        EXPECT_EQ(partsOf(result), show(product(a, partsOfValid(b)))) << pair << " *";
+        result = a;
+        result.divide(b);
+        EXPECT_EQ(partsOf(result), show(quotient(a, b))) << pair << " /";
+    }
 }
 
 // The reference itself, at values beyond 64 bits.

@@ -136,6 +136,32 @@ TEST(FractionGcd, AgreesWithTheStandardGcdOnRandomPairs)
     }
 }
 
+// Random pairs rarely share more than a small factor; these share large
+// ones, powers of two among them, where the shifts and the divisions of the
+// algorithm meet.
+TEST(FractionGcd, AgreesWithTheStandardGcdOnPairsWithLargeCommonFactors)
+{
+    std::mt19937 random(54321);
+    for (int i = 0; i < 20000; ++i) {
+        const int factorBits = 1 + (i % 30);
+        const auto widest = static_cast<std::int32_t>((std::int64_t{1} << factorBits) - 1);
+        const std::int32_t factor =
+            i % 4 == 0 ? std::int32_t{1} << (factorBits - 1)
+                       : std::uniform_int_distribution<std::int32_t>(1, widest)(random);
+        const std::int32_t room = kMax / factor;
+        std::uniform_int_distribution<std::int32_t> multiple(-room, room);
+        const std::int32_t a = factor * multiple(random);
+        const std::int32_t b = factor * multiple(random);
+        if (a == 0 || b == 0) {
+            continue;
+        }
+        EXPECT_EQ(gcd(a, b), std::gcd(std::int64_t{a}, std::int64_t{b})) << a << ", " << b;
+    }
+    EXPECT_EQ(gcd(1 << 30, 3 << 20), 1 << 20);
+    EXPECT_EQ(gcd(kMin, 3 << 29), 1 << 29);
+    EXPECT_EQ(gcd(kMax - 1, (kMax - 1) / 2), (kMax - 1) / 2);
+}
+
 TEST(FractionReduce, KeepsEachSignOnItsPart)
 {
     struct ReduceRow {
