@@ -1,26 +1,42 @@
 #pragma once
 
+/// @file
+/// The Fraction value type: a bounded rational number with 32-bit parts.
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 
+#include "fraction/Export.h"
 #include "fraction/FractionRecord.h"
 
+#if defined(__has_include)
+#if __has_include(<version>)
+#include <version>
+#endif
+#endif
+#if defined(__cpp_lib_format)
+#include <array>
+#include <format>
+#endif
+
+/// Everything the fraction library declares.
 namespace fraction {
 
-// setValue accepts only values whose quotient lies within plus or minus this bound.
+/// setValue accepts only values whose quotient lies within plus or minus this bound.
 constexpr std::int32_t VALUE_LIMIT = 10000;
 
-// The longest text form: "- ", two ten-digit magnitudes around " / ", a space.
+/// The longest text form: "- ", two ten-digit magnitudes around " / ", a space.
 constexpr std::size_t FRACTION_TEXT_CAPACITY = 26;
 
-// Greatest common divisor of the magnitudes of a and b, always at least 1 so
-// that dividing by it is safe: 1 when either argument is 0. The one common
-// divisor that does not fit, 2^31 (both arguments -2147483648), is answered
-// with 2^30, which still divides both.
-[[nodiscard]] std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept;
+/// Greatest common divisor of the magnitudes of a and b, always at least 1 so
+/// that dividing by it is safe: 1 when either argument is 0. The one common
+/// divisor that does not fit, 2^31 (both arguments -2147483648), is answered
+/// with 2^30, which still divides both.
+[[nodiscard]] FRACTION_EXPORT std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept;
 
-// a / b > c / d, exactly, for non-zero b and d with signs on any part.
+/// a / b > c / d, exactly, for non-zero b and d with signs on any part.
 [[nodiscard]] inline bool isGreaterValue(std::int32_t a, std::int32_t b, std::int32_t c,
                                          std::int32_t d) noexcept
 {
@@ -35,91 +51,165 @@ constexpr std::size_t FRACTION_TEXT_CAPACITY = 26;
     return (differ & (static_cast<unsigned>(left > right) ^ turned)) != 0U;
 }
 
-// A rational number with 32-bit parts and a validity flag. Operations never
-// fail loudly: anything that cannot produce a sound value (a zero denominator,
-// a division by zero, a result outside 32 bits, an invalid operand) marks the
-// result invalid instead.
-class Fraction {
+/// A rational number with 32-bit parts and a validity flag. Operations never
+/// fail loudly: anything that cannot produce a sound value (a zero denominator,
+/// a division by zero, a result outside 32 bits, an invalid operand) marks the
+/// result invalid instead.
+///
+/// The operators are a thin layer over the named operations, with the same
+/// results: `a + b` is a copy of `a` that has been given `add(b)`. There are
+/// deliberately no comparison operators: equal() compares signs as stored
+/// (1/-2 is not equal to -1/2) and an invalid fraction equals only itself,
+/// which no operator== could say without surprise; use equal() and
+/// isGreater().
+class FRACTION_EXPORT Fraction {
 public:
-    // Holds 0/1 and is not valid until it is given a value.
+    /// Holds 0/1 and is not valid until it is given a value.
     Fraction() noexcept = default;
+    /// The fraction setValue(numeratorValue, denominatorValue) makes of a new one: a
+    /// zero denominator or a quotient beyond VALUE_LIMIT gives an invalid
+    /// fraction (holding 0/1).
+    Fraction(std::int32_t numeratorValue, std::int32_t denominatorValue) noexcept
+    {
+        setValue(numeratorValue, denominatorValue);
+    }
+    /// Copies the flag and both parts exactly, valid or not.
     Fraction(const Fraction&) noexcept = default;
+    /// Copies the flag and both parts exactly, valid or not.
     Fraction& operator=(const Fraction&) noexcept = default;
+    /// Nothing to release: the fraction owns no resources.
     virtual ~Fraction() = default;
 
-    // Takes the source's validity, but its parts only when the source is
-    // valid: an invalid source leaves this fraction's parts as they were.
+    /// Takes the source's validity, but its parts only when the source is
+    /// valid: an invalid source leaves this fraction's parts as they were.
     void copyFrom(const Fraction& source) noexcept;
 
-    // Stores numerator/denominator exactly as given (no reduction, signs where
-    // they are) when the denominator is non-zero and the quotient lies within
-    // plus or minus VALUE_LIMIT; otherwise marks the fraction invalid, keeps
-    // its parts and returns false.
+    /// Stores numerator/denominator exactly as given (no reduction, signs where
+    /// they are) when the denominator is non-zero and the quotient lies within
+    /// plus or minus VALUE_LIMIT; otherwise marks the fraction invalid, keeps
+    /// its parts and returns false.
     bool setValue(std::int32_t numerator, std::int32_t denominator) noexcept;
 
-    // Makes the fraction a valid 0/1.
+    /// Makes the fraction a valid 0/1.
     void setZero() noexcept;
 
+    /// True when the fraction holds a sound value.
     [[nodiscard]] bool isValid() const noexcept { return valid; }
-    // True for a valid fraction with numerator 0, whatever its denominator.
+    /// True for a valid fraction with numerator 0, whatever its denominator.
     [[nodiscard]] bool isZero() const noexcept { return valid && numerator == 0; }
-    // True for a valid, non-zero fraction whose parts have the same sign.
+    /// True for a valid, non-zero fraction whose parts have the same sign.
     [[nodiscard]] bool isPositive() const noexcept
     {
         return valid && numerator != 0 &&
                ((numerator > 0 && denominator > 0) || (numerator < 0 && denominator < 0));
     }
-    // The quotient of the parts; 10001.0, one above VALUE_LIMIT, when invalid.
+    /// The quotient of the parts; 10001.0, one above VALUE_LIMIT, when invalid.
     [[nodiscard]] double toDouble() const noexcept;
 
-    // The parts as stored; they carry no meaning while the fraction is invalid.
+    /// The parts as stored; they carry no meaning while the fraction is invalid.
     [[nodiscard]] std::int32_t numeratorPart() const noexcept { return numerator; }
+    /// See numeratorPart().
     [[nodiscard]] std::int32_t denominatorPart() const noexcept { return denominator; }
 
-    // Divides both parts by their greatest common divisor; each part keeps
-    // its sign (6/-4 becomes 3/-2). Runs whether or not the fraction is valid.
+    /// Divides both parts by their greatest common divisor; each part keeps
+    /// its sign (6/-4 becomes 3/-2). Runs whether or not the fraction is valid.
     void reduce() noexcept;
 
-    // Value equality with signs compared as stored: 2/4 equals 1/2, but 1/-2
-    // does not equal -1/2. Any two zeros are equal. A fraction always equals
-    // itself; otherwise an invalid fraction equals nothing.
+    /// Value equality with signs compared as stored: 2/4 equals 1/2, but 1/-2
+    /// does not equal -1/2. Any two zeros are equal. A fraction always equals
+    /// itself; otherwise an invalid fraction equals nothing.
     [[nodiscard]] bool equal(const Fraction& other) const noexcept;
 
-    // The text form: "- " for a negative value, the magnitudes of the parts
-    // as stored around " / ", and a space; or "Invalid Fraction!! ". No line
-    // end. Written into `buffer`, which holds at least FRACTION_TEXT_CAPACITY
-    // characters; returns the end of what was written.
+    /// The text form: "- " for a negative value, the magnitudes of the parts
+    /// as stored around " / ", and a space; or "Invalid Fraction!! ". No line
+    /// end. Written into `buffer`, which holds at least FRACTION_TEXT_CAPACITY
+    /// characters; returns the end of what was written.
     char* formatText(char* buffer) const noexcept;
 
-    // Writes the text form to the stream.
+    /// Writes the text form to the stream.
     void print(std::ostream& out) const;
 
-    // The product a * b. When it leaves the 32-bit range the fraction becomes
-    // invalid; an invalid fraction makes every call answer 1, so a chain of
-    // products stops contributing at the first overflow.
+    /// A hash consistent with equal(): fractions that are equal hash alike
+    /// (1/2 and 2/4, -1/2 and -3/6, and every zero, whatever its
+    /// denominator). An invalid fraction equals only itself, so any hash
+    /// would do; all invalid fractions share one.
+    [[nodiscard]] std::size_t hash() const noexcept;
+
+    /// The product a * b. When it leaves the 32-bit range the fraction becomes
+    /// invalid; an invalid fraction makes every call answer 1, so a chain of
+    /// products stops contributing at the first overflow.
     std::int32_t checkedMultiply(std::int32_t a, std::int32_t b) noexcept;
 
-    // In-place arithmetic. The operand is never changed and may be this very
-    // fraction. Results are in lowest terms, except that a zero result keeps
-    // the denominator it was computed with (1/2 - 1/2 gives 0/4). A result
-    // that cannot be formed in 32 bits, an invalid operand, or a division by
-    // zero (or by a fraction whose reciprocal setValue refuses) leaves the
-    // receiver invalid.
+    /// In-place arithmetic. The operand is never changed and may be this very
+    /// fraction. Results are in lowest terms, except that a zero result keeps
+    /// the denominator it was computed with (1/2 - 1/2 gives 0/4). A result
+    /// that cannot be formed in 32 bits, an invalid operand, or a division by
+    /// zero (or by a fraction whose reciprocal setValue refuses) leaves the
+    /// receiver invalid.
     void add(const Fraction& other) noexcept;
+    /// Subtracts other, as add() adds it.
     void subtract(const Fraction& other) noexcept;
+    /// Multiplies by other, under the rules of add().
     void multiply(const Fraction& other) noexcept;
+    /// Divides by other, under the rules of add().
     void divide(const Fraction& other) noexcept;
 
-    // Exact strict order of the values; false when either fraction is invalid.
+    /// add(other); returns this fraction.
+    Fraction& operator+=(const Fraction& other) noexcept
+    {
+        add(other);
+        return *this;
+    }
+    /// subtract(other); returns this fraction.
+    Fraction& operator-=(const Fraction& other) noexcept
+    {
+        subtract(other);
+        return *this;
+    }
+    /// multiply(other); returns this fraction.
+    Fraction& operator*=(const Fraction& other) noexcept
+    {
+        multiply(other);
+        return *this;
+    }
+    /// divide(other); returns this fraction.
+    Fraction& operator/=(const Fraction& other) noexcept
+    {
+        divide(other);
+        return *this;
+    }
+
+    /// The sum, as left.add(right) makes it.
+    [[nodiscard]] friend Fraction operator+(Fraction left, const Fraction& right) noexcept
+    {
+        return left += right;
+    }
+    /// The difference, as left.subtract(right) makes it.
+    [[nodiscard]] friend Fraction operator-(Fraction left, const Fraction& right) noexcept
+    {
+        return left -= right;
+    }
+    /// The product, as left.multiply(right) makes it.
+    [[nodiscard]] friend Fraction operator*(Fraction left, const Fraction& right) noexcept
+    {
+        return left *= right;
+    }
+    /// The quotient, as left.divide(right) makes it.
+    [[nodiscard]] friend Fraction operator/(Fraction left, const Fraction& right) noexcept
+    {
+        return left /= right;
+    }
+
+    /// Exact strict order of the values; false when either fraction is invalid.
     [[nodiscard]] bool isGreater(const Fraction& other) const noexcept
     {
         return valid && other.valid &&
                isGreaterValue(numerator, denominator, other.numerator, other.denominator);
     }
 
-    // The record this fraction is stored as: its parts, or INVALID_RECORD
-    // when it is invalid. A valid 123456789/123456789 is stored as 1/1, so
-    // that the marker pair always means an invalid fraction.
+    /// The record this fraction is stored as: its parts, or INVALID_RECORD
+    /// when it is invalid. A valid 123456789/123456789 is stored as 1/1, so
+    /// that the marker pair always means an invalid fraction.
     [[nodiscard]] FractionRecord toRecord() const noexcept
     {
         if (!valid) {
@@ -129,7 +219,7 @@ public:
         return isMarkerPair(parts) ? FractionRecord{1, 1} : parts;
     }
 
-    // The fraction a record stores, as setFromRecord takes it into a new one.
+    /// The fraction a record stores, as setFromRecord takes it into a new one.
     [[nodiscard]] static Fraction fromRecord(const FractionRecord& record) noexcept
     {
         Fraction fraction;
@@ -137,8 +227,8 @@ public:
         return fraction;
     }
 
-    // Takes the value a record stores. The marker pair or a zero denominator
-    // make the fraction invalid with its parts unchanged.
+    /// Takes the value a record stores. The marker pair or a zero denominator
+    /// make the fraction invalid with its parts unchanged.
     void setFromRecord(const FractionRecord& record) noexcept
     {
         if (isMarkerPair(record) || record.denominator == 0) {
@@ -150,12 +240,12 @@ public:
         valid = true;
     }
 
-    // Writes toRecord() as FRACTION_RECORD_SIZE bytes.
+    /// Writes toRecord() as FRACTION_RECORD_SIZE bytes.
     void writeBinary(std::ostream& out) const;
 
-    // Reads one record into the fraction as setFromRecord does. A record cut
-    // short by the end of the stream or a read error makes the fraction
-    // invalid with its parts unchanged.
+    /// Reads one record into the fraction as setFromRecord does. A record cut
+    /// short by the end of the stream or a read error makes the fraction
+    /// invalid with its parts unchanged.
     void readBinary(std::istream& in);
 
 private:
@@ -176,4 +266,52 @@ private:
     std::int32_t numerator = 0;
 };
 
+/// Writes the text form, as print() does; the stream's width and fill do
+/// not apply.
+FRACTION_EXPORT std::ostream& operator<<(std::ostream& out, const Fraction& fraction);
+
 }  // namespace fraction
+
+namespace std {
+
+/// Hashes a fraction by Fraction::hash(), consistently with Fraction::equal().
+template <>
+struct hash<fraction::Fraction> {
+    /// Fraction::hash() of the fraction.
+    std::size_t operator()(const fraction::Fraction& fraction) const noexcept
+    {
+        return fraction.hash();
+    }
+};
+
+#if defined(__cpp_lib_format)
+/// Formats a fraction as its text form, the one print() writes. Takes no
+/// format options: "{}" only.
+template <>
+struct formatter<fraction::Fraction, char> {
+    /// Accepts an empty format specification only.
+    constexpr auto parse(std::format_parse_context& context)
+    {
+        const auto position = context.begin();
+        if (position != context.end() && *position != '}') {
+            throw std::format_error("a fraction takes no format options");
+        }
+        return position;
+    }
+
+    /// Writes the text form to the output.
+    template <typename FormatContext>
+    auto format(const fraction::Fraction& fraction, FormatContext& context) const
+    {
+        std::array<char, fraction::FRACTION_TEXT_CAPACITY> text{};
+        const char* const end = fraction.formatText(text.data());
+        auto out = context.out();
+        for (const char* character = text.data(); character != end; ++character) {
+            *out++ = *character;
+        }
+        return out;
+    }
+};
+#endif
+
+}  // namespace std

@@ -208,6 +208,30 @@ void Fraction::print(std::ostream& out) const
     out.write(text.data(), end - text.data());
 }
 
+std::size_t Fraction::hash() const noexcept
+{
+    // Equal fractions have the same parts once reduced, and every zero the
+    // numerator 0 whatever its denominator.
+    constexpr std::uint64_t kInvalidBits = 0x696e76616c6964ULL;
+    std::uint64_t bits = kInvalidBits;
+    if (valid && numerator == 0) {
+        bits = 0;
+    } else if (valid) {
+        Fraction lowest(*this);
+        lowest.reduce();
+        bits = (std::uint64_t{static_cast<std::uint32_t>(lowest.numerator)} << 32U) |
+               static_cast<std::uint32_t>(lowest.denominator);
+    }
+    // The finaliser of splitmix64, so that every bit of the parts reaches
+    // the low bits a hash table uses first.
+    bits ^= bits >> 30U;
+    bits *= 0xbf58476d1ce4e5b9ULL;
+    bits ^= bits >> 27U;
+    bits *= 0x94d049bb133111ebULL;
+    bits ^= bits >> 31U;
+    return static_cast<std::size_t>(bits);
+}
+
 std::int32_t Fraction::checkedMultiply(std::int32_t a, std::int32_t b) noexcept
 {
     if (!valid) {
@@ -346,6 +370,12 @@ void Fraction::divide(const Fraction& other) noexcept
     Fraction reciprocal;
     reciprocal.setValue(other.denominator, other.numerator);
     multiply(reciprocal);
+}
+
+std::ostream& operator<<(std::ostream& out, const Fraction& fraction)
+{
+    fraction.print(out);
+    return out;
 }
 
 void Fraction::writeBinary(std::ostream& out) const

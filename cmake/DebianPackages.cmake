@@ -1,0 +1,78 @@
+# `cpack -G DEB` makes Debian packages of the install components:
+#   fraction         the programs and their man pages
+#   libfraction1     the shared library (only when BUILD_SHARED_LIBS=ON)
+#   libfraction-dev  headers, static library or link, CMake and pkg-config
+#                    files, the API reference
+# each with a machine-readable copyright file and the Debian changelog
+# (packaging/debian/), its man pages gzipped and its binaries stripped.
+get_target_property(library_type fraction_core TYPE)
+set(CPACK_COMPONENTS_ALL programs development)
+if(library_type STREQUAL SHARED_LIBRARY)
+  list(APPEND CPACK_COMPONENTS_ALL library)
+  set(CPACK_COMPONENT_PROGRAMS_DEPENDS library)
+  set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS library)
+endif()
+
+set(CPACK_PACKAGE_NAME fraction)
+set(CPACK_PACKAGE_VENDOR "The fraction developers")
+set(CPACK_PACKAGE_CONTACT
+    "The fraction developers <maintainers@users.noreply.c-seed-b94d7e5a.example>")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Not a native Debian package: the packaging has its own revision, and its
+# changelog is changelog.Debian.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The programs' own shared library is in this very set of packages, which
+# says so by the component dependency above.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src/library)
+
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME fraction)
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION math)
+set(CPACK_DEBIAN_PROGRAMS_DESCRIPTION
+    "self-testing report on binary files of fractions
+fraction runs a self-test of its Fraction type and, on request, reports on
+a binary fraction file: the fractions listed, sorted greatest first, their
+sum, average and median, and the sorted list written to a new file.
+fracfile turns text into fraction files and back.")
+
+set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME libfraction${PROJECT_VERSION_MAJOR})
+set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
+# The shlibs file, made for whichever package holds a shared library, tells
+# packages built against it to depend on this version or a later one.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
+set(CPACK_DEBIAN_LIBRARY_DESCRIPTION
+    "bounded rational numbers with 32-bit parts (shared library)
+The fraction library's value type holds a rational number as two signed
+32-bit parts and a validity flag. Its arithmetic never fails loudly: a
+zero denominator, a division by zero or a result outside 32 bits marks
+the result invalid. It reads and writes the binary fraction file format.
+.
+This package holds the shared library.")
+
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libfraction-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+    "bounded rational numbers with 32-bit parts (development files)
+The fraction library's value type holds a rational number as two signed
+32-bit parts and a validity flag. Its arithmetic never fails loudly: a
+zero denominator, a division by zero or a result outside 32 bits marks
+the result invalid. It reads and writes the binary fraction file format.
+.
+This package holds the C++ headers, the library to link (static unless the
+shared library package goes with it), the CMake package, the pkg-config
+file and the API reference.")
+
+# Run on the staged files of each package before it is made.
+set(FRACTION_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/packaging/debian)
+configure_file(cmake/DebianStaging.cmake.in ${PROJECT_BINARY_DIR}/DebianStaging.cmake @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/DebianStaging.cmake)
+include(CPack)
