@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what lands there, then
-# builds and runs a small project of a user's own against it, and once more
-# against the source tree through add_subdirectory.
+# builds and runs a small project of a user's own against it: through the
+# CMake package, through `pkg-config --cflags --libs fraction` alone, and
+# once more against the source tree through add_subdirectory. A shared build
+# is also checked for its SONAME, its links and the names it exports.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER MAN_PAGES(1 or 0)
 set -uo pipefail
 build=$(realpath "$1")
@@ -14,19 +16,57 @@ prefix=$workdir/prefix
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+libdir=$(cache_value CMAKE_INSTALL_LIBDIR)
+[ -n "$libdir" ] || fail "no library folder in $build/CMakeCache.txt"
+shared=0
+[ "$(cache_value BUILD_SHARED_LIBS)" = ON ] && shared=1
+
 cmake --install "$build" --prefix "$prefix" >"$workdir/install.log" 2>&1 ||
     fail "cmake --install: $(cat "$workdir/install.log")"
-expected=(bin/fraction bin/fracfile)
+version=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")$/\1/p' \
+    "$prefix/$libdir/cmake/Fraction/FractionConfigVersion.cmake")
+[ -n "$version" ] || fail "no version in the installed CMake package"
+expected=(bin/fraction bin/fracfile include/fraction/Fraction.h include/fraction/FractionRecord.h
+    include/fraction/FractionFile.h include/fraction/Version.h include/fraction/Export.h
+    "$libdir/cmake/Fraction/FractionConfig.cmake" "$libdir/cmake/Fraction/FractionConfigVersion.cmake"
+    "$libdir/cmake/Fraction/FractionTargets.cmake" "$libdir/pkgconfig/fraction.pc"
+    share/doc/fraction/LICENSE)
 [ "$man_pages" = 0 ] || expected+=(share/man/man1/fraction.1 share/man/man1/fracfile.1)
-for file in "${expected[@]}" include/fraction/Fraction.h include/fraction/FractionRecord.h include/fraction/FractionFile.h \
-    include/fraction/Version.h lib/libfraction.a lib/cmake/Fraction/FractionConfig.cmake \
-    lib/cmake/Fraction/FractionConfigVersion.cmake lib/cmake/Fraction/FractionTargets.cmake \
-    share/doc/fraction/LICENSE; do
+if [ "$shared" = 1 ]; then
+    expected+=("$libdir/libfraction.so" "$libdir/libfraction.so.1" "$libdir/libfraction.so.$version")
+else
+    expected+=("$libdir/libfraction.a")
+fi
+for file in "${expected[@]}"; do
     [ -e "$prefix/$file" ] || fail "not installed: $file"
 done
 extra=$(find "$prefix/include/fraction" -mindepth 1 -maxdepth 1 -printf '%f\n' |
-    grep -v -x -E 'Fraction.h|FractionRecord.h|FractionFile.h|Version.h')
+    grep -v -x -E 'Fraction.h|FractionRecord.h|FractionFile.h|Version.h|Export.h')
 [ -z "$extra" ] || fail "headers the programs alone use were installed: $extra"
+
+# Names the library defines for others to link: all of them in namespace
+# fraction. The only others are the standard library's own template
+# statics (std::), which every user of <charconv> gets as well.
+foreign_names() { grep -v -E ' (fraction|std)::' | grep -v -E '^$|:$|DW\.ref\.__gxx_personality_v0'; }
+if [ "$shared" = 1 ]; then
+    [ "$(readlink "$prefix/$libdir/libfraction.so")" = libfraction.so.1 ] ||
+        fail "libfraction.so does not link to libfraction.so.1"
+    [ "$(readlink "$prefix/$libdir/libfraction.so.1")" = "libfraction.so.$version" ] ||
+        fail "libfraction.so.1 does not link to the versioned file"
+    soname=$(readelf -d "$prefix/$libdir/libfraction.so.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+    [ "$soname" = libfraction.so.1 ] || fail "SONAME is '$soname'"
+    readelf -d "$prefix/bin/fraction" | grep -q 'NEEDED.*\[libfraction.so.1\]' ||
+        fail "the installed fraction does not use the shared library"
+    names=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | foreign_names)
+    exported=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | grep -c ' fraction::')
+    [ "$exported" -gt 10 ] || fail "the shared library exports only $exported names of its own"
+    export LD_LIBRARY_PATH="$prefix/$libdir"
+else
+    names=$(nm -C -g --defined-only "$prefix/$libdir/libfraction.a" | foreign_names)
+fi
+[ -z "$names" ] || fail "names outside namespace fraction: $names"
+
 "$prefix/bin/fraction" </dev/null >/dev/null 2>&1 || fail "the installed fraction does not run"
 (cd "$workdir" && rm -f unitTest.dat)
 
@@ -39,8 +79,24 @@ build_consumer() {
         >"$dir.log" 2>&1 || ! cmake --build "$dir" -j 2 >>"$dir.log" 2>&1; then
         fail "the consumer against $name does not build: $(tail -n 30 "$dir.log")"
     fi
-    "$dir/app" || fail "the consumer against $name found faults"
+    "$dir/app" >"$dir.out" || fail "the consumer against $name found faults: $(cat "$dir.out")"
 }
 build_consumer installed -DCMAKE_PREFIX_PATH="$prefix"
 build_consumer source-tree -DFRACTION_SOURCE_DIR="$source"
-echo "installed files and both consumers as expected"
+
+# The same consumer with nothing but what pkg-config says, in C++17, the
+# oldest standard the headers promise.
+flags=$(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs fraction) ||
+    fail "pkg-config does not find fraction"
+[ "$(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --modversion fraction)" = "$version" ] ||
+    fail "pkg-config gives another version"
+# shellcheck disable=SC2086 # the flags are words by design
+"$compiler" -std=c++17 "$source/tests/consumer/main.cpp" $flags -o "$workdir/app-pkg-config" \
+    >"$workdir/pkg-config.log" 2>&1 ||
+    fail "the consumer does not build with '$flags': $(tail -n 30 "$workdir/pkg-config.log")"
+"$workdir/app-pkg-config" >"$workdir/pkg-config.out" ||
+    fail "the consumer built through pkg-config found faults: $(cat "$workdir/pkg-config.out")"
+
+kind=static
+[ "$shared" = 1 ] && kind=shared
+echo "$kind install as expected; consumers through CMake, pkg-config and the source tree pass"

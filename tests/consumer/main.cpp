@@ -1,14 +1,17 @@
-// Uses the library as a user would: a few operations, the text form, and a
-// record round trip through a fraction file in memory. Prints what it
+// Uses the library as a user would: the operators and the named operations,
+// the text form, a hash table, and a record round trip through a fraction
+// file in memory. Prints what it
 // found, and exits 1 on the first thing that is not as it should be.
 
 #include <fraction/Fraction.h>
 #include <fraction/FractionFile.h>
 #include <fraction/Version.h>
 
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 
 using fraction::Fraction;
 using fraction::FRACTION_VERSION;
@@ -32,9 +35,13 @@ void expect(bool condition, const std::string& what)
 std::string textOf(const Fraction& fraction)
 {
     std::ostringstream out;
-    fraction.print(out);
+    out << fraction;
     return out.str();
 }
+
+struct Equal {
+    bool operator()(const Fraction& a, const Fraction& b) const { return a.equal(b); }
+};
 
 }  // namespace
 
@@ -57,6 +64,23 @@ int main()
     Fraction quotient = sum;
     quotient.divide(zero);
     expect(!quotient.isValid(), "a division by zero is invalid");
+
+    const Fraction half{1, 2};
+    const Fraction threeQuarters{3, 4};
+    expect(textOf(half + threeQuarters) == "5 / 4 ", "1/2 + 3/4 is 5/4 by the operator too");
+    expect(textOf(half - threeQuarters) == "- 1 / 4 ", "1/2 - 3/4 is -1/4");
+    expect(textOf(half * threeQuarters) == "3 / 8 ", "1/2 * 3/4 is 3/8");
+    expect(textOf(half / threeQuarters) == "2 / 3 ", "1/2 / 3/4 is 2/3");
+    expect(!(half / Fraction{0, 5}).isValid(), "dividing by 0/5 is invalid by the operator too");
+    expect(!Fraction(1, 0).isValid(), "a zero denominator makes an invalid fraction");
+    Fraction running{1, 3};
+    running += Fraction{2, 3};
+    running *= Fraction{5, 7};
+    expect(textOf(running) == "5 / 7 ", "(1/3 + 2/3) * 5/7 is 5/7 in place");
+
+    const std::unordered_set<Fraction, std::hash<Fraction>, Equal> values{
+        Fraction{1, 2}, Fraction{2, 4}, Fraction{0, 3}, Fraction{0, 8}, Fraction{3, 4}};
+    expect(values.size() == 3, "1/2 and 2/4, 0/3 and 0/8 are one key each in a hash set");
 
     std::ostringstream file;
     const FractionRecord records[] = {sum.toRecord(), quotient.toRecord()};

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "FractionTestSupport.h"
+#include "fraction/Fraction.h"
+
+using fraction::Fraction;
+
+namespace {
+
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+TEST(FractionConstruction, FromPartsIsWhatSetValueMakes)
+{
+    EXPECT_EQ(partsOf(Fraction(6, -4)), "6/-4") << "stored as given, not reduced";
+    EXPECT_EQ(partsOf(Fraction(10000, 1)), "10000/1");
+    EXPECT_EQ(partsOf(Fraction(-10000, 1)), "-10000/1");
+    EXPECT_EQ(partsOf(Fraction(10001, 1)), "invalid");
+    EXPECT_EQ(partsOf(Fraction(10001, -1)), "invalid");
+    EXPECT_EQ(partsOf(Fraction(1234, 0)), "invalid");
+    EXPECT_EQ(partsOf(Fraction(kMin, kMin)), "-2147483648/-2147483648");
+    EXPECT_EQ(partsOf(Fraction(kMax, 1)), "invalid");
+}
+
+// Each operator is the named operation on a copy of the left operand, so
+// the two must agree to the part, invalid results included.
+TEST(FractionOperators, AgreeWithTheNamedOperations)
+{
+    const std::vector<Fraction> values = {
+        fromParts(1, 2),     fromParts(6, -4),   fromParts(0, 7),     fromParts(-3, -9),
+        fromParts(kMax, 1),  fromParts(kMin, 3), fromParts(1, 46341), fromParts(10001, 1),
+        fromParts(1, 10001), invalidFraction(),  fromParts(-5, 1),    fromParts(7, kMin)};
+    for (const Fraction& left : values) {
+        for (const Fraction& right : values) {
+            const std::string pair = partsOf(left) + " and " + partsOf(right);
+            Fraction expected = left;
+            expected.add(right);
+            EXPECT_EQ(partsOf(left + right), partsOf(expected)) << pair;
+            Fraction compound = left;
+            compound += right;
+            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
+
+            expected = left;
+            expected.subtract(right);
+            EXPECT_EQ(partsOf(left - right), partsOf(expected)) << pair;
+            compound = left;
+            compound -= right;
+            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
+
+            expected = left;
+            expected.multiply(right);
+            EXPECT_EQ(partsOf(left * right), partsOf(expected)) << pair;
+            compound = left;
+            compound *= right;
+            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
+
+            expected = left;
+            expected.divide(right);
+            EXPECT_EQ(partsOf(left / right), partsOf(expected)) << pair;
+            compound = left;
+            compound /= right;
+            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
+        }
+    }
+}
+
+TEST(FractionOperators, KnownResultsAndOperandsLeftAsTheyWere)
+{
+    const Fraction a(504, 3273);
+    const Fraction b(43, 27);
+    EXPECT_EQ(partsOf(a - b), "-42377/29457");
+    EXPECT_EQ(partsOf(Fraction(1, 2) + Fraction(1, 2)), "1/1");
+    EXPECT_EQ(partsOf(Fraction(1, 2) - Fraction(1, 2)), "0/4");
+    EXPECT_EQ(partsOf(Fraction(2, 18) / Fraction(4, 3)), "1/12");
+    EXPECT_EQ(partsOf(Fraction(1, 2) / Fraction(0, 7)), "invalid");
+    EXPECT_EQ(partsOf(a), "504/3273");
+    EXPECT_EQ(partsOf(b), "43/27");
+}
+
+TEST(FractionOperators, CompoundFormsReturnTheReceiverAndAcceptItself)
+{
+    Fraction value(6, 4);
+    Fraction& result = (value += Fraction(1, 2));
+    EXPECT_EQ(&result, &value);
+    EXPECT_EQ(partsOf(value), "2/1");
+    value *= value;
+    EXPECT_EQ(partsOf(value), "4/1");
+    value -= value;
+    EXPECT_EQ(partsOf(value), "0/1");
+    EXPECT_EQ(&(value /= Fraction(1, 3)), &value);
+}
+
+TEST(FractionStreamOutput, WritesTheTextFormAsPrintDoes)
+{
+    for (const Fraction& value : {fromParts(-42377, 29457), fromParts(1245, -1230),
+                                  fromParts(0, -5), fromParts(kMin, kMin), invalidFraction()}) {
+        std::ostringstream viaOperator;
+        viaOperator << value << '|';
+        EXPECT_EQ(viaOperator.str(), textOf(value) + "|");
+    }
+    std::ostringstream chained;
+    chained << Fraction(1, 2) << Fraction(-3, 4);
+    EXPECT_EQ(chained.str(), "1 / 2 - 3 / 4 ");
+}
+
+TEST(FractionHash, EqualFractionsHashAlike)
+{
+    const std::hash<Fraction> hashOf;
+    EXPECT_EQ(hashOf(Fraction(1, 2)), hashOf(Fraction(2, 4)));
+    EXPECT_EQ(hashOf(Fraction(-1, 2)), hashOf(Fraction(-3, 6)));
+    EXPECT_EQ(hashOf(Fraction(1, -2)), hashOf(Fraction(5, -10)));
+    EXPECT_EQ(hashOf(Fraction(0, 1)), hashOf(Fraction(0, -5)));
+    EXPECT_EQ(hashOf(fromParts(0, kMin)), hashOf(fromParts(0, 7)));
+    EXPECT_EQ(hashOf(fromParts(kMin, kMin)), hashOf(Fraction(-1, -1)));
+    EXPECT_EQ(hashOf(invalidFraction()), hashOf(Fraction(3, 0)));
+    EXPECT_EQ(hashOf(Fraction(1, 2)), Fraction(1, 2).hash());
+}
+
+// Not a promise of the contract, but a hash that collides often makes hash
+// tables slow: distinct values should almost never share one, in the low
+// bits a table uses first either.
+TEST(FractionHash, DistinctValuesRarelyCollide)
+{
+    const std::hash<Fraction> hashOf;
+    std::set<std::size_t> hashes;
+    std::set<std::size_t> lowBits;
+    int values = 0;
+    for (std::int32_t numerator = -40; numerator <= 40; ++numerator) {
+        for (std::int32_t denominator = 1; denominator <= 40; ++denominator) {
+            if (numerator != 0 && fraction::gcd(numerator, denominator) == 1) {
+                hashes.insert(hashOf(Fraction(numerator, denominator)));
+                lowBits.insert(hashOf(Fraction(numerator, denominator)) & 0xFFFFFU);
+                ++values;
+            }
+        }
+    }
+    EXPECT_EQ(static_cast<int>(hashes.size()), values);
+    EXPECT_GT(static_cast<int>(lowBits.size()), values * 99 / 100);
+}
+
+TEST(FractionHash, KeysAHashSetByEqual)
+{
+    struct Equal {
+        bool operator()(const Fraction& a, const Fraction& b) const { return a.equal(b); }
+    };
+    std::unordered_set<Fraction, std::hash<Fraction>, Equal> values;
+    for (const Fraction& value : {Fraction(1, 2), Fraction(2, 4), Fraction(-1, 2), Fraction(1, -2),
+                                  Fraction(0, 3), Fraction(0, -9), Fraction(3, 4)}) {
+        values.insert(value);
+    }
+    EXPECT_EQ(values.size(), 5U) << "1/2 = 2/4 and 0/3 = 0/-9; -1/2 and 1/-2 differ as stored";
+    EXPECT_EQ(values.count(Fraction(6, 12)), 1U);
+    EXPECT_EQ(values.count(Fraction(-2, 4)), 1U);
+    EXPECT_EQ(values.count(Fraction(1, 3)), 0U);
+}
+
+}  // namespace
