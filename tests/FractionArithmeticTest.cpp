@@ -369,16 +369,19 @@ TEST_F(FractionByTheRules, EveryOperationGivesTheRulesPartsAndInvalidity)
 TEST_F(FractionByTheRules, ShortcutsStopAtTheEdgesOf32Bits)
 {
     // Operands not in lowest terms whose plain products leave 32 bits while
-    // the reduced ones fit, and zero results, which keep a denominator.
+    // the reduced ones fit (even 64 bits, for the sum of two products of
+    // -2^31 and -2^31), and zero results, which keep a denominator.
     const std::vector<std::pair<Fraction, Fraction>> pairs = {
         {fromParts(65536, 65536), fromParts(65536, 65536)},
         {fromParts(kMin, 2), fromParts(kMin, 2)},
         {fromParts(kMax, kMax), fromParts(-kMax, kMax)},
         {fromParts(3 * 46341, 3), fromParts(46341, 1)},
         {fromParts(6, 4), fromParts(-9, 6)},
-        {fromParts(1 << 20, 3 << 20), fromParts(-1 << 20, 3 << 20)},
+        {fromParts(1 << 20, 3 << 20), fromParts(-(1 << 20), 3 << 20)},
         {fromParts(0, 6), fromParts(5, 10)},
         {fromParts(kMin, 1), fromParts(1, kMin)},
+        {fromParts(kMin, kMin), fromParts(kMin, kMin)},
+        {fromParts(kMin, kMin), fromParts(kMax, kMin)},
     };
     for (const auto& [a, b] : pairs) {
         const std::string pair = partsOf(a) + " and " + partsOf(b);

@@ -90,12 +90,13 @@ TEST(FractionOperators, KnownResultsAndOperandsLeftAsTheyWere)
 TEST(FractionOperators, CompoundFormsReturnTheReceiverAndAcceptItself)
 {
     Fraction value(6, 4);
+    const Fraction& sameValue = value;
     Fraction& result = (value += Fraction(1, 2));
     EXPECT_EQ(&result, &value);
     EXPECT_EQ(partsOf(value), "2/1");
-    value *= value;
+    value *= sameValue;
     EXPECT_EQ(partsOf(value), "4/1");
-    value -= value;
+    value -= sameValue;
     EXPECT_EQ(partsOf(value), "0/1");
     EXPECT_EQ(&(value /= Fraction(1, 3)), &value);
 }

@@ -283,14 +283,17 @@ void Fraction::accumulate(const Fraction& other, bool negateOther) noexcept
     const std::int64_t ownScaledAsIs = std::int64_t{numerator} * other.denominator;
     const std::int64_t termScaledAsIs = std::int64_t{denominator} * other.numerator;
     const std::int64_t denominatorAsIs = std::int64_t{denominator} * other.denominator;
-    const std::int64_t sumAsIs =
-        negateOther ? ownScaledAsIs - termScaledAsIs : ownScaledAsIs + termScaledAsIs;
-    if (sumAsIs != 0 && fitsInPart(sumAsIs) && fitsInPart(ownScaledAsIs) &&
-        fitsInPart(termScaledAsIs) && fitsInPart(denominatorAsIs)) {
-        numerator = static_cast<std::int32_t>(sumAsIs);
-        denominator = static_cast<std::int32_t>(denominatorAsIs);
-        reduce();
-        return;
+    // Summed only once both terms are known to fit in 32 bits: two products
+    // of 2^62 would overflow even 64 bits.
+    if (fitsInPart(ownScaledAsIs) && fitsInPart(termScaledAsIs) && fitsInPart(denominatorAsIs)) {
+        const std::int64_t sumAsIs =
+            negateOther ? ownScaledAsIs - termScaledAsIs : ownScaledAsIs + termScaledAsIs;
+        if (sumAsIs != 0 && fitsInPart(sumAsIs)) {
+            numerator = static_cast<std::int32_t>(sumAsIs);
+            denominator = static_cast<std::int32_t>(denominatorAsIs);
+            reduce();
+            return;
+        }
     }
     reduce();
     Fraction term(other);
