@@ -63,34 +63,35 @@ std::uint32_t commonDivisor(std::int32_t a, std::int32_t b) noexcept
     if (x == 0 || y == 0) {
         return 1;
     }
-    // Sedjelmaci's mixed binary Euclid: one of Euclid's divisions per round,
-    // with the factors of two shifted out of both sides after it. Measured
-    // on this type's 31-bit parts it beats both plain Euclid and Stein's
-    // binary algorithm, which needs a round per bit where Euclid sheds
-    // several.
+    // Stein's binary algorithm: shifts and subtractions, without the
+    // divisions of Euclid's or its unpredictable branches, about a third
+    // faster on wide parts. A part sixteen times the other or more is first
+    // brought down by one of Euclid's divisions, which is then the cheaper
+    // way to shed those bits. Sedjelmaci's mixed binary Euclid (Boost's
+    // choice) is faster only where the processor has learned its branches,
+    // as over a few thousand pairs gone through again and again; over a
+    // report's million fresh fractions it was a fifth slower here.
+    const std::uint32_t smaller = std::min(x, y);
+    x = std::max(x, y);
+    y = smaller;
+    if ((x >> 4U) >= y) {
+        x %= y;
+        if (x == 0) {
+            return y;
+        }
+    }
     const int commonTwos = std::countr_zero(x | y);
     x >>= std::countr_zero(x);
-    y >>= std::countr_zero(y);
-    if (x < y) {
-        std::swap(x, y);
-    }
-    // Both odd and x >= y: r = x mod y and y - r have the common divisors
-    // of x and y, y - r is never 0, and one of the two is even, so that a
-    // shift then takes at least a bit off.
-    while (y > 1) {
-        x %= y;
-        y -= x;
-        if (x == 0) {
-            return y << commonTwos;
-        }
-        x >>= std::countr_zero(x);
+    // Both stay odd and below 2^31 from here, so their difference, taken
+    // modulo 2^32, has its sign in the top bit.
+    do {
         y >>= std::countr_zero(y);
-        if (x < y) {
-            std::swap(x, y);
-        }
-    }
-    // y is 1: the odd parts have no common divisor.
-    return 1U << commonTwos;
+        y -= x;
+        const std::uint32_t negative = 0U - (y >> 31U);
+        x += y & negative;
+        y = (y + negative) ^ negative;
+    } while (y != 0);
+    return x << commonTwos;
 }
 
 // value / divisor for a divisor of value, in unsigned arithmetic on the
