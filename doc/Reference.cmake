@@ -1,8 +1,11 @@
 # The API reference: Doxygen over the installed headers, as the target
 # `docs`, built with everything else when Doxygen is found. A public name
 # without its contract comment is a warning, and a warning fails the build.
-# Installed as HTML under share/doc/fraction/reference/.
-option(FRACTION_DOCS "Make the API reference with Doxygen where it is found" ON)
+# Installed as HTML under share/doc/fraction/reference/. Off by default
+# inside a project that builds this one as a part, where a target named
+# `docs` may well be that project's own.
+option(FRACTION_DOCS "Make the API reference with Doxygen where it is found"
+       ${PROJECT_IS_TOP_LEVEL})
 if(FRACTION_DOCS)
   find_package(Doxygen QUIET)
 endif()
