@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \
-    libedit-dev help2man man-db tmux dpkg-dev
+    libedit-dev help2man man-db tmux dpkg-dev doxygen lintian pkg-config file binutils
 
 for preset in release sanitize; do
     echo "=== $preset build and tests ==="
