@@ -443,6 +443,16 @@ reasons)
     check_pack 'count many\n' "line 1: not a count: 'count many'"
     expect_true "no file made by a refused text" '[ ! -e bad.frac ]'
 
+    # A read that fails is no end of the text: nothing is written.
+    "$fracfile" pack unread.frac <. 2>stderr.txt
+    expect_eq "pack of a directory on standard input: status" "$?" 1
+    expect_eq "pack of a directory on standard input: the reason" "$(cat stderr.txt)" \
+        "fracfile: standard input: cannot read: Is a directory"
+    expect_true "pack of a directory on standard input: no file made" '[ ! -e unread.frac ]'
+    "$fracfile" pack /dev/null <. 2>stderr.txt
+    expect_eq "pack of a directory on standard input to a device: status" "$?" 1
+    expect_eq "nothing left behind by a failed read" "$(leftovers)" ""
+
     # Where pack cannot rewrite the count at the end (a device, a pipe), it
     # reads the whole text first: a bad text writes nothing there.
     printf 'bad\n' | "$fracfile" pack /dev/null 2>stderr.txt

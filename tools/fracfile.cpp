@@ -14,9 +14,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -243,6 +246,13 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
             }
         }
         seenContent = true;
+    }
+    // Standard input shares C's stdin, whose error flag is the only trace of
+    // a failed read (a directory, a device error): the stream sees an end.
+    const int readError = errno;
+    if (std::ferror(stdin) != 0) {
+        complain(std::string("standard input: cannot read: ") + std::strerror(readError));
+        return false;
     }
     if (in.bad()) {
         complain("cannot read standard input");
