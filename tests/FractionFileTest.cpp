@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "LargeAllocations.h"
 #include "fraction/FractionFile.h"
 
 using fraction::encodeInt32;
+using fraction::FileProgress;
 using fraction::FractionFileError;
 using fraction::FractionFileResult;
 using fraction::FractionRecord;
@@ -48,6 +52,43 @@ public:
 
 private:
     std::string bytes;
+};
+
+// A file that shrinks while it is read: the length it tells beforehand is
+// more than then arrives.
+class ShrinkingBuffer : public std::streambuf {
+public:
+    ShrinkingBuffer(std::string contents, std::streamoff toldLength)
+        : bytes(std::move(contents)), told(toldLength)
+    {
+        setg(bytes.data(), bytes.data(), bytes.data() + bytes.size());
+    }
+
+private:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
+                     std::ios_base::openmode /*which*/) override
+    {
+        if (direction == std::ios_base::end) {
+            seenEnd = true;
+            return told + offset;
+        }
+        if (direction == std::ios_base::cur && offset == 0) {
+            return seenEnd ? told : gptr() - eback();
+        }
+        return pos_type(off_type(-1));
+    }
+
+    pos_type seekpos(pos_type position, std::ios_base::openmode /*which*/) override
+    {
+        seenEnd = false;
+        const auto offset = static_cast<std::size_t>(off_type(position));
+        setg(eback(), eback() + std::min(offset, bytes.size()), egptr());
+        return position;
+    }
+
+    std::string bytes;
+    std::streamoff told;
+    bool seenEnd = false;
 };
 
 struct ReadBoth {
@@ -157,6 +198,87 @@ TEST(FractionFileRead, NoRecordsForACountOfZeroOrLessAndTrailingBytesAreNoticed)
         EXPECT_TRUE(result->contents->hasTrailingBytes);
         EXPECT_EQ(recordsOf(*result), (std::vector<FractionRecord>{{1, 2}}));
     }
+}
+
+TEST(FractionFileRead, AFileShorterThanItToldIsRefusedAsShort)
+{
+    ShrinkingBuffer buffer(fileBytes(3, {{1, 2}}), 28);
+    std::istream in(&buffer);
+    const FractionFileResult result = readFractionFile(in);
+    ASSERT_FALSE(result.contents.has_value());
+    EXPECT_EQ(result.error, FractionFileError::unusable);
+    EXPECT_EQ(result.message, "header says 3 records, file holds 1");
+}
+
+std::vector<FractionRecord> countingRecords(std::int32_t count)
+{
+    std::vector<FractionRecord> records;
+    records.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        records.push_back({i, 7});
+    }
+    return records;
+}
+
+// A list that cannot be had is told as such, never thrown or crashed on. A
+// stream of known length asks for the whole list at once; any other grows
+// its list with what arrives, so it fails only once that passes the limit.
+TEST(FractionFileRead, RecordsThatMemoryCannotHoldAreRefusedAsOutOfMemory)
+{
+    constexpr std::size_t kLimit = std::size_t{1} << 20U;
+    const std::string bytes = fileBytes(200000, countingRecords(200000));
+    std::istringstream seekable(bytes);
+    ForwardOnlyBuffer buffer(bytes);
+    std::istream forwardOnly(&buffer);
+    const std::string fitting = fileBytes(100000, countingRecords(100000));
+    std::istringstream fits(fitting);
+    const LargeAllocationsFail noLargeBlocks(kLimit);
+
+    const FractionFileResult whole = readFractionFile(seekable);
+    ASSERT_FALSE(whole.contents.has_value());
+    EXPECT_EQ(whole.error, FractionFileError::outOfMemory);
+    EXPECT_EQ(whole.message, "out of memory: 200000 records need 1600000 bytes");
+
+    const FractionFileResult grown = readFractionFile(forwardOnly);
+    ASSERT_FALSE(grown.contents.has_value());
+    EXPECT_EQ(grown.error, FractionFileError::outOfMemory);
+    EXPECT_EQ(grown.message, "out of memory: 131072 records need 1048576 bytes");
+
+    const FractionFileResult small = readFractionFile(fits);
+    ASSERT_TRUE(small.contents.has_value()) << small.message;
+    EXPECT_EQ(small.contents->records.size(), 100000U);
+}
+
+class RecordedProgress : public FileProgress {
+public:
+    void advanced(std::uint64_t done, std::uint64_t total) override
+    {
+        heard.emplace_back(done, total);
+    }
+
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> heard;
+};
+
+TEST(FractionFileProgress, EveryBlockReadOrWrittenIsHeardOfTheSameFromAnyStream)
+{
+    const std::vector<FractionRecord> records = countingRecords(20000);
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> expected = {
+        {0, 160000}, {65536, 160000}, {131072, 160000}};
+    const std::string bytes = fileBytes(20000, records);
+    std::istringstream seekable(bytes);
+    ForwardOnlyBuffer buffer(bytes);
+    std::istream forwardOnly(&buffer);
+    for (std::istream* in : {static_cast<std::istream*>(&seekable), &forwardOnly}) {
+        RecordedProgress progress;
+        const FractionFileResult result = readFractionFile(*in, &progress);
+        ASSERT_TRUE(result.contents.has_value()) << result.message;
+        EXPECT_EQ(progress.heard, expected);
+    }
+    RecordedProgress progress;
+    std::ostringstream out;
+    writeFractionFile(out, 20000, records.data(), records.data() + records.size(), &progress);
+    EXPECT_EQ(progress.heard, expected);
+    EXPECT_EQ(out.str(), bytes);
 }
 
 TEST(FractionFileWrite, WritesTheCountThenEachRecordLittleEndian)
