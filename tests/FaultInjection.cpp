@@ -3,9 +3,11 @@
 //
 //   FRACTION_FAULT=OPERATION:K[:WHAT]
 //
-// makes the K-th call of OPERATION (create, write, flush, chmod, chown,
-// close, rename, remove, allocate) fail with WHAT: EIO (the default),
-// ENOSPC, EACCES or EPERM. WHAT may instead be "stop": the process then
+// makes the K-th call of OPERATION (create, tmpfile, write, read, flush,
+// chmod, chown, close, rename, remove, allocate) fail with WHAT: EIO (the
+// default), ENOSPC, EACCES, EPERM, EINTR (a call a signal interrupted),
+// or EOPNOTSUPP, EISDIR or EINVAL (a file system without unnamed files, for
+// tmpfile). WHAT may instead be "stop": the process then
 // stops itself (SIGSTOP) at that call and carries on normally once
 // continued, so that a test can signal it at a known moment. "allocate"
 // counts every call of operator new from the start of the process.
@@ -34,7 +36,9 @@ struct NamedOperation {
 
 constexpr std::array kOperations = {
     NamedOperation{"create", Operation::create},
+    NamedOperation{"tmpfile", Operation::createUnnamed},
     NamedOperation{"write", Operation::write},
+    NamedOperation{"read", Operation::read},
     NamedOperation{"flush", Operation::flushToDisk},
     NamedOperation{"chmod", Operation::copyPermissions},
     NamedOperation{"chown", Operation::copyOwner},
@@ -49,8 +53,12 @@ struct NamedError {
     int error;
 };
 
-constexpr std::array kErrors = {NamedError{"EIO", EIO}, NamedError{"ENOSPC", ENOSPC},
-                                NamedError{"EACCES", EACCES}, NamedError{"EPERM", EPERM}};
+constexpr std::array kErrors = {
+    NamedError{"EIO", EIO},       NamedError{"ENOSPC", ENOSPC},
+    NamedError{"EACCES", EACCES}, NamedError{"EPERM", EPERM},
+    NamedError{"EINTR", EINTR},   NamedError{"EISDIR", EISDIR},
+    NamedError{"EINVAL", EINVAL}, NamedError{"EOPNOTSUPP", EOPNOTSUPP},
+};
 
 // A stop instead of an error.
 constexpr int kStop = -1;

@@ -412,6 +412,69 @@ faults)
     printf '/dev/fd/3\ntarget.frac\n' >answers.txt
     reason="out of memory"
     sweep allocate EIO "$fraction_faulty" --report
+
+    # The report outside memory, in temporary files that never outlive it.
+    for ((i = 0; i < 40000; ++i)); do echo "$((i * 7919 % 1000 - 500))/$((i % 13 + 1))"; done |
+        "$fracfile" pack spill.frac
+    mkdir spill-dir
+    printf 'spill.frac\nexpected.frac\n' >answers.txt
+    "$fraction" --report --buffer-size=1 --temporary-directory=spill-dir <answers.txt >expected.txt
+    printf 'spill.frac\nspilled.frac\n' >answers.txt
+    # spilled FAULT: the faulty report of spill.frac outside memory.
+    spilled() {
+        cp old.bin spilled.frac
+        FRACTION_FAULT=$1 "$fraction_faulty" --report --buffer-size=1 \
+            --temporary-directory=spill-dir <answers.txt >stdout.txt 2>stderr.txt
+        status=$?
+    }
+    # A file system without unnamed files says so in one of three ways:
+    # the report then names its file and removes the name at once.
+    for what in EOPNOTSUPP EISDIR EINVAL; do
+        spilled "tmpfile:1:$what"
+        expect_eq "no unnamed file ($what): status" "$status" 0
+        expect_eq "no unnamed file ($what): nothing said" "$(cat stderr.txt)" ""
+        expect_true "no unnamed file ($what): the same file" 'cmp -s spilled.frac expected.frac'
+        expect_eq "no unnamed file ($what): nothing left" "$(leftovers spill-dir)" ""
+    done
+    spilled tmpfile:1:EACCES
+    expect_eq "a refused temporary file: status" "$status" 1
+    expect_eq "a refused temporary file: the reason" "$(cat stderr.txt)" \
+        "fraction: spill-dir: cannot make a temporary file: Permission denied"
+    expect_eq "a refused temporary file: the old file kept" "$(hex spilled.frac)" "$(hex old.bin)"
+    if [ -d /proc/self ]; then
+        # /proc has no unnamed files and takes no named ones either.
+        cp old.bin spilled.frac
+        "$fraction" --report --buffer-size=1 --temporary-directory=/proc <answers.txt \
+            >stdout.txt 2>stderr.txt
+        expect_eq "no temporary file of either kind: status" "$?" 1
+        expect_eq "no temporary file of either kind: the reason" "$(cat stderr.txt)" \
+            "fraction: /proc: cannot make a temporary file: No such file or directory"
+        expect_eq "no temporary file of either kind: the old file kept" "$(hex spilled.frac)" \
+            "$(hex old.bin)"
+    fi
+    # A call that a signal interrupted is made again: each write and read
+    # in turn, and the report is the same.
+    for ((k = 1; k <= 12; ++k)); do
+        for operation in write read; do
+            spilled "$operation:$k:EINTR"
+            expect_eq "$operation:$k:EINTR: status" "$status" 0
+            expect_true "$operation:$k:EINTR: the same file" 'cmp -s spilled.frac expected.frac'
+        done
+    done
+    printf '1/2\n' | FRACTION_FAULT=write:1:EINTR "$fracfile_faulty" pack interrupted.frac
+    expect_eq "pack, an interrupted write: written" "$(hex interrupted.frac)" "$one_bytes"
+    # A temporary file that cannot be read back, each read in turn.
+    for ((k = 1; k <= 200; ++k)); do
+        spilled "read:$k:EIO"
+        [ "$status" -eq 0 ] && break
+        expect_eq "read:$k:EIO: status" "$status" 1
+        expect_eq "read:$k:EIO: the reason" "$(cat stderr.txt)" \
+            "fraction: spill-dir: cannot read a temporary file: Input/output error"
+        expect_eq "read:$k:EIO: the old file kept" "$(hex spilled.frac)" "$(hex old.bin)"
+    done
+    expect_true "read:EIO: some read failed before a run completed" '[ "$k" -gt 1 ]'
+    expect_true "read:EIO: a run completed, written" 'cmp -s spilled.frac expected.frac'
+    expect_eq "temporary files: nothing left" "$(leftovers spill-dir)$(leftovers)" ""
     ;;
 reasons)
     posix_only "/proc"

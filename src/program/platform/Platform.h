@@ -25,11 +25,15 @@ enum class StandardStream { input, output, error };
 // any name: /dev/stdout, /dev/fd/1, a FIFO's path, a log file's own name.
 [[nodiscard]] std::optional<StandardStream> standardStreamBehind(const std::string& path);
 
-// The steps of writing a file that a test build of the programs can make
-// fail, one call at a time.
+// The steps of writing a file, and of keeping data in a temporary one, that
+// a test build of the programs can make fail, one call at a time.
 enum class Operation {
     create,
+    // Making a TemporaryFile that never has a name.
+    createUnnamed,
     write,
+    // Reading a TemporaryFile back.
+    read,
     flushToDisk,
     copyPermissions,
     copyOwner,

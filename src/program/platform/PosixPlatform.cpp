@@ -402,7 +402,10 @@ TemporaryFile TemporaryFile::create(const std::string& directory, std::string& e
 {
 #ifdef O_TMPFILE
     // A file that never had a name: not even SIGKILL can leave it behind.
-    const int unnamed = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    const int unnamed =
+        failsByInjection(Operation::createUnnamed)
+            ? -1
+            : ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
         return TemporaryFile(unnamed);
     }
@@ -459,8 +462,10 @@ std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t 
 {
     got = 0;
     while (got < size) {
-        const ssize_t read =
-            ::pread(descriptorOf(handle), data + got, size - got, static_cast<off_t>(offset + got));
+        const ssize_t read = failsByInjection(Operation::read)
+                                 ? -1
+                                 : ::pread(descriptorOf(handle), data + got, size - got,
+                                           static_cast<off_t>(offset + got));
         if (read < 0) {
             if (errno == EINTR) {
                 continue;
