@@ -143,6 +143,21 @@ TEST(ExternalSort, ASinkThatFailsStopsTheMerge)
     EXPECT_EQ(calls, 1);
 }
 
+TEST(RunFile, EntriesReadBackAsWrittenAndNoFurther)
+{
+    std::string error;
+    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
+    ASSERT_TRUE(runs) << error;
+    runs->startRun();
+    const std::vector<FractionRecord> entries = {{1, 2}, {-3, 4}, {5, -6}};
+    ASSERT_EQ(runs->append(entries.data(), entries.size()), "");
+    std::vector<FractionRecord> back(2);
+    ASSERT_EQ(runs->read(1, back.data(), back.size()), "");
+    EXPECT_EQ(back, (std::vector<FractionRecord>{{-3, 4}, {5, -6}}));
+    EXPECT_EQ(runs->read(2, back.data(), back.size()),
+              temporaryDirectory() + ": cannot read a temporary file: it ended early");
+}
+
 TEST(RunFile, ARunFileInAMissingDirectorySaysWhere)
 {
     std::string error;

@@ -1,0 +1,81 @@
+// What the POSIX side of the platform interface learns from Linux's /proc.
+// Each case mounts its own /proc/meminfo in a mount namespace of its own,
+// which needs root: elsewhere it is skipped.
+
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace {
+
+// /proc/meminfo holding `text`, for this process alone, while it lives.
+class OwnMeminfo {
+public:
+    explicit OwnMeminfo(const std::string& text)
+        : file(std::filesystem::temp_directory_path() / ("meminfo-" + std::to_string(::getpid())))
+    {
+        std::ofstream(file) << text;
+        // Private first, so that the mount below reaches no other namespace.
+        mounted = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                  ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                  ::mount(file.c_str(), "/proc/meminfo", nullptr, MS_BIND, nullptr) == 0;
+    }
+    OwnMeminfo(const OwnMeminfo&) = delete;
+    OwnMeminfo& operator=(const OwnMeminfo&) = delete;
+    ~OwnMeminfo()
+    {
+        if (mounted) {
+            ::umount2("/proc/meminfo", 0);
+        }
+        std::filesystem::remove(file);
+    }
+
+    [[nodiscard]] bool isMounted() const noexcept { return mounted; }
+
+private:
+    std::filesystem::path file;
+    bool mounted = false;
+};
+
+std::uint64_t physicalMemory()
+{
+    return static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) *
+           static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+TEST(PosixMemoryLimits, TheAvailableMemoryIsWhatMeminfoSays)
+{
+    const OwnMeminfo meminfo("MemTotal:        2000000 kB\nMemAvailable:       1234 kB\n");
+    if (!meminfo.isMounted()) {
+        GTEST_SKIP() << "mounting over /proc/meminfo needs root and a mount namespace";
+    }
+    EXPECT_EQ(platform::memoryLimits().systemAvailable, std::uint64_t{1234} * 1024);
+}
+
+// Kernels before 3.14 write no MemAvailable line; an unreadable one is no
+// better. The system's count of free pages stands in.
+TEST(PosixMemoryLimits, WithoutAReadableMemAvailableTheFreePagesCount)
+{
+    for (const char* text : {"MemTotal:        2000000 kB\nMemFree:            1234 kB\n",
+                             "MemAvailable:    plenty kB\n"}) {
+        const OwnMeminfo meminfo(text);
+        if (!meminfo.isMounted()) {
+            GTEST_SKIP() << "mounting over /proc/meminfo needs root and a mount namespace";
+        }
+        const std::optional<std::uint64_t> available = platform::memoryLimits().systemAvailable;
+        ASSERT_TRUE(available.has_value()) << text;
+        EXPECT_GT(*available, std::uint64_t{1234} * 1024) << text;
+        EXPECT_LE(*available, physicalMemory()) << text;
+    }
+}
+
+}  // namespace
