@@ -66,7 +66,7 @@ public:
 
 private:
     pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
-                     std::ios_base::openmode /*which*/) override
+                     std::ios_base::openmode which) override
     {
         if (direction == std::ios_base::end) {
             seenEnd = true;
@@ -75,7 +75,7 @@ private:
         if (direction == std::ios_base::cur && offset == 0) {
             return seenEnd ? told : gptr() - eback();
         }
-        return pos_type(off_type(-1));
+        return std::streambuf::seekoff(offset, direction, which);
     }
 
     pos_type seekpos(pos_type position, std::ios_base::openmode /*which*/) override
@@ -253,10 +253,16 @@ class RecordedProgress : public FileProgress {
 public:
     void advanced(std::uint64_t done, std::uint64_t total) override
     {
-        heard.emplace_back(done, total);
+        told.emplace_back(done, total);
     }
 
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> heard;
+    [[nodiscard]] const std::vector<std::pair<std::uint64_t, std::uint64_t>>& heard() const
+    {
+        return told;
+    }
+
+private:
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> told;
 };
 
 TEST(FractionFileProgress, EveryBlockReadOrWrittenIsHeardOfTheSameFromAnyStream)
@@ -272,12 +278,12 @@ TEST(FractionFileProgress, EveryBlockReadOrWrittenIsHeardOfTheSameFromAnyStream)
         RecordedProgress progress;
         const FractionFileResult result = readFractionFile(*in, &progress);
         ASSERT_TRUE(result.contents.has_value()) << result.message;
-        EXPECT_EQ(progress.heard, expected);
+        EXPECT_EQ(progress.heard(), expected);
     }
     RecordedProgress progress;
     std::ostringstream out;
     writeFractionFile(out, 20000, records.data(), records.data() + records.size(), &progress);
-    EXPECT_EQ(progress.heard, expected);
+    EXPECT_EQ(progress.heard(), expected);
     EXPECT_EQ(out.str(), bytes);
 }
 
