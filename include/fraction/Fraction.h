@@ -289,7 +289,7 @@ struct hash<fraction::Fraction> {
 /// format options: "{}" only.
 template <>
 struct formatter<fraction::Fraction, char> {
-    /// Accepts an empty format specification only.
+    /// Accepts only an empty format, as in "{}".
     constexpr auto parse(std::format_parse_context& context)
     {
         const auto position = context.begin();

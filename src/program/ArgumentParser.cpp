@@ -38,28 +38,28 @@ private:
     {
         const std::size_t equals = text.find('=');
         const std::string_view name = text.substr(0, equals);
-        const OptionSpec* const spec = findLong(name);
-        if (spec == nullptr) {
+        const OptionSpec* const option = findLong(name);
+        if (option == nullptr) {
             return;
         }
-        const std::string shownName = "'--" + std::string(spec->longName) + "'";
+        const std::string shownName = "'--" + std::string(option->longName) + "'";
         if (equals != std::string_view::npos) {
-            if (!spec->takesValue) {
+            if (!option->takesValue) {
                 error = "option " + shownName + " doesn't allow an argument";
                 return;
             }
-            parsed.options.push_back({spec, std::string(text.substr(equals + 1))});
+            parsed.options.push_back({option, std::string(text.substr(equals + 1))});
             return;
         }
-        if (!spec->takesValue) {
-            parsed.options.push_back({spec, {}});
+        if (!option->takesValue) {
+            parsed.options.push_back({option, {}});
             return;
         }
         if (next == args.size()) {
             error = "option " + shownName + " requires an argument";
             return;
         }
-        parsed.options.push_back({spec, std::string(args[next++])});
+        parsed.options.push_back({option, std::string(args[next++])});
     }
 
     // The option `name` names, whole or by an unambiguous beginning; null,
@@ -68,13 +68,13 @@ private:
     {
         const OptionSpec* found = nullptr;
         std::string candidates;
-        for (const OptionSpec& spec : options) {
-            if (spec.longName == name) {
-                return &spec;
+        for (const OptionSpec& option : options) {
+            if (option.longName == name) {
+                return &option;
             }
-            if (!name.empty() && spec.longName.substr(0, name.size()) == name) {
-                candidates += " '--" + std::string(spec.longName) + "'";
-                found = found == nullptr ? &spec : &ambiguous;
+            if (!name.empty() && option.longName.substr(0, name.size()) == name) {
+                candidates += " '--" + std::string(option.longName) + "'";
+                found = found == nullptr ? &option : &ambiguous;
             }
         }
         if (found == nullptr) {
@@ -93,20 +93,20 @@ private:
     {
         for (std::size_t position = 0; position < cluster.size(); ++position) {
             const char letter = cluster[position];
-            const OptionSpec* const spec = findShort(letter);
-            if (spec == nullptr) {
+            const OptionSpec* const option = findShort(letter);
+            if (option == nullptr) {
                 error = std::string("invalid option -- '") + letter + "'";
                 return;
             }
-            if (!spec->takesValue) {
-                parsed.options.push_back({spec, {}});
+            if (!option->takesValue) {
+                parsed.options.push_back({option, {}});
                 continue;
             }
             // The rest of the cluster is the value, or else the next argument.
             if (position + 1 < cluster.size()) {
-                parsed.options.push_back({spec, std::string(cluster.substr(position + 1))});
+                parsed.options.push_back({option, std::string(cluster.substr(position + 1))});
             } else if (next < args.size()) {
-                parsed.options.push_back({spec, std::string(args[next++])});
+                parsed.options.push_back({option, std::string(args[next++])});
             } else {
                 error = std::string("option requires an argument -- '") + letter + "'";
             }
@@ -117,8 +117,8 @@ private:
     const OptionSpec* findShort(char letter) const noexcept
     {
         const auto found =
-            std::find_if(options.begin(), options.end(), [letter](const OptionSpec& spec) {
-                return spec.shortName != '\0' && spec.shortName == letter;
+            std::find_if(options.begin(), options.end(), [letter](const OptionSpec& option) {
+                return option.shortName != '\0' && option.shortName == letter;
             });
         return found == options.end() ? nullptr : &*found;
     }
