@@ -7,8 +7,10 @@
 # it cannot, it reports itself skipped (77), never passed.
 #
 # Usage: cgroup_test.sh FRACTION FRACFILE [RECORDS [LIMIT [FILE]]]
-#   RECORDS  records of the generated file (default 2000000, 16 MB)
-#   LIMIT    the group's memory limit in bytes (default 12000000)
+#   RECORDS  records of the generated file (default 5000000, 40 MB)
+#   LIMIT    the group's memory limit in bytes (default 32000000: a group much
+#            smaller leaves the program no room beside the run file's dirty
+#            pages when other processes keep the disk busy)
 #   FILE     a fraction file to use instead of a generated one
 # With FRACTION_TIME set to a /usr/bin/time format, the limited run is timed.
 
@@ -18,8 +20,8 @@
 set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")
-records=${3:-2000000}
-limit=${4:-12000000}
+records=${3:-5000000}
+limit=${4:-32000000}
 input=${5:+$(realpath "$5")}
 skip() { echo "cgroup: skipped: $*"; exit 77; }
 
