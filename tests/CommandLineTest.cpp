@@ -32,7 +32,7 @@ std::vector<std::string> optionsOf(const ArgumentsOutcome& outcome)
     std::vector<std::string> words(outcome.parsed->options.size());
     std::transform(outcome.parsed->options.begin(), outcome.parsed->options.end(), words.begin(),
                    [](const GivenOption& option) {
-                       return std::string(option.spec->longName) + "=" + option.value;
+                       return std::string(option.definition->longName) + "=" + option.value;
                    });
     return words;
 }
@@ -80,7 +80,7 @@ TEST(ArgumentParser, AnExactNameBeatsALongerOneItBegins)
     const std::vector<std::string_view> arguments = {"--verbose"};
     const ArgumentsOutcome outcome = parseArguments(arguments, table);
     ASSERT_TRUE(outcome.parsed) << outcome.error;
-    EXPECT_EQ(outcome.parsed->options.at(0).spec->longName, "verbose");
+    EXPECT_EQ(outcome.parsed->options.at(0).definition->longName, "verbose");
 }
 
 struct ErrorRow {

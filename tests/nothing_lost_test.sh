@@ -390,12 +390,12 @@ faults)
         done
         fail "$operation:$what: no run completed in 200"
     }
-    for spec in create:EIO:"Input/output error" write:ENOSPC:"No space left on device" \
+    for fault in create:EIO:"Input/output error" write:ENOSPC:"No space left on device" \
         flush:EIO:"Input/output error" chmod:EPERM:"Operation not permitted" \
         chown:EIO:"Input/output error" close:EIO:"Input/output error" \
         rename:EACCES:"Permission denied" remove:EIO:"Input/output error" \
         allocate:EIO:"out of memory"; do
-        IFS=: read -r operation what reason <<<"$spec"
+        IFS=: read -r operation what reason <<<"$fault"
         printf 'big.frac\ntarget.frac\n' >answers.txt
         sweep "$operation" "$what" "$fraction_faulty" --report
         cp big.txt answers.txt

@@ -442,7 +442,7 @@ int run(const std::vector<std::string_view>& arguments)
     // wherever it stands.
     const std::vector<GivenOption>& options = outcome.parsed->options;
     if (!options.empty()) {
-        return options.front().spec->longName == "help"
+        return options.front().definition->longName == "help"
                    ? writeInformation(kProgramName, kUsage)
                    : writeInformation(kProgramName, versionText(kProgramName));
     }

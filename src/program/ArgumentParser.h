@@ -23,7 +23,7 @@ struct OptionSpec {
 
 struct GivenOption {
     // Points into the table given to parseArguments.
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* definition = nullptr;
     // Empty for an option that takes no value.
     std::string value;
 };

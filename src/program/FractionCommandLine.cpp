@@ -94,7 +94,7 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     FractionInvocation invocation;
     bool reportOptionGiven = false;
     for (const GivenOption& option : parsed.options) {
-        const std::string_view name = option.spec->longName;
+        const std::string_view name = option.definition->longName;
         // The first of --help and --version wins, whatever else is given.
         if (name == "help" || name == "version") {
             invocation.action = name == "help" ? FractionInvocation::Action::help
@@ -103,7 +103,7 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
         }
     }
     for (const GivenOption& option : parsed.options) {
-        const std::string_view name = option.spec->longName;
+        const std::string_view name = option.definition->longName;
         if (name == "report") {
             invocation.action = FractionInvocation::Action::report;
         } else if (name == "buffer-size") {
