@@ -115,6 +115,27 @@ int descriptorOf(std::intptr_t handle) noexcept
 // Offsets past 2 GiB must reach the system whole, also on 32-bit targets.
 static_assert(sizeof(off_t) >= sizeof(std::int64_t), "build with _FILE_OFFSET_BITS=64");
 
+// Writes all `size` bytes at byte `offset`, through interruptions; the
+// output file and the run file share it.
+std::string writeWholeAt(int descriptor, std::uint64_t offset, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = failsByInjection(Operation::write)
+                                    ? -1
+                                    : ::pwrite(descriptor, data, size, static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return lastError();
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return {};
+}
+
 // The value of a "Name:   N kB" line of a /proc status file, in bytes.
 std::optional<std::uint64_t> kibibytesField(const char* path, std::string_view name)
 {
@@ -285,22 +306,7 @@ std::string WritableFile::write(const char* data, std::size_t size)
 
 std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
 {
-    while (size > 0) {
-        const ssize_t written =
-            failsByInjection(Operation::write)
-                ? -1
-                : ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return lastError();
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return {};
+    return writeWholeAt(descriptorOf(handle), offset, data, size);
 }
 
 std::string WritableFile::flushToDisk()
@@ -439,22 +445,7 @@ bool TemporaryFile::isOpen() const noexcept
 
 std::string TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
 {
-    while (size > 0) {
-        const ssize_t written =
-            failsByInjection(Operation::write)
-                ? -1
-                : ::pwrite(descriptorOf(handle), data, size, static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return lastError();
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return {};
+    return writeWholeAt(descriptorOf(handle), offset, data, size);
 }
 
 std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size,
