@@ -4,8 +4,10 @@
 # errors; then the fuzzers for a bounded time and the static checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# clang 16 and its libc++ bring a std::format, for the library's formatter.
 bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \
-    libedit-dev help2man man-db tmux dpkg-dev doxygen lintian pkg-config file binutils
+    libedit-dev help2man man-db tmux dpkg-dev doxygen lintian pkg-config file binutils \
+    clang-16 libc++-16-dev libc++abi-16-dev
 
 for preset in release sanitize; do
     echo "=== $preset build and tests ==="

@@ -16,7 +16,13 @@
 #include <version>
 #endif
 #endif
-#if defined(__cpp_lib_format)
+/// Defined as 1 where the standard library has a complete std::format, and
+/// with it the std::formatter for Fraction below: where it says so through
+/// __cpp_lib_format, and in libc++ 16 and later with -fexperimental-library,
+/// whose std::format is complete but which does not define that macro yet.
+#if defined(__cpp_lib_format) || (defined(_LIBCPP_VERSION) && _LIBCPP_VERSION >= 160000 && \
+                                  !defined(_LIBCPP_HAS_NO_INCOMPLETE_FORMAT))
+#define FRACTION_HAS_STD_FORMAT 1
 #include <array>
 #include <format>
 #endif
@@ -284,7 +290,7 @@ struct hash<fraction::Fraction> {
     }
 };
 
-#if defined(__cpp_lib_format)
+#if defined(FRACTION_HAS_STD_FORMAT)
 /// Formats a fraction as its text form, the one print() writes. Takes no
 /// format options: "{}" only.
 template <>

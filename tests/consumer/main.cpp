@@ -13,6 +13,10 @@
 #include <string>
 #include <unordered_set>
 
+#if defined(FRACTION_HAS_STD_FORMAT)
+#include <format>
+#endif
+
 using fraction::Fraction;
 using fraction::FRACTION_VERSION;
 using fraction::FractionFileResult;
@@ -94,6 +98,22 @@ int main()
         expect(first.equal(sum), "the first record is 5/4 again");
         expect(!second.isValid(), "the second record is invalid again");
     }
+#if defined(FRACTION_HAS_STD_FORMAT)
+    const Fraction negative{3, -4};
+    expect(std::format("{}", negative) == textOf(negative), "std::format writes 3/-4 as << does");
+    expect(std::format("[{}]", Fraction{1, 0}) == "[" + textOf(Fraction{1, 0}) + "]",
+           "std::format writes an invalid fraction as << does");
+    bool refused = false;
+    try {
+        static_cast<void>(std::vformat("{:>12}", std::make_format_args(negative)));
+    } catch (const std::format_error&) {
+        refused = true;
+    }
+    expect(refused, "std::format refuses a format option");
+    std::cout << "std::format: checked\n";
+#else
+    std::cout << "std::format: not in this standard library\n";
+#endif
     expect(!FRACTION_VERSION.empty(), "the version is " + std::string(FRACTION_VERSION));
     return failures == 0 ? 0 : 1;
 }
