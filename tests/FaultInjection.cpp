@@ -20,9 +20,9 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string_view>
 
+#include "ReplacedAllocation.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -120,14 +120,6 @@ Plan& plan() noexcept
     return thePlan;
 }
 
-void* allocate(std::size_t size) noexcept
-{
-    if (platform::injectedFailure(Operation::allocate) != 0) {
-        return nullptr;
-    }
-    return std::malloc(size == 0 ? 1 : size);  // NOLINT(cppcoreguidelines-no-malloc)
-}
-
 }  // namespace
 
 namespace platform {
@@ -148,48 +140,8 @@ int injectedFailure(Operation operation) noexcept
 
 }  // namespace platform
 
-// The replaceable global allocation functions, so that "allocate" reaches
-// every allocation of the standard library too.
-void* operator new(std::size_t size)
+// "allocate" reaches every allocation, the standard library's too.
+bool allocationFails(std::size_t /*size*/) noexcept
 {
-    void* const memory = allocate(size);
-    if (memory == nullptr) {
-        throw std::bad_alloc();
-    }
-    return memory;
-}
-
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-
-void* operator new(std::size_t size, const std::nothrow_t& /*unused*/) noexcept
-{
-    return allocate(size);
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t& /*unused*/) noexcept
-{
-    return allocate(size);
-}
-
-void operator delete(void* memory) noexcept
-{
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
-}
-
-void operator delete[](void* memory) noexcept
-{
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
-}
-
-void operator delete(void* memory, std::size_t /*size*/) noexcept
-{
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
-}
-
-void operator delete[](void* memory, std::size_t /*size*/) noexcept
-{
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    return platform::injectedFailure(platform::Operation::allocate) != 0;
 }
