@@ -381,6 +381,8 @@ faults)
             if [ "$operation" = allocate ]; then
                 expect_eq "$run: one line" "$(wc -l <stderr.txt)" 1
                 expect_contains "$run: the reason" "$message" "out of memory"
+                expect_eq "$run: the program named once" \
+                    "$(grep -o -E '(fraction|fracfile): ' stderr.txt | wc -l)" 1
             else
                 # A refused name is told, then asked again; no answer is left.
                 expect_contains "$run: names the file and the reason" "$(head -n 1 stderr.txt)" \
@@ -407,6 +409,25 @@ faults)
     reason="Input/output error"
     sweep create EIO "$fraction_faulty" --report
     rm twin.frac
+    # A long line of text grows the string that holds it, and each growth
+    # may be refused: that is no failure to read.
+    { printf '# %0100000d\n' 0; cat big.txt; } >answers.txt
+    reason="out of memory"
+    sweep allocate EIO "$fracfile_faulty" pack target.frac
+    # A message that quotes a long bad line is made whole before any of it
+    # is written, so that a refused allocation is told alone.
+    printf 'x%0100000d\n' 0 >answers.txt
+    for ((k = 1; k <= 100; ++k)); do
+        FRACTION_FAULT="allocate:$k:EIO" "$fracfile_faulty" pack target.frac \
+            <answers.txt >/dev/null 2>stderr.txt
+        status=$?
+        expect_eq "allocate:$k, a long bad line: status" "$status" 1
+        expect_eq "allocate:$k, a long bad line: the program named once, in one line" \
+            "$(grep -o 'fracfile: ' stderr.txt | wc -l) $(wc -l <stderr.txt)" "1 1"
+        grep -q 'out of memory' stderr.txt || break
+    done
+    expect_contains "a long bad line is told once no allocation fails" "$(cat stderr.txt)" \
+        "line 1: not a fraction"
     # A fraction file from a pipe is read in growing blocks: each of them
     # may be refused too.
     printf '/dev/fd/3\ntarget.frac\n' >answers.txt

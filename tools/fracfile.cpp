@@ -88,7 +88,10 @@ constexpr std::size_t kQuotedBytes = 40;
 // name is shown escaped where it could steer the terminal.
 void complain(const std::string& message)
 {
-    std::cerr << "fracfile: " << terminalSafe(message) << '\n';
+    // Made whole before any of it is written: what fails to allocate here
+    // is then told alone, not after a prefix already written.
+    const std::string shown = terminalSafe(message);
+    std::cerr << "fracfile: " << shown << '\n';
 }
 
 std::string_view trim(std::string_view text)
@@ -255,8 +258,9 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
         return false;
     }
     if (in.bad()) {
-        complain("cannot read standard input");
-        return false;
+        // Without a read error, what failed is the line's growth: getline
+        // turns the failed allocation into the stream's bad state.
+        throw std::bad_alloc();
     }
     if (badLines > kBadLinesShown) {
         complain(std::to_string(badLines - kBadLinesShown) + " more bad lines");

@@ -41,7 +41,8 @@ int writeInformation(std::string_view program, std::string_view text)
 int usageError(std::string_view program, std::string_view reason)
 {
     std::cout.flush();
-    std::cerr << program << ": " << terminalSafe(reason) << "\nTry '" << program
+    const std::string shown = terminalSafe(reason);
+    std::cerr << program << ": " << shown << "\nTry '" << program
               << " --help' for more information." << std::endl;
     return kExitUsage;
 }

@@ -186,7 +186,10 @@ void Report::complain(const std::string& message)
     // Flushed first so that a combined capture keeps the order of events.
     out.flush();
     progress.clear();
-    err << kMessagePrefix << terminalSafe(message) << std::endl;
+    // Made whole before any of it is written: what fails to allocate here
+    // is then told alone, not after a prefix already written.
+    const std::string shown = terminalSafe(message);
+    err << kMessagePrefix << shown << std::endl;
 }
 
 std::optional<std::string> Report::readName()
