@@ -4,10 +4,13 @@
 # errors; then the fuzzers for a bounded time and the static checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# clang 16 and its libc++ bring a std::format, for the library's formatter.
 bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \
-    libedit-dev help2man man-db tmux dpkg-dev doxygen lintian pkg-config file binutils \
-    clang-16 libc++-16-dev libc++abi-16-dev
+    libedit-dev help2man man-db tmux dpkg-dev doxygen lintian pkg-config file binutils
+# A standard library with std::format, for the library's formatter: clang 16
+# with its libc++. Where a distribution has no such packages, only the test
+# of the formatter is skipped.
+bash scripts/install-deps.sh clang-16 libc++-16-dev ||
+    echo "no clang 16 with libc++ here: the test of std::format will be skipped" >&2
 
 for preset in release sanitize; do
     echo "=== $preset build and tests ==="

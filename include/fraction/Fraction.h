@@ -17,11 +17,13 @@
 #endif
 #endif
 /// Defined as 1 where the standard library has a complete std::format, and
-/// with it the std::formatter for Fraction below: where it says so through
-/// __cpp_lib_format, and in libc++ 16 and later with -fexperimental-library,
-/// whose std::format is complete but which does not define that macro yet.
-#if defined(__cpp_lib_format) || (defined(_LIBCPP_VERSION) && _LIBCPP_VERSION >= 160000 && \
-                                  !defined(_LIBCPP_HAS_NO_INCOMPLETE_FORMAT))
+/// with it the std::formatter for Fraction below: where the library says so
+/// through __cpp_lib_format, and in C++20 with libc++ 16 to 18, whose
+/// std::format is complete (in 16 behind -fexperimental-library) though they
+/// do not define that macro.
+#if defined(__cpp_lib_format) ||                                                        \
+    (__cplusplus >= 202002L && defined(_LIBCPP_VERSION) && _LIBCPP_VERSION >= 160000 && \
+     !defined(_LIBCPP_HAS_NO_INCOMPLETE_FORMAT))
 #define FRACTION_HAS_STD_FORMAT 1
 #include <array>
 #include <format>
