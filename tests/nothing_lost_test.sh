@@ -428,6 +428,17 @@ faults)
     done
     expect_contains "a long bad line is told once no allocation fails" "$(cat stderr.txt)" \
         "line 1: not a fraction"
+    # So is a usage error that quotes a long option.
+    long_option=--$(printf '%05000d' 0)
+    for ((k = 1; k <= 100; ++k)); do
+        FRACTION_FAULT="allocate:$k:EIO" "$fraction_faulty" --report "$long_option" \
+            </dev/null >/dev/null 2>stderr.txt
+        expect_eq "allocate:$k, a long bad option: the program named once" \
+            "$(grep -o 'fraction: ' stderr.txt | wc -l)" 1
+        grep -q 'out of memory' stderr.txt || break
+    done
+    expect_contains "a long bad option is told once no allocation fails" "$(cat stderr.txt)" \
+        "unrecognized option"
     # A fraction file from a pipe is read in growing blocks: each of them
     # may be refused too.
     printf '/dev/fd/3\ntarget.frac\n' >answers.txt
