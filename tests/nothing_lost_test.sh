@@ -15,24 +15,14 @@ fracfile=$(realpath "$2")
 fraction_faulty=$(realpath "$3")
 fracfile_faulty=$(realpath "$4")
 group=$5
+here=$(dirname "$(realpath "$0")")
 workdir=$(mktemp -d)
 chmod 755 "$workdir"
 trap 'rm -rf "$workdir"' EXIT
 cd "$workdir" || exit 1
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL [$group]: $*" >&2; }
-expect_eq() {
-    if [ "$2" == "$3" ]; then pass; else fail "$1"$'\n--- expected:\n'"$3"$'\n--- actual:\n'"$2"; fi
-}
-expect_contains() {
-    if [[ "$2" == *"$3"* ]]; then pass; else fail "$1: '$3' not in:"$'\n'"$2"; fi
-}
-expect_true() {
-    if eval "$2"; then pass; else fail "$1 ($2)"; fi
-}
+# shellcheck source=tests/group_checks.sh
+source "$here/group_checks.sh"
 skip() {
     echo "$group: skipped: $1"
     exit 77

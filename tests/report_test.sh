@@ -8,24 +8,13 @@ set -uo pipefail
 fraction=$(realpath "$1")
 fracfile=$(realpath "$2")
 group=$3
+here=$(dirname "$(realpath "$0")")
 workdir=$(mktemp -d)
 trap 'rm -rf "$workdir"' EXIT
 cd "$workdir" || exit 1
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL [$group]: $*" >&2; }
-# expect_eq DESCRIPTION ACTUAL EXPECTED
-expect_eq() {
-    if [ "$2" == "$3" ]; then pass; else fail "$1"$'\n--- expected:\n'"$3"$'\n--- actual:\n'"$2"; fi
-}
-expect_contains() {
-    if [[ "$2" == *"$3"* ]]; then pass; else fail "$1: '$3' not in:"$'\n'"$2"; fi
-}
-expect_true() {
-    if eval "$2"; then pass; else fail "$1 ($2)"; fi
-}
+# shellcheck source=tests/group_checks.sh
+source "$here/group_checks.sh"
 # expect_message DESCRIPTION ACTUAL EXPECTED: as expect_eq, for messages whose
 # lines may end in the system's reason. Windows words its reasons its own
 # way, so there each line is compared up to its reason.
