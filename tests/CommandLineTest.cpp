@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::array<OptionSpec, 4> kTable = {{
+constexpr std::array<OptionDefinition, 4> kTable = {{
     {"report", '\0', false},
     {"reverse", 'r', false},
     {"buffer-size", 'S', true},
@@ -75,7 +75,7 @@ TEST(ArgumentParser, ShortOptionsClusterAndTakeValues)
 
 TEST(ArgumentParser, AnExactNameBeatsALongerOneItBegins)
 {
-    constexpr std::array<OptionSpec, 2> table = {
+    constexpr std::array<OptionDefinition, 2> table = {
         {{"verbose-all", '\0', false}, {"verbose", '\0', false}}};
     const std::vector<std::string_view> arguments = {"--verbose"};
     const ArgumentsOutcome outcome = parseArguments(arguments, table);

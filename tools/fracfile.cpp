@@ -431,7 +431,7 @@ int dump(const std::string& inputName)
     return finishStandardOutput();
 }
 
-constexpr std::array<OptionSpec, 2> kOptions = {{
+constexpr std::array<OptionDefinition, 2> kOptions = {{
     {"help", 'h', false},
     {"version", '\0', false},
 }};

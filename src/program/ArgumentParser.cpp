@@ -7,7 +7,8 @@ namespace {
 
 class Parser {
 public:
-    Parser(std::span<const std::string_view> arguments, std::span<const OptionSpec> table) noexcept
+    Parser(std::span<const std::string_view> arguments,
+           std::span<const OptionDefinition> table) noexcept
         : args(arguments), options(table)
     {
     }
@@ -38,7 +39,7 @@ private:
     {
         const std::size_t equals = text.find('=');
         const std::string_view name = text.substr(0, equals);
-        const OptionSpec* const option = findLong(name);
+        const OptionDefinition* const option = findLong(name);
         if (option == nullptr) {
             return;
         }
@@ -64,11 +65,11 @@ private:
 
     // The option `name` names, whole or by an unambiguous beginning; null,
     // with the error set, when there is none or more than one.
-    const OptionSpec* findLong(std::string_view name)
+    const OptionDefinition* findLong(std::string_view name)
     {
-        const OptionSpec* found = nullptr;
+        const OptionDefinition* found = nullptr;
         std::string candidates;
-        for (const OptionSpec& option : options) {
+        for (const OptionDefinition& option : options) {
             if (option.longName == name) {
                 return &option;
             }
@@ -93,7 +94,7 @@ private:
     {
         for (std::size_t position = 0; position < cluster.size(); ++position) {
             const char letter = cluster[position];
-            const OptionSpec* const option = findShort(letter);
+            const OptionDefinition* const option = findShort(letter);
             if (option == nullptr) {
                 error = std::string("invalid option -- '") + letter + "'";
                 return;
@@ -114,20 +115,20 @@ private:
         }
     }
 
-    const OptionSpec* findShort(char letter) const noexcept
+    const OptionDefinition* findShort(char letter) const noexcept
     {
         const auto found =
-            std::find_if(options.begin(), options.end(), [letter](const OptionSpec& option) {
+            std::find_if(options.begin(), options.end(), [letter](const OptionDefinition& option) {
                 return option.shortName != '\0' && option.shortName == letter;
             });
         return found == options.end() ? nullptr : &*found;
     }
 
     // Stands for "more than one option matches" while a name is looked up.
-    static constexpr OptionSpec ambiguous{};
+    static constexpr OptionDefinition ambiguous{};
 
     std::span<const std::string_view> args;
-    std::span<const OptionSpec> options;
+    std::span<const OptionDefinition> options;
     std::size_t next = 0;
     ParsedArguments parsed;
     std::string error;
@@ -136,7 +137,7 @@ private:
 }  // namespace
 
 ArgumentsOutcome parseArguments(std::span<const std::string_view> arguments,
-                                std::span<const OptionSpec> table)
+                                std::span<const OptionDefinition> table)
 {
     return Parser(arguments, table).run();
 }

@@ -14,7 +14,7 @@
 // together as -xy, and one that takes a value -SVALUE or -S VALUE. "--"
 // ends the options: everything after it is an operand. "-" alone is an
 // operand (by custom, standard input or output).
-struct OptionSpec {
+struct OptionDefinition {
     std::string_view longName;
     // '\0' for an option that has no short form.
     char shortName = '\0';
@@ -23,7 +23,7 @@ struct OptionSpec {
 
 struct GivenOption {
     // Points into the table given to parseArguments.
-    const OptionSpec* definition = nullptr;
+    const OptionDefinition* definition = nullptr;
     // Empty for an option that takes no value.
     std::string value;
 };
@@ -43,4 +43,4 @@ struct ArgumentsOutcome {
 
 // `arguments` are the program's arguments without its name.
 [[nodiscard]] ArgumentsOutcome parseArguments(std::span<const std::string_view> arguments,
-                                              std::span<const OptionSpec> table);
+                                              std::span<const OptionDefinition> table);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::array<OptionSpec, 5> kOptions = {{
+constexpr std::array<OptionDefinition, 5> kOptions = {{
     {"report", '\0', false},
     {"buffer-size", 'S', true},
     {"temporary-directory", 'T', true},
