@@ -7,9 +7,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \
     libedit-dev help2man man-db tmux dpkg-dev doxygen lintian pkg-config file binutils
 # A standard library with std::format, for the library's formatter: clang 16
-# with its libc++. Where a distribution has no such packages, only the test
-# of the formatter is skipped.
-bash scripts/install-deps.sh clang-16 libc++-16-dev ||
+# with its libc++, and libc++abi, which libc++ links but does not bring.
+# Where a distribution has no such packages, only the test of the formatter
+# is skipped.
+bash scripts/install-deps.sh clang-16 libc++-16-dev libc++abi-16-dev ||
     echo "no clang 16 with libc++ here: the test of std::format will be skipped" >&2
 
 for preset in release sanitize; do

@@ -2,7 +2,8 @@
 # Builds the consumer project against the source tree with a standard
 # library that has std::format, so that the library's std::formatter is
 # compiled and run: the default compiler where its library has <format>,
-# else clang with libc++ 16 or later. Exits 77 where neither is installed.
+# else clang with libc++ 16 or later. Exits 77 where neither is installed,
+# and fails where the link needs a package the test command does not install.
 # Usage: format_test.sh SOURCE_DIR CXX_COMPILER
 set -uo pipefail
 source=$(realpath "$1")
@@ -53,6 +54,11 @@ if [ -z "$compiler" ]; then
     echo "skipped: no compiler here has a standard library with std::format"
     exit 77
 fi
+# What links here must link on a new machine too.
+# shellcheck source=tests/link_packages.sh
+source "$source/tests/link_packages.sh"
+output=$(check_link_packages "$source" "$compiler" "${flags[@]}") || fail "$output"
+
 # The header promises C++17: there it must leave the formatter out cleanly.
 output=$(compile_header c++17 "$compiler" "${flags[@]}" </dev/null) ||
     fail "the header does not compile as C++17 with $compiler ${flags[*]}: $output"
