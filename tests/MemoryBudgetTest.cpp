@@ -9,8 +9,10 @@
 
 using sorting::controlGroupMemoryLeft;
 using sorting::defaultBudget;
+using sorting::grantedBudget;
 using sorting::kMinimumBudget;
 using sorting::MemoryFacts;
+using sorting::sizeText;
 using sorting::workableBudget;
 
 namespace {
@@ -37,6 +39,41 @@ TEST(MemoryBudget, TheDefaultIsAShareOfTheLeastThatAnySourceLeaves)
     EXPECT_EQ(defaultBudget(facts), 5 * kMebi);
     facts.process.dataSegmentLeft = 0;
     EXPECT_EQ(defaultBudget(facts), kMinimumBudget);
+}
+
+TEST(MemoryBudget, AnExplicitBudgetIsLoweredToWhatTheLimitsGrant)
+{
+    constexpr std::uint64_t kGibi = 1024 * kMebi;
+    MemoryFacts facts;
+    // No source limits anything: what is asked for is what is used.
+    EXPECT_EQ(grantedBudget(64 * kGibi, facts).bytes, 64 * kGibi);
+    EXPECT_FALSE(grantedBudget(64 * kGibi, facts).lowered);
+    facts.process.systemAvailable = 20 * kGibi;
+    facts.controlGroupLeft = 57 * kMebi;
+    // Three quarters of what the group leaves, in whole MiB, more than
+    // the default's half.
+    EXPECT_EQ(grantedBudget(kGibi, facts).bytes, 42 * kMebi);
+    EXPECT_TRUE(grantedBudget(kGibi, facts).lowered);
+    EXPECT_GT(grantedBudget(kGibi, facts).bytes, defaultBudget(facts));
+    // What fits is kept as asked, to the byte.
+    EXPECT_EQ(grantedBudget(40 * kMebi + 1, facts).bytes, 40 * kMebi + 1);
+    EXPECT_FALSE(grantedBudget(40 * kMebi + 1, facts).lowered);
+    // A small limit keeps back the program's own room, not a quarter.
+    facts.process.addressSpaceLeft = 20 * kMebi;
+    EXPECT_EQ(grantedBudget(kGibi, facts).bytes, 12 * kMebi);
+    // Nothing left grants the least budget the report works in, no less.
+    facts.process.dataSegmentLeft = kMebi;
+    EXPECT_EQ(grantedBudget(kGibi, facts).bytes, kMinimumBudget);
+    EXPECT_FALSE(grantedBudget(kMinimumBudget, facts).lowered);
+}
+
+TEST(MemoryBudget, SizesAreToldAsTheOptionTakesThem)
+{
+    EXPECT_EQ(sizeText(1024 * kMebi), "1G");
+    EXPECT_EQ(sizeText(42 * kMebi), "42M");
+    EXPECT_EQ(sizeText(kMinimumBudget), "256K");
+    EXPECT_EQ(sizeText(1000), "1000");
+    EXPECT_EQ(sizeText(0), "0");
 }
 
 // The files of a made-up system, by path.

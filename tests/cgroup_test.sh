@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The report inside a memory control group that its records do not fit in:
 # with no option it must complete, status 0, with exactly the bytes of a run
-# without the limit. The test makes the group itself (as root, in a
+# without the limit; so must it with -S 1G, a budget the group cannot
+# grant, which is lowered with one line saying so. The test makes the group itself (as root, in a
 # writable cgroup v2 hierarchy with the memory controller, or a cgroup v1
 # memory hierarchy), puts itself in it, runs, and removes the group; where
 # it cannot, it reports itself skipped (77), never passed.
@@ -91,6 +92,11 @@ printf '%s\nfree.frac\n' "$input" | "$fraction" --report >free.txt 2>/dev/null |
 )
 status=$?
 [ "$status" -ne 99 ] || skip "this process cannot join the group"
+(
+    echo "$BASHPID" >"$group/cgroup.procs" || exit 99
+    printf '%s\nasked.frac\n' "$input" | "$fraction" --report -S 1G >asked.txt 2>asked-stderr.txt
+)
+asked_status=$?
 
 failed=0
 check() { if eval "$2"; then :; else echo "FAIL [cgroup]: $1" >&2; failed=$((failed + 1)); fi; }
@@ -98,6 +104,12 @@ check "status 0 inside a group of $limit bytes (was $status)" '[ "$status" -eq 0
 check "nothing on standard error: $(cat stderr.txt)" '[ ! -s stderr.txt ]'
 check "the same report as without the limit" 'cmp -s free.txt limited.txt'
 check "the same file as without the limit" 'cmp -s free.frac limited.frac'
+check "status 0 with -S 1G inside the group (was $asked_status)" '[ "$asked_status" -eq 0 ]'
+check "-S 1G is said to be lowered, once: $(cat asked-stderr.txt)" \
+    'grep -qxE "fraction: buffer size 1G is more than the memory limits allow; using [0-9]+[KM]" asked-stderr.txt &&
+     [ "$(wc -l <asked-stderr.txt)" -eq 1 ]'
+check "the same report with -S 1G as without the limit" 'cmp -s free.txt asked.txt'
+check "the same file with -S 1G as without the limit" 'cmp -s free.frac asked.frac'
 [ ! -s time.txt ] || echo "cgroup: the limited run took $(cat time.txt)"
-echo "cgroup: $(stat -c %s "$input") bytes of records in a group of $limit bytes: $((4 - failed)) passed, $failed failed"
+echo "cgroup: $(stat -c %s "$input") bytes of records in a group of $limit bytes: $((8 - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -102,9 +102,23 @@ int runReport(const FractionInvocation& invocation)
                            (edited ? "Tab completes, " : "") + platform::endOfInputKeys() +
                            " quits)";
         }
-        options.memoryBudget = invocation.bufferSize
-                                   ? sorting::workableBudget(*invocation.bufferSize)
-                                   : sorting::defaultBudget(sorting::gatherMemoryFacts());
+        const sorting::MemoryFacts facts = sorting::gatherMemoryFacts();
+        if (invocation.bufferSize) {
+            // A budget the limits cannot grant would have the process killed
+            // once its records filled it: it is lowered, and the user told.
+            const sorting::GrantedBudget granted =
+                sorting::grantedBudget(*invocation.bufferSize, facts);
+            if (granted.lowered) {
+                std::cout.flush();
+                std::cerr << kProgramName << ": buffer size "
+                          << sorting::sizeText(*invocation.bufferSize)
+                          << " is more than the memory limits allow; using "
+                          << sorting::sizeText(granted.bytes) << std::endl;
+            }
+            options.memoryBudget = granted.bytes;
+        } else {
+            options.memoryBudget = sorting::defaultBudget(facts);
+        }
         options.temporaryDirectory =
             invocation.temporaryDirectory.value_or(sorting::defaultTemporaryDirectory());
         // A listing on the terminal shows its own progress.

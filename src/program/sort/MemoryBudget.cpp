@@ -1,12 +1,14 @@
 #include "sort/MemoryBudget.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace sorting {
@@ -24,6 +26,13 @@ namespace {
 // a group to whatever else runs there.
 constexpr std::uint64_t kShareNumerator = 1;
 constexpr std::uint64_t kShareDenominator = 2;
+
+// What an explicit budget leaves free of what the machine leaves: the same
+// measurements put three quarters of a group's room at no cost beside a
+// half, so a quarter is kept back, and never less than the program's own
+// resident memory with room to spare.
+constexpr std::uint64_t kKeptBackDenominator = 4;
+constexpr std::uint64_t kOwnRoom = std::uint64_t{8} << 20U;
 
 // When no source says anything at all.
 constexpr std::uint64_t kBudgetWithoutLimits = std::uint64_t{1} << 30U;
@@ -224,11 +233,53 @@ MemoryFacts gatherMemoryFacts()
     return facts;
 }
 
+namespace {
+
+std::optional<std::uint64_t> leastLeft(const MemoryFacts& facts)
+{
+    return lesser(lesser(facts.controlGroupLeft, facts.process.addressSpaceLeft),
+                  lesser(facts.process.dataSegmentLeft, facts.process.systemAvailable));
+}
+
+constexpr std::uint64_t kKibi = std::uint64_t{1} << 10U;
+constexpr std::uint64_t kMebi = std::uint64_t{1} << 20U;
+constexpr std::uint64_t kGibi = std::uint64_t{1} << 30U;
+
+}  // namespace
+
+GrantedBudget grantedBudget(std::uint64_t requested, const MemoryFacts& facts)
+{
+    const std::uint64_t wanted = workableBudget(requested);
+    const std::optional<std::uint64_t> least = leastLeft(facts);
+    if (!least) {
+        return {wanted, false};
+    }
+    const std::uint64_t keptBack = std::max(kOwnRoom, *least / kKeptBackDenominator);
+    std::uint64_t most = *least > keptBack ? *least - keptBack : 0;
+    // In whole units, so that the size told is the size used.
+    most -= most % (most >= kMebi ? kMebi : kKibi);
+    most = workableBudget(most);
+    if (wanted <= most) {
+        return {wanted, false};
+    }
+    return {most, true};
+}
+
+std::string sizeText(std::uint64_t bytes)
+{
+    constexpr std::array<std::pair<std::uint64_t, char>, 3> kUnits = {
+        {{kGibi, 'G'}, {kMebi, 'M'}, {kKibi, 'K'}}};
+    for (const auto& [unit, letter] : kUnits) {
+        if (bytes != 0 && bytes % unit == 0) {
+            return std::to_string(bytes / unit) + letter;
+        }
+    }
+    return std::to_string(bytes);
+}
+
 std::uint64_t defaultBudget(const MemoryFacts& facts)
 {
-    const std::optional<std::uint64_t> least =
-        lesser(lesser(facts.controlGroupLeft, facts.process.addressSpaceLeft),
-               lesser(facts.process.dataSegmentLeft, facts.process.systemAvailable));
+    const std::optional<std::uint64_t> least = leastLeft(facts);
     if (!least) {
         return workableBudget(kBudgetWithoutLimits);
     }

@@ -43,6 +43,21 @@ using FileReader = std::function<std::optional<std::string>(const std::string& p
 // The default budget: a share of the least that any source leaves.
 [[nodiscard]] std::uint64_t defaultBudget(const MemoryFacts& facts);
 
+// The budget asked for with -S, lowered to what the limits can grant: an
+// explicit budget may take more than the default's share, but not what the
+// program itself needs beside it.
+struct GrantedBudget {
+    std::uint64_t bytes = 0;
+    // The limits could not grant what was asked for.
+    bool lowered = false;
+};
+
+[[nodiscard]] GrantedBudget grantedBudget(std::uint64_t requested, const MemoryFacts& facts);
+
+// A size as -S takes it: "1G", "23M", "256K", or bytes when no unit
+// divides it.
+[[nodiscard]] std::string sizeText(std::uint64_t bytes);
+
 // Where run files go when no directory is named: TMPDIR, else the system's
 // temporary directory.
 [[nodiscard]] std::string defaultTemporaryDirectory();
