@@ -5,7 +5,8 @@
 #   completion  the hint, Tab completing a name, the report, Ctrl-D at the
 #               output prompt
 #   progress    the progress line of a long report whose output goes to a
-#               file, and none of it when standard error is a file too
+#               file, and none of it when standard error is a file too;
+#               outside memory, phases that never go back
 #   redirected  standard output to a file: prompts, reasons and completion
 #               on standard error, the file as a piped run writes it
 #   quoting     a completed name with a space, and quoted names, taken whole
@@ -116,6 +117,25 @@ progress)
     wait_for_file status.txt 60 || fail "the second report did not end"
     [ "$(cat status.txt)" = exit=0 ] || fail "status with errors to a file: $(cat status.txt)"
     [ ! -s errors.txt ] || fail "standard error in a file holds: $(od -c errors.txt | head -n 5)"
+    stop
+
+    # Sorted outside memory, in runs of 32768 records and two merge passes:
+    # every line drawn, in order, must read as phases that follow each
+    # other, none taken up again, each one's share only growing.
+    rm -f drawn.txt
+    start "printf 'big.frac\nout.frac\n' | '$fraction' --report -S 256K >report.txt"
+    tmux -L "$socket" pipe-pane -t run -o "cat >>'$workdir/drawn.txt'"
+    wait_for_file status.txt 120 || fail "the report outside memory did not end"
+    [ "$(cat status.txt)" = exit=0 ] || fail "status outside memory: $(cat status.txt)"
+    tr '\r' '\n' <drawn.txt | grep -aoE '^fraction: [a-z ]+ [0-9]+%' |
+        sed -E 's/^fraction: (.*) ([0-9]+)%$/\1|\2/' >phases.txt
+    [ "$(sort -u -t '|' -k 1,1 phases.txt | wc -l)" -ge 2 ] ||
+        fail "outside memory, fewer than two phases were shown: $(cat phases.txt)"
+    backwards=$(awk -F'|' '$1 != name { if ($1 in seen) print "taken up again: " $0; seen[$1]; name = $1; last = -1 }
+        $2 < last { print "went back: " $0 } { last = $2 }' phases.txt)
+    [ -z "$backwards" ] || fail "outside memory the progress $backwards (of $(uniq phases.txt | tr '\n' ' '))"
+    echo "--- phases outside memory:"
+    cut -d '|' -f 1 phases.txt | uniq
     ;;
 redirected)
     # Standard output to a file: the prompts, the reasons and the editing

@@ -374,20 +374,21 @@ int Report::reportOutsideMemory(InputFile& input)
 
     listHeading(input.count);
     FirstListing first(out, progress);
+    // One phase for every run, counted in records listed: a phase for each
+    // step of each run would flip back and forth and never show how far the
+    // whole has come.
+    progress.phase("listing and sorting runs", total, 1);
     for (std::uint64_t done = 0; done < total;) {
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(workspaceSize, total - done));
-        progress.phase("listing", total, 1);
-        progress.advance(done);
         const std::size_t got = input.source->read(workspace, wanted, error);
         if (got < wanted) {
             complain(error);
             return kExitFailure;
         }
         first.list(workspace, got);
-        sortEntries(workspace, got);
-        progress.phase("writing runs", total, 1);
-        progress.advance(done);
+        std::sort(workspace, workspace + got, ValueOrder());
+        orderEquivalents(workspace, workspace + got);
         error = sorter->addRun(workspace, got);
         if (!error.empty()) {
             complain(error);

@@ -175,14 +175,21 @@ std::string ExternalSorter::addRun(const fraction::FractionRecord* entries, std:
 std::string ExternalSorter::mergeDown()
 {
     const std::size_t most = fanIn(workspaceSize);
+    // Every pass is one part of a single phase, so that its share only grows.
+    std::uint64_t passes = 0;
+    for (std::size_t left = runs.runs().size(); left > most; left = (left + most - 1) / most) {
+        ++passes;
+    }
+    if (passes > 0) {
+        progress.phase("merging runs", entryCount * passes);
+    }
+    std::uint64_t done = 0;
     while (runs.runs().size() > most) {
         std::string error;
         std::optional<RunFile> merged = RunFile::create(directory, error);
         if (!merged) {
             return error;
         }
-        progress.phase("merging runs", entryCount);
-        std::uint64_t done = 0;
         const std::vector<Run>& all = runs.runs();
         for (std::size_t group = 0; group < all.size(); group += most) {
             merged->startRun();

@@ -66,11 +66,7 @@ void Progress::phase(std::string_view name, std::uint64_t total, std::uint64_t s
     if (!started) {
         started = now;
     }
-    // A phase taken up again, as a listing between runs is, keeps its
-    // start: its pace counts what came between.
-    if (name != phaseName || total != phaseTotal) {
-        phaseStarted = now;
-    }
+    phaseStarted = now;
     phaseName = name;
     phaseTotal = total;
     phaseStepsPerRecord = stepsPerRecord;
