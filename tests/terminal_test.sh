@@ -3,7 +3,7 @@
 # sees. Where tmux cannot start, the test reports itself skipped.
 # Usage: terminal_test.sh FRACTION FRACFILE GROUP
 #   completion  the hint, Tab completing a name, the report, Ctrl-D at the
-#               output prompt
+#               output prompt; names with escape sequences listed escaped
 #   progress    the progress line of a long report whose output goes to a
 #               file, and none of it when standard error is a file too;
 #               outside memory, phases that never go back
@@ -87,6 +87,26 @@ completion)
     [ ! -e out.frac ] || fail "an output file was made"
     echo "--- the terminal at the end:"
     screen | sed -e '/^$/d'
+    stop
+
+    # Names that would retitle the terminal are listed escaped, as every
+    # message shows them, and still complete to the files themselves.
+    mkdir hostile && cd hostile || exit 1
+    for name in $'e\e]2;PWNED\aa.frac' $'e\e]2;PWNED\ab.frac'; do cp ../sample-data.frac "$name"; done
+    cd .. || exit 1
+    start "cd hostile && '$fraction' --report"
+    tmux -L "$socket" pipe-pane -t run -o "cat >>'$workdir/listed.txt'"
+    wait_for "Ctrl-D quits)" 10 || fail "no hint (hostile names): $(screen)"
+    title=$(tmux -L "$socket" display -p -t run '#{pane_title}')
+    tmux -L "$socket" send-keys -t run "e" Tab Tab
+    wait_for 'e\x1b]2;PWNED\x07a.frac  e\x1b]2;PWNED\x07b.frac' 5 ||
+        fail "the names were not listed escaped: $(screen)"
+    tmux -L "$socket" send-keys -t run "a" Tab Enter
+    wait_for "Please enter an output file name ?" 10 || fail "the completed name was not taken: $(screen)"
+    grep -qF "The medium is 1 / 2" <<<"$(screen)" || fail "the completed file was not reported: $(screen)"
+    [ "$(tmux -L "$socket" display -p -t run '#{pane_title}')" = "$title" ] ||
+        fail "a listed name retitled the terminal: $(tmux -L "$socket" display -p -t run '#{pane_title}')"
+    if grep -qaF $'\e]2;PWNED' listed.txt; then fail "a name's escape sequence reached the terminal"; fi
     ;;
 progress)
     # 3,000,000 records of random bytes: long work, shown from the start.
