@@ -115,10 +115,10 @@ char** completeFileName(const char* text, int /*start*/, int /*end*/)
     }
     const std::size_t listed = single ? 0 : count;
     auto** const matches = static_cast<char**>(std::calloc(listed + 2, sizeof(char*)));  // NOLINT
-    bool whole = matches != nullptr && (matches[0] = duplicate(completion)) != nullptr;
-    for (std::size_t at = 0; whole && at < listed; ++at) {
-        matches[at + 1] = duplicate(terminalSafe(names[at + 1]));
-        whole = matches[at + 1] != nullptr;
+    bool whole = matches != nullptr;
+    for (std::size_t at = 0; whole && at <= listed; ++at) {
+        matches[at] = duplicate(at == 0 ? completion : terminalSafe(names[at]));
+        whole = matches[at] != nullptr;
     }
     freeMatches(names);
     if (!whole && matches != nullptr) {
