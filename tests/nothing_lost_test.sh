@@ -574,6 +574,55 @@ reasons)
     expect_eq "dump to a full disk: status" "$?" 1
     expect_eq "dump to a full disk: the reason" "$(cat stderr.txt)" "fracfile: cannot write standard output"
     ;;
+links)
+    posix_only "symbolic links"
+    if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null || [ ! -w /proc/sys/fs/protected_symlinks ]; then
+        skip "a link planted by another user needs root, setpriv and fs.protected_symlinks"
+    fi
+    protected=$(cat /proc/sys/fs/protected_symlinks)
+    trap 'echo "$protected" >/proc/sys/fs/protected_symlinks; rm -rf "$workdir"' EXIT
+    echo 1 >/proc/sys/fs/protected_symlinks
+    as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+    # A shared directory as /tmp is, and files only root may write: one
+    # with one name, one with two, and a device.
+    mkdir -m 1777 shared
+    printf 'precious\n' >alone.txt
+    printf 'precious\n' >linked.txt
+    ln linked.txt linked-too.txt
+    mknod null-device c 1 3
+    chmod 600 alone.txt linked.txt null-device
+    for target in alone.txt linked.txt null-device missing.txt; do
+        as_nobody ln -s "$PWD/$target" "shared/$target"
+    done
+    expect_true "the system itself refuses to follow them" '! (: >>shared/alone.txt) 2>/dev/null'
+    for target in alone.txt linked.txt null-device missing.txt; do
+        "$fraction" --report in.frac "shared/$target" >/dev/null 2>stderr.txt
+        expect_eq "report through a planted link to $target: status" "$?" 1
+        expect_eq "report through a planted link to $target: the reason" "$(cat stderr.txt)" \
+            "fraction: shared/$target: Permission denied"
+        "$fracfile" pack "shared/$target" <<<"1/2" 2>stderr.txt
+        expect_eq "pack through a planted link to $target: status" "$?" 1
+        expect_eq "pack through a planted link to $target: the reason" "$(cat stderr.txt)" \
+            "fracfile: shared/$target: Permission denied"
+    done
+    printf 'in.frac\nshared/alone.txt\nout.frac\n' | "$fraction" --report >/dev/null 2>stderr.txt
+    expect_eq "an answered planted link: refused, then the next name" "$?$(cat stderr.txt)" \
+        "0fraction: shared/alone.txt: Permission denied"
+    expect_eq "the files behind the links untouched" "$(cat alone.txt linked.txt)" $'precious\nprecious'
+    expect_true "the device untouched" '[ -c null-device ]'
+    expect_true "nothing made through the dangling link" '[ ! -e missing.txt ]'
+    expect_eq "nothing left behind" "$(leftovers)$(leftovers shared)" ""
+
+    # Links the system follows are followed: one's own in the shared
+    # directory, and another user's in a directory that is not shared.
+    ln -s "$PWD/mine.frac" shared/mine
+    mkdir theirs && chown nobody theirs
+    as_nobody ln -s "$PWD/theirs.frac" theirs/link
+    "$fraction" --report in.frac shared/mine >/dev/null 2>&1
+    "$fracfile" pack theirs/link <<<"1/2"
+    expect_eq "one's own link in the shared directory" "$(hex mine.frac)" "$sample_bytes"
+    expect_eq "a link in a directory that is not shared" "$(hex theirs.frac)" "$one_bytes"
+    ;;
 *)
     echo "unknown group $group" >&2
     exit 2

@@ -16,7 +16,7 @@ constexpr std::size_t kBlockSize = std::size_t{16} * 1024;
 // The file a name finally refers to, following symbolic links, so that the
 // replacement takes the place of the file and not of the link. Empty for a
 // loop of links.
-std::string resolveLinks(const std::string& name)
+std::optional<std::string> resolveLinks(const std::string& name)
 {
     fs::path path(name);
     for (int hop = 0; hop < kMaxSymlinkHops; ++hop) {
@@ -26,11 +26,11 @@ std::string resolveLinks(const std::string& name)
         }
         const fs::path target = fs::read_symlink(path, error);
         if (error) {
-            return {};
+            return std::nullopt;
         }
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
-    return {};
+    return std::nullopt;
 }
 
 std::string describe(std::errc error)
@@ -106,6 +106,18 @@ OutputFile::OutputFile(platform::StandardStream stream)
 
 void OutputFile::openFollowingLinks(const std::string& name)
 {
+    // The system takes an empty name for no file at all.
+    if (name.empty()) {
+        failure = describe(std::errc::no_such_file_or_directory);
+        return;
+    }
+    // The system judges the name first, as opening it would, before any
+    // work: a name too long, a loop of links, or a link it will not follow.
+    const platform::NameLookup reached = platform::lookUp(name);
+    if (!reached.refusal.empty()) {
+        failure = reached.refusal;
+        return;
+    }
     std::error_code error;
     const fs::file_status status = fs::status(name, error);
     if (fs::is_directory(status)) {
@@ -126,9 +138,18 @@ void OutputFile::openFollowingLinks(const std::string& name)
             return;
         }
     }
-    targetPath = resolveLinks(name);
-    if (targetPath.empty()) {
+    const std::optional<std::string> resolved = resolveLinks(name);
+    if (!resolved) {
         failure = describe(std::errc::too_many_symbolic_link_levels);
+        return;
+    }
+    targetPath = *resolved;
+    // Following the links here must reach no file that the name itself
+    // does not: the very file it reaches, or none where it reaches none.
+    const platform::NameLookup resolvedReached = platform::lookUp(targetPath);
+    if (!resolvedReached.refusal.empty() || resolvedReached.file != reached.file) {
+        failure = resolvedReached.refusal.empty() ? describe(std::errc::permission_denied)
+                                                  : resolvedReached.refusal;
         return;
     }
     if (exists) {
@@ -145,7 +166,8 @@ void OutputFile::openFollowingLinks(const std::string& name)
     }
     bool refused = false;
     if (!openTemporary(exists, refused) && exists && refused) {
-        // The file may be written though its directory takes no new file.
+        // The file may be written though its directory takes no new file
+        // (/proc answers such a file with its own reason when written).
         failure.clear();
         openInPlace();
     }
@@ -199,7 +221,7 @@ bool OutputFile::openTemporary(bool replacesExisting, bool& refused)
         platform::WritableFile::createBeside(targetPath, path, openError);
     if (!created.isOpen()) {
         failure = openError.reason;
-        refused = openError.permissionDenied;
+        refused = openError.permissionDenied || openError.takesNoNewFile;
         return false;
     }
     temporary.take(std::move(path));

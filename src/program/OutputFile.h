@@ -35,8 +35,11 @@
 // does; a failure while writing then leaves it cut short.
 //
 // A name that cannot be written (a directory, a missing directory, a file
-// or directory without write permission) leaves the object closed, with
-// nothing created, and openFailure() saying why.
+// or directory without write permission, a name too long) leaves the object
+// closed, with nothing created, and openFailure() saying why. So does a
+// link the system itself would not follow, such as one that another user
+// planted in a shared directory like /tmp: following links here reaches no
+// file that opening the name would not.
 class OutputFile {
 public:
     enum class Links {

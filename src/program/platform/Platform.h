@@ -20,6 +20,32 @@ enum class StandardStream { input, output, error };
 // True when the stream is an interactive terminal (a console on Windows).
 [[nodiscard]] bool isTerminal(StandardStream stream) noexcept;
 
+// True when the stream is a regular file, which alone can tell its size: a
+// device such as /dev/urandom answers a seek to its end with where it is.
+[[nodiscard]] bool isRegularFile(StandardStream stream) noexcept;
+
+// One file, whatever the names that reach it.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What the system reaches by a name, following symbolic links as opening
+// the name would, under the same protections: Linux, for one, refuses to
+// follow a link that another user planted in a shared directory such as
+// /tmp (fs.protected_symlinks).
+struct NameLookup {
+    // The system's reason when the name cannot be used at all (such a link,
+    // a name too long, a loop of links); empty when it reaches a file, or
+    // nothing (a name free for a new file, or one in a missing directory).
+    std::string refusal;
+    // The file reached; empty when there is none.
+    std::optional<FileIdentity> file;
+};
+
+[[nodiscard]] NameLookup lookUp(const std::string& path);
+
 // Standard output or standard error when the existing file `path` names
 // the very file behind it (the same device and file number), reached by
 // any name: /dev/stdout, /dev/fd/1, a FIFO's path, a log file's own name.
@@ -78,6 +104,9 @@ struct OpenFailure {
     std::string reason;
     // The system refused this process the access (rather than failing).
     bool permissionDenied = false;
+    // The directory is there, yet takes no new file: /proc on Linux says
+    // "No such file or directory" to a file created in it.
+    bool takesNoNewFile = false;
 };
 
 // A file open for writing. The object closes it when it ends, dropping any

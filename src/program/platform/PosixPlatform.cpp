@@ -184,6 +184,22 @@ bool isTerminal(StandardStream stream) noexcept
     return ::isatty(descriptorOfStream(stream)) == 1;
 }
 
+bool isRegularFile(StandardStream stream) noexcept
+{
+    const std::optional<struct stat> status = statusOfDescriptor(descriptorOfStream(stream));
+    return status && S_ISREG(status->st_mode);
+}
+
+NameLookup lookUp(const std::string& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        // A dangling link the system would follow reaches nothing too.
+        return {errno == ENOENT ? std::string() : lastError(), std::nullopt};
+    }
+    return {{}, FileIdentity{status.st_dev, status.st_ino}};
+}
+
 std::optional<StandardStream> standardStreamBehind(const std::string& path)
 {
     struct stat named {};
@@ -275,7 +291,15 @@ WritableFile WritableFile::createBeside(const std::string& target, std::string& 
     const int descriptor =
         failsByInjection(Operation::create) ? -1 : ::mkostemp(path.data(), O_CLOEXEC);
     if (descriptor < 0) {
+        const int error = errno;
         failure = openFailure();
+        if (error == ENOENT) {
+            const std::filesystem::path directory = std::filesystem::path(target).parent_path();
+            struct stat status {};
+            failure.takesNoNewFile =
+                ::stat(directory.empty() ? "." : directory.c_str(), &status) == 0 &&
+                S_ISDIR(status.st_mode);
+        }
         path.clear();
         return {};
     }

@@ -108,9 +108,7 @@ BOOL WINAPI endByControl(DWORD event)
     ::ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
-}  // namespace
-
-bool isTerminal(StandardStream stream) noexcept
+HANDLE standardHandle(StandardStream stream) noexcept
 {
     DWORD which = STD_INPUT_HANDLE;
     if (stream == StandardStream::output) {
@@ -118,8 +116,45 @@ bool isTerminal(StandardStream stream) noexcept
     } else if (stream == StandardStream::error) {
         which = STD_ERROR_HANDLE;
     }
+    return ::GetStdHandle(which);
+}
+
+}  // namespace
+
+bool isTerminal(StandardStream stream) noexcept
+{
     DWORD mode = 0;
-    return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
+    return ::GetConsoleMode(standardHandle(stream), &mode) != 0;
+}
+
+bool isRegularFile(StandardStream stream) noexcept
+{
+    return ::GetFileType(standardHandle(stream)) == FILE_TYPE_DISK;
+}
+
+NameLookup lookUp(const std::string& path)
+{
+    HANDLE named =
+        ::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return {};
+        }
+        return {describe(error), std::nullopt};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    NameLookup found;
+    if (::GetFileInformationByHandle(named, &information) != 0) {
+        found.file = FileIdentity{
+            information.dwVolumeSerialNumber,
+            (std::uint64_t{information.nFileIndexHigh} << 32U) | information.nFileIndexLow};
+    } else {
+        found.refusal = lastError();
+    }
+    ::CloseHandle(named);
+    return found;
 }
 
 std::optional<StandardStream> standardStreamBehind(const std::string& path)
