@@ -518,7 +518,7 @@ reasons)
     "$fracfile" pack nowhere/out.frac <<<"1/2" 2>stderr.txt
     expect_eq "pack into a missing directory: status" "$?" 1
     expect_eq "pack into a missing directory: the reason" "$(cat stderr.txt)" \
-        "fracfile: nowhere/out.frac: cannot open for writing: No such file or directory"
+        "fracfile: nowhere/out.frac: No such file or directory"
 
     check_pack() {
         printf '%b' "$1" | "$fracfile" pack bad.frac 2>stderr.txt
@@ -565,7 +565,7 @@ reasons)
 
     "$fracfile" dump missing.frac >/dev/null 2>stderr.txt
     expect_eq "dump of a missing file" "$(cat stderr.txt)" \
-        "fracfile: missing.frac: cannot open: No such file or directory"
+        "fracfile: missing.frac: No such file or directory"
     cat in.frac in.frac >twice.frac
     "$fracfile" dump twice.frac >/dev/null 2>stderr.txt
     expect_eq "dump of a file with bytes after its records" "$(cat stderr.txt)" \
@@ -573,6 +573,61 @@ reasons)
     "$fracfile" dump in.frac >/dev/full 2>stderr.txt
     expect_eq "dump to a full disk: status" "$?" 1
     expect_eq "dump to a full disk: the reason" "$(cat stderr.txt)" "fracfile: cannot write standard output"
+
+    # Output names each program refuses with the system's own reason, before
+    # any work: the text on standard input is left unread.
+    long=$(printf 'n%.0s' {1..256})
+    if [ "$(id -u)" -eq 0 ]; then proc_reason="cannot write: Invalid argument"; else proc_reason="Permission denied"; fi
+    while IFS='|' read -r name reason; do
+        "$fraction" --report in.frac "$name" >/dev/null 2>stderr.txt
+        expect_eq "report to '$name': status" "$?" 1
+        expect_eq "report to '$name': the reason" "$(cat stderr.txt)" "fraction: $name: $reason"
+        unread=$({ "$fracfile" pack "$name" 2>stderr.txt && echo "status 0"; cat; } <<<"1/2")
+        expect_eq "pack to '$name': the reason" "$(cat stderr.txt)" "fracfile: $name: $reason"
+        [ "$name" = /proc/self/status ] || expect_eq "pack to '$name': no text read" "$unread" "1/2"
+    done <<EOF_NAMES
+|No such file or directory
+$long|File name too long
+/proc/self/status|$proc_reason
+EOF_NAMES
+    expect_eq "refused names: nothing left behind" "$(leftovers)" ""
+
+    # Counts, one and negative, in words that fit them.
+    printf '\x01\x00\x00\x00' >short-one.frac
+    printf '\xff\xff\xff\xff\x01\x02' >negative.frac
+    cat one.frac one.frac >one-twice.frac
+    while IFS='|' read -r file reason; do
+        "$fraction" --report "$file" out.frac >/dev/null 2>stderr.txt
+        expect_eq "report of $file" "$(cat stderr.txt)" "fraction: $file: $reason"
+        "$fracfile" dump "$file" >/dev/null 2>stderr.txt
+        expect_eq "dump of $file" "$(cat stderr.txt)" "fracfile: $file: $reason"
+    done <<EOF_COUNTS
+short-one.frac|header says 1 record, file holds 0
+negative.frac|ignoring the bytes after the count -1, which means no records
+one-twice.frac|ignoring the bytes after the 1 counted record
+EOF_COUNTS
+    check_pack 'count 1\n1/2\n1/3\n' "the count line says 1 record, the text holds 2"
+    check_pack 'count -1\n1/2\n' "the count line says -1, which means no records, the text holds 1"
+    printf 'bad\n%.0s' {1..11} | "$fracfile" pack bad.frac 2>stderr.txt
+    expect_eq "eleven bad lines: the last told" "$(tail -n 1 stderr.txt)" "fracfile: 1 more bad line"
+
+    # A device tells no size: /dev/urandom's seek position is none. Its
+    # random count is read as far as it goes, which a timeout cuts short,
+    # until a negative one comes and is told as such.
+    for program in fraction fracfile; do
+        if [ "$program" = fraction ]; then
+            run=("$fraction" --report /dev/urandom out.frac)
+        else
+            run=("$fracfile" dump /dev/urandom)
+        fi
+        for _ in {1..30}; do
+            timeout 1 "${run[@]}" >/dev/null 2>stderr.txt
+            [ ! -s stderr.txt ] || break
+        done
+        told=$(cat stderr.txt)
+        negative="^$program: /dev/urandom: ignoring the bytes after the count -[0-9]+, which means no records\$"
+        if [[ "$told" =~ $negative ]]; then pass; else fail "$program of /dev/urandom: $told"; fi
+    done
     ;;
 links)
     posix_only "symbolic links"

@@ -535,17 +535,17 @@ USAGE
     mkdir folder
     "$fracfile" dump missing.frac 2>stderr.txt
     expect_eq "dump of a missing file: status" "$?" 1
-    expect_message "dump of a missing file: the reason" "$(cat stderr.txt)" "fracfile: missing.frac: cannot open: No such file or directory"
+    expect_message "dump of a missing file: the reason" "$(cat stderr.txt)" "fracfile: missing.frac: No such file or directory"
     "$fracfile" dump folder 2>stderr.txt
-    expect_message "dump of a directory" "$(cat stderr.txt)" "fracfile: folder: cannot open: Is a directory"
+    expect_message "dump of a directory" "$(cat stderr.txt)" "fracfile: folder: Is a directory"
     printf '1/2\n' | "$fracfile" pack folder 2>stderr.txt
     expect_eq "pack to a directory: status" "$?" 1
-    expect_message "pack to a directory: the reason" "$(cat stderr.txt)" "fracfile: folder: cannot open for writing: Is a directory"
+    expect_message "pack to a directory: the reason" "$(cat stderr.txt)" "fracfile: folder: Is a directory"
     printf '1/2\n' | "$fracfile" pack no/such/dir.frac 2>stderr.txt
-    expect_message "pack into a missing directory" "$(cat stderr.txt)" "fracfile: no/such/dir.frac: cannot open for writing: No such file or directory"
+    expect_message "pack into a missing directory" "$(cat stderr.txt)" "fracfile: no/such/dir.frac: No such file or directory"
     long=$(printf 'n%.0s' {1..300})
     "$fracfile" dump "$long" 2>stderr.txt
-    expect_message "dump of a name too long" "$(cat stderr.txt)" "fracfile: $long: cannot open: File name too long"
+    expect_message "dump of a name too long" "$(cat stderr.txt)" "fracfile: $long: File name too long"
 
     # The report's own text: a listing packs back, with or without its index.
     printf '1/2\n3/4\ninvalid\n-1/4\n' | pack in.frac

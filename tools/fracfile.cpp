@@ -263,7 +263,8 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
         throw std::bad_alloc();
     }
     if (badLines > kBadLinesShown) {
-        complain(std::to_string(badLines - kBadLinesShown) + " more bad lines");
+        const std::size_t more = badLines - kBadLinesShown;
+        complain(std::to_string(more) + (more == 1 ? " more bad line" : " more bad lines"));
     }
     return badLines == 0;
 }
@@ -280,8 +281,13 @@ std::optional<std::int32_t> fileCount(const std::optional<std::int32_t>& countLi
     const auto ownCount = static_cast<std::int32_t>(records);
     const std::int32_t count = countLine.value_or(ownCount);
     if (count != ownCount && !(count <= 0 && ownCount == 0)) {
-        complain("the count line says " + std::to_string(count) + " records, the text holds " +
-                 std::to_string(ownCount));
+        std::string says = std::to_string(count);
+        if (count < 0) {
+            says += ", which means no records,";
+        } else {
+            says += count == 1 ? " record," : " records,";
+        }
+        complain("the count line says " + says + " the text holds " + std::to_string(ownCount));
         return std::nullopt;
     }
     return count;
@@ -342,7 +348,11 @@ int pack(const std::string& outputName)
     std::optional<OutputFile> output;
     if (!toStandardOutput) {
         output.emplace(outputName);
-        if (output->isOpen() && output->canRewriteStart()) {
+        if (!output->isOpen()) {
+            complain(outputName + ": " + output->openFailure());
+            return kExitFailure;
+        }
+        if (output->canRewriteStart()) {
             return packStreaming(*output, outputName);
         }
     }
@@ -362,10 +372,6 @@ int pack(const std::string& outputName)
         writeFractionFile(std::cout, *count, records.data(), records.data() + records.size());
         return finishStandardOutput();
     }
-    if (!output->isOpen()) {
-        complain(outputName + ": cannot open for writing: " + output->openFailure());
-        return kExitFailure;
-    }
     writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
     const std::string error = output->finish();
     if (!error.empty()) {
@@ -383,11 +389,16 @@ int dump(const std::string& inputName)
     if (!fromStandardInput) {
         const std::string reason = openInputFile(inputName, opened);
         if (!reason.empty()) {
-            complain(inputName + ": cannot open: " + reason);
+            complain(inputName + ": " + reason);
             return kExitFailure;
         }
     }
-    std::istream& file = fromStandardInput ? std::cin : opened;
+    std::istream& given = fromStandardInput ? std::cin : opened;
+    std::optional<StreamOnly> streamOnly;
+    if (!inputHasSize(fromStandardInput ? std::string() : inputName)) {
+        streamOnly.emplace(given);
+    }
+    std::istream& file = streamOnly ? *streamOnly : given;
     const std::string shownName = fromStandardInput ? "standard input" : inputName;
     const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(file);
     if (!header.header) {
@@ -425,8 +436,7 @@ int dump(const std::string& inputName)
             : file.peek() != std::istream::traits_type::eof();
     std::cout.flush();
     if (trailing) {
-        complain(shownName + ": ignoring the bytes after the " + std::to_string(count) +
-                 " counted records");
+        complain(shownName + ": " + describeTrailingBytes(count));
     }
     return finishStandardOutput();
 }

@@ -29,6 +29,12 @@ constexpr std::size_t kFirstGrowth = 8192;
 constexpr std::size_t kAddressableRecords =
     std::numeric_limits<std::size_t>::max() / FRACTION_RECORD_SIZE;
 
+// "1 record", "2 records".
+std::string recordCount(std::int64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
 FractionFileResult unusable(std::string message)
 {
     return {std::nullopt, FractionFileError::unusable, std::move(message)};
@@ -37,7 +43,7 @@ FractionFileResult unusable(std::string message)
 FractionFileResult outOfMemory(std::size_t records)
 {
     return {std::nullopt, FractionFileError::outOfMemory,
-            "out of memory: " + std::to_string(records) + " records need " +
+            "out of memory: " + recordCount(static_cast<std::int64_t>(records)) + " need " +
                 std::to_string(std::uint64_t{records} * FRACTION_RECORD_SIZE) + " bytes"};
 }
 
@@ -169,7 +175,7 @@ FractionFileResult readFractionFile(std::istream& in, FileProgress* progress)
 
 std::string describeShortFile(std::int32_t count, std::uint64_t recordBytes)
 {
-    std::string message = "header says " + std::to_string(count) + " records, file holds " +
+    std::string message = "header says " + recordCount(count) + ", file holds " +
                           std::to_string(recordBytes / FRACTION_RECORD_SIZE);
     if (recordBytes % FRACTION_RECORD_SIZE != 0) {
         message +=

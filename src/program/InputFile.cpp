@@ -21,3 +21,27 @@ std::string openInputFile(const std::string& name, std::ifstream& file)
     // no words of the system's.
     return reason.empty() ? "cannot be read" : reason;
 }
+
+bool inputHasSize(const std::string& name)
+{
+    if (name.empty()) {
+        return platform::isRegularFile(platform::StandardStream::input);
+    }
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(name, ignored);
+}
+
+StreamOnly::StreamOnly(std::istream& source) : std::istream(nullptr), buffer(source.rdbuf())
+{
+    rdbuf(&buffer);
+}
+
+std::string describeTrailingBytes(std::int32_t count)
+{
+    if (count < 0) {
+        return "ignoring the bytes after the count " + std::to_string(count) +
+               ", which means no records";
+    }
+    return "ignoring the bytes after the " + std::to_string(count) +
+           (count == 1 ? " counted record" : " counted records");
+}

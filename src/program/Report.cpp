@@ -228,6 +228,7 @@ Report::InputOutcome Report::loadInputFile(const std::string& name, bool given, 
     // answer "-" is a file of that name, as it always was.
     const bool fromStandardInput = given && name == "-" && standardInput != nullptr;
     const std::string shownName = fromStandardInput ? "standard input" : name;
+    input.streamOnly.reset();
     input.file = std::make_unique<std::ifstream>();
     input.stream = input.file.get();
     if (fromStandardInput) {
@@ -238,6 +239,10 @@ Report::InputOutcome Report::loadInputFile(const std::string& name, bool given, 
             complain(name + ": " + reason);
             return InputOutcome::refused;
         }
+    }
+    if (!inputHasSize(fromStandardInput ? std::string() : name)) {
+        input.streamOnly = std::make_unique<StreamOnly>(*input.stream);
+        input.stream = input.streamOnly.get();
     }
     progress.phase("reading", 0, FRACTION_RECORD_SIZE);
     const fraction::FractionFileHeaderResult header =
@@ -311,8 +316,7 @@ Report::TakeOutcome Report::takeRecords(const std::string& name, const FractionF
     const bool trailing = header.bytesLeft ? *header.bytesLeft > expectedBytes
                                            : file.peek() != std::istream::traits_type::eof();
     if (trailing) {
-        complain(name + ": ignoring the bytes after the " + std::to_string(header.count) +
-                 " counted records");
+        complain(name + ": " + describeTrailingBytes(header.count));
     }
     return TakeOutcome::ready;
 }

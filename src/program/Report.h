@@ -85,7 +85,10 @@ private:
     // The input file once one that can be used is found.
     struct InputFile {
         std::unique_ptr<std::ifstream> file;
-        // The file, or standard input for a given "-".
+        // Reads the file or standard input as a stream, when it is not a
+        // regular file and so has no size.
+        std::unique_ptr<std::istream> streamOnly;
+        // The file, or standard input for a given "-", or streamOnly.
         std::istream* stream = nullptr;
         std::int32_t count = 0;
         // All the records when they fit the budget; otherwise the
