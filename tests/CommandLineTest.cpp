@@ -188,6 +188,17 @@ TEST(FractionCommandLine, ReportOptionsAreHandedOn)
     ASSERT_TRUE(defaults.invocation) << defaults.error;
     EXPECT_FALSE(defaults.invocation->bufferSize);
     EXPECT_FALSE(defaults.invocation->temporaryDirectory);
+    EXPECT_FALSE(defaults.invocation->quiet);
+    EXPECT_FALSE(defaults.invocation->summary);
+
+    const FractionCommandLine text = parseFraction({"in.frac", "-q", "--report", "--summary"});
+    ASSERT_TRUE(text.invocation) << text.error;
+    EXPECT_TRUE(text.invocation->quiet);
+    EXPECT_TRUE(text.invocation->summary);
+    // Quiet, the self-test alone is still a thing to run.
+    const FractionCommandLine quietSelfTest = parseFraction({"--quiet"});
+    ASSERT_TRUE(quietSelfTest.invocation) << quietSelfTest.error;
+    EXPECT_EQ(quietSelfTest.invocation->action, FractionInvocation::Action::selfTest);
 }
 
 TEST(FractionCommandLine, HelpAndVersionWinWhereverTheyStand)
@@ -211,6 +222,7 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         {{"--report", "a", "b", "c"}, "extra operand 'c'"},
         {{"--report", "-"}, "with '-' as INPUT, OUTPUT must be given too"},
         {{"-S", "1M"}, "--buffer-size and --temporary-directory need --report"},
+        {{"--summary", "-q"}, "--summary needs --report"},
         {{"--report", "--buffer-size=lots"},
          "invalid buffer size 'lots': expected a number of bytes, or of K, M or G"},
         {{"--report", "-S0"}, "invalid buffer size '0': a buffer needs more than 0 bytes"},
@@ -229,6 +241,25 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         EXPECT_EQ(commandLine.error, expected);
     }
     std::filesystem::remove(file);
+}
+
+TEST(FractionCommandLine, AFileWithoutReportIsPointedToIt)
+{
+    struct Row {
+        std::vector<std::string_view> arguments;
+        const char* advice;
+    };
+    const std::vector<Row> rows = {
+        {{"my.frac"}, "'fraction --report FILE' to report on FILE"},
+        {{"-q", "my.frac", "out.frac"}, "'fraction --report FILE' to report on FILE"},
+        {{"--report", "in.frac", "out.frac", "my.frac"}, ""},
+    };
+    for (const Row& row : rows) {
+        const FractionCommandLine commandLine = parseFraction(row.arguments);
+        EXPECT_FALSE(commandLine.invocation);
+        EXPECT_EQ(commandLine.error, "extra operand 'my.frac'");
+        EXPECT_EQ(commandLine.advice, row.advice);
+    }
 }
 
 }  // namespace

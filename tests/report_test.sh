@@ -428,7 +428,6 @@ cli)
         expect_eq "usage: $args: message" "$(cat stderr.txt)" "fraction: $reason"$'\n'"$try_fraction"
         expect_eq "usage: $args: nothing on standard output" "$(cat stdout.txt)" ""
     done <<'USAGE'
-extra operand 'in.frac'|in.frac
 extra operand 'c'|--report a b c
 with '-' as INPUT, OUTPUT must be given too|--report -
 option '--report' doesn't allow an argument|--report=x
@@ -441,7 +440,12 @@ invalid buffer size '99999999999999999999': too large|--report -S999999999999999
 invalid temporary directory 'missing': No such file or directory|--report --temporary-directory missing
 invalid temporary directory 'plain-file': Not a directory|--report -T plain-file
 --buffer-size and --temporary-directory need --report|-S 1M
+--summary needs --report|--summary
 USAGE
+    "$fraction" in.frac </dev/null >stdout.txt 2>stderr.txt
+    expect_eq "a file without --report: status" "$?" 2
+    expect_eq "a file without --report: the reason, then the command meant" "$(cat stderr.txt)" \
+        "fraction: extra operand 'in.frac'"$'\n'"Try 'fraction --report FILE' to report on FILE, or 'fraction --help' for more information."
     expect_true "wrong usage runs no self-test" '[ ! -e unitTest.dat ]'
     # Good values pass, in each form.
     mkdir folder
@@ -686,6 +690,118 @@ fraction: folder: Is a directory"
         report $'locked.frac\nin.frac\nout.frac\n'
         expect_message "an unreadable file" "$err" "fraction: locked.frac: Permission denied"
     fi
+    ;;
+quiet)
+    # -q: a filter from fraction file to sorted fraction file, and a silent
+    # sort, writing what the full report writes.
+    pack sample.frac <"$here/../examples/sample.txt"
+    "$fraction" --report sample.frac full.frac >/dev/null 2>&1
+    pack - <"$here/../examples/sample.txt" | "$fraction" --report -q - - >filtered.frac 2>stderr.txt
+    expect_eq "filter: status" "$?" 0
+    expect_eq "filter: nothing on standard error" "$(cat stderr.txt)" ""
+    expect_true "filter: the sorted file alone" 'cmp -s filtered.frac full.frac'
+    rm -f unitTest.dat
+    "$fraction" --report -q sample.frac quiet.frac </dev/null >stdout.txt 2>stderr.txt
+    expect_eq "silent sort: status" "$?" 0
+    expect_eq "silent sort: nothing printed" "$(cat stdout.txt stderr.txt)" ""
+    expect_true "silent sort: written" 'cmp -s quiet.frac full.frac'
+    expect_true "silent sort: the self-test still wrote its record file" '[ -s unitTest.dat ]'
+    "$fraction" --quiet </dev/null >stdout.txt 2>stderr.txt
+    expect_eq "the self-test alone, quiet: status and output" "$?:$(cat stdout.txt stderr.txt)" "0:"
+    # The prompts and the reasons still show, and nothing else.
+    printf 'missing.frac\nsample.frac\nasked.frac\n' | "$fraction" --report -q >stdout.txt 2>stderr.txt
+    expect_eq "prompted: status" "$?" 0
+    expect_eq "prompted: the prompts alone" "$(cat stdout.txt)" \
+        $'Cannot open the file!! \nPlease enter another input file name ? Please enter an output file name ? '
+    expect_message "prompted: the reason" "$(cat stderr.txt)" "fraction: missing.frac: No such file or directory"
+    expect_true "prompted: written" 'cmp -s asked.frac full.frac'
+    # Typed at the prompt, - is a file of that name, as any answer is.
+    printf 'sample.frac\n-\n' | "$fraction" --report -q >stdout.txt
+    expect_true "an answer - for the output is a file" 'cmp -s ./- full.frac'
+    ;;
+summary)
+    # --summary against the full report of the same file: the same nData,
+    # sum, average and median lines, and the count, least and greatest that
+    # its listings show.
+    # check_summary NAME [OPTION...]
+    check_summary() {
+        "$fraction" --report "${@:2}" "$1" full.frac </dev/null >full.txt 2>&1
+        "$fraction" --report --summary "${@:2}" "$1" summary.frac </dev/null >summary.txt 2>stderr.txt
+        expect_eq "$1 $*: status, errors" "$?:$(cat stderr.txt)" "0:"
+        expect_true "$1 $*: the same output file" 'cmp -s full.frac summary.frac'
+        local sorted valid least=$'Invalid Fraction!! ' greatest=$'Invalid Fraction!! '
+        sorted=$(sed -n '/^The sorted array is$/,/^The sum is /p' full.txt | sed '1d;$d;s/^ *[0-9]*: //')
+        valid=$(printf '%s' "$sorted" | grep -c -v -e '^Invalid Fraction!! $' -e '^$')
+        if [ "$valid" -gt 0 ]; then
+            greatest=$(sed -n 1p <<<"$sorted")
+            least=$(sed -n "${valid}p" <<<"$sorted")
+        fi
+        expect_eq "$1 $*: the summary" "$(cat summary.txt)" "$self_test_lines
+$(grep '^nData=' full.txt)
+The valid count is $valid
+$(grep -e '^The sum is ' -e '^The average is ' -e '^The medium is ' full.txt)
+The least is $least
+The greatest is $greatest"
+    }
+    pack sample.frac <"$here/../examples/sample.txt"
+    check_summary sample.frac
+    expect_eq "the sample's summary" "$(tail -n +5 summary.txt)" "nData=8
+The valid count is 7
+The sum is 101 / 24 
+The average is 101 / 168 
+The medium is 3 / 4 
+The least is - 2 / 3 
+The greatest is 5 / 2 "
+    printf '3/4\n1/2\n0/3\n-5/6\n' | pack even.frac
+    check_summary even.frac
+    expect_contains "an even count: the greater middle value" "$(cat summary.txt)" "The medium is 1 / 2 "
+    printf 'invalid\ninvalid\n' | pack none.frac
+    check_summary none.frac
+    printf 'count -3\n' | pack negative.frac
+    check_summary negative.frac
+    printf 'invalid\n-7/3\n0/-2\ninvalid\n7/3\n' | pack mixed.frac
+    check_summary mixed.frac
+    many_fractions 100000 | pack many.frac
+    check_summary many.frac
+    # Outside memory: the least comes in a later block than the greatest.
+    check_summary many.frac -S 256K
+    # Quiet, the summary alone.
+    "$fraction" --report -q --summary many.frac quiet.frac </dev/null >stdout.txt 2>&1
+    expect_eq "quiet summary" "$(cat stdout.txt)" "$(tail -n +5 summary.txt)"
+    ;;
+scripts)
+    # The pipelines of the README's section "In scripts", taken from the
+    # README itself, run as a user would run them.
+    mapfile -d '' -t blocks < <(awk '/^## /{ inside = ($0 == "## In scripts") } inside && /^```/ { if (code) printf "%c", 0; code = !code; next } inside && code' "$here/../README.md")
+    expect_eq "three pipelines in the README" "${#blocks[@]}" 3
+    mkdir bin examples fractions
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fraction" >bin/fraction
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fracfile" >bin/fracfile
+    chmod +x bin/fraction bin/fracfile
+    cp "$here/../examples/sample.txt" examples/
+    pack sample.frac <examples/sample.txt
+    "$fraction" --report sample.frac sorted-here.frac </dev/null >report-here.txt
+    printf '3/4\n1/2\n0/3\n-5/6\n' | pack fractions/even.frac
+    printf 'invalid\n' | pack fractions/none.frac
+    cp sample.frac fractions/sample.frac
+    run_block() { PATH="$PWD/bin:$PATH" bash -c "$1" >stdout.txt 2>stderr.txt; status=$?; }
+
+    run_block "${blocks[0]}"
+    expect_eq "pack, sort, dump: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_eq "pack, sort, dump: the sorted records" "$(cat stdout.txt)" "$(dump sorted-here.frac)"
+
+    run_block "${blocks[1]}"
+    expect_eq "a summary per file: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_eq "a summary per file: one each" "$(grep -c '^== ' stdout.txt)" 3
+    for file in fractions/*.frac; do
+        expect_contains "a summary per file: $file, whole" "$(cat stdout.txt)" "== $file
+$("$fraction" --report --summary "$file" /dev/null | tail -n +5)"
+    done
+
+    run_block "${blocks[2]}"
+    expect_eq "text and file apart: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_true "text and file apart: the report's text" 'cmp -s report.txt report-here.txt'
+    expect_true "text and file apart: the sorted file" 'cmp -s sorted.frac sorted-here.frac'
     ;;
 *)
     echo "unknown group $group" >&2

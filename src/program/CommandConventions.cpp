@@ -38,11 +38,14 @@ int writeInformation(std::string_view program, std::string_view text)
     return 1;
 }
 
-int usageError(std::string_view program, std::string_view reason)
+int usageError(std::string_view program, std::string_view reason, std::string_view advice)
 {
     std::cout.flush();
     const std::string shown = terminalSafe(reason);
-    std::cerr << program << ": " << shown << "\nTry '" << program
-              << " --help' for more information." << std::endl;
+    std::cerr << program << ": " << shown << "\nTry ";
+    if (!advice.empty()) {
+        std::cerr << advice << ", or ";
+    }
+    std::cerr << "'" << program << " --help' for more information." << std::endl;
     return kExitUsage;
 }

@@ -16,5 +16,8 @@ constexpr int kExitUsage = 2;
 [[nodiscard]] int writeInformation(std::string_view program, std::string_view text);
 
 // Says on standard error what was wrong with the arguments, in one line,
-// then where to find the usage. Returns the exit status for wrong usage.
-[[nodiscard]] int usageError(std::string_view program, std::string_view reason);
+// then where to find the usage, after the `advice` for the command the
+// arguments suggest when there is one. Returns the exit status for wrong
+// usage.
+[[nodiscard]] int usageError(std::string_view program, std::string_view reason,
+                             std::string_view advice = {});

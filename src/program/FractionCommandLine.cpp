@@ -10,8 +10,10 @@
 
 namespace {
 
-constexpr std::array<OptionDefinition, 5> kOptions = {{
+constexpr std::array<OptionDefinition, 7> kOptions = {{
     {"report", '\0', false},
+    {"quiet", 'q', false},
+    {"summary", '\0', false},
     {"buffer-size", 'S', true},
     {"temporary-directory", 'T', true},
     {"help", 'h', false},
@@ -122,6 +124,10 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
             }
             invocation.temporaryDirectory = option.value;
             reportOptionGiven = true;
+        } else if (name == "quiet") {
+            invocation.quiet = true;
+        } else if (name == "summary") {
+            invocation.summary = true;
         }
     }
     const std::vector<std::string>& operands = parsed.operands;
@@ -129,9 +135,14 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     if (!report && reportOptionGiven) {
         return {std::nullopt, "--buffer-size and --temporary-directory need --report"};
     }
+    if (!report && invocation.summary) {
+        return {std::nullopt, "--summary needs --report"};
+    }
     const std::size_t allowedOperands = report ? 2 : 0;
     if (operands.size() > allowedOperands) {
-        return {std::nullopt, "extra operand '" + operands[allowedOperands] + "'"};
+        // A file named without --report was most likely meant for it.
+        return {std::nullopt, "extra operand '" + operands[allowedOperands] + "'",
+                report ? std::string() : std::string("'fraction --report FILE' to report on FILE")};
     }
     if (!operands.empty()) {
         invocation.inputName = operands[0];

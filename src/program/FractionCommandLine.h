@@ -21,12 +21,20 @@ struct FractionInvocation {
     // temporary files go (--temporary-directory); unset for the defaults.
     std::optional<std::uint64_t> bufferSize;
     std::optional<std::string> temporaryDirectory;
+    // --quiet: the self-test's lines and the report's text are not
+    // printed, only a summary asked for; --summary: the report prints its
+    // summary instead of its listings.
+    bool quiet = false;
+    bool summary = false;
 };
 
 struct FractionCommandLine {
     // Empty for wrong usage; `error` then gives the reason in one line.
     std::optional<FractionInvocation> invocation;
     std::string error;
+    // When the arguments suggest another command, the Try line's advice for
+    // it, such as "'fraction --report FILE' to report on FILE"; else empty.
+    std::string advice = {};
 };
 
 // `arguments` are the program's arguments without its name.

@@ -83,7 +83,8 @@ void listEntry(TextOutput& out, std::string_view index, const Fraction& value)
 // with the sum and the count of the valid ones.
 class Report::FirstListing {
 public:
-    FirstListing(TextOutput& text, Progress& shown) : out(text), progress(shown)
+    FirstListing(TextOutput& text, Progress& shown, bool showLines)
+        : out(text), progress(shown), listing(showLines)
     {
         total.setZero();
     }
@@ -99,7 +100,9 @@ public:
             if (current.isValid()) {
                 current.reduce();
             }
-            listEntry(out, index.text(), current);
+            if (listing) {
+                listEntry(out, index.text(), current);
+            }
             if (current.isValid()) {
                 total.add(current);
                 ++valid;
@@ -115,6 +118,7 @@ public:
 private:
     TextOutput& out;
     Progress& progress;
+    bool listing;
     IndexColumn index;
     std::uint64_t listed = 0;
     Fraction total;
@@ -126,14 +130,18 @@ private:
 };
 
 // The listing in the report's order, carried on from block to block of
-// entries, which keeps the median as it passes.
+// entries, which keeps the median, the greatest and the least valid value
+// as it passes.
 class Report::SortedListing {
 public:
-    SortedListing(TextOutput& text, Progress& shown, std::int32_t validCount)
+    SortedListing(TextOutput& text, Progress& shown, std::int32_t validCount, bool showLines)
         : out(text),
           progress(shown),
+          listing(showLines),
           medianIndex(validCount > 0 ? static_cast<std::uint64_t>((validCount + 1) / 2 - 1)
-                                     : UINT64_MAX)
+                                     : UINT64_MAX),
+          leastIndex(validCount > 0 ? static_cast<std::uint64_t>(validCount - 1) : UINT64_MAX),
+          greatestIndex(validCount > 0 ? 0 : UINT64_MAX)
     {
     }
 
@@ -143,26 +151,44 @@ public:
         for (std::size_t i = 0; i < count; ++i, index.advance()) {
             progress.advance(listed + i);
             const Fraction entry = Fraction::fromRecord(entries[i]);
-            listEntry(out, index.text(), entry);
+            if (listing) {
+                listEntry(out, index.text(), entry);
+            }
             entries[i] = entry.toRecord();
         }
-        if (medianIndex - listed < count) {
-            middle = Fraction::fromRecord(entries[medianIndex - listed]);
-        }
+        keep(entries, count, medianIndex, middle);
+        keep(entries, count, leastIndex, leastValue);
+        keep(entries, count, greatestIndex, greatestValue);
         listed += count;
     }
 
-    // Invalid until the median has been listed; with no valid entry it
+    // Each is invalid until it has been listed; with no valid entry it
     // stays invalid.
     [[nodiscard]] const Fraction& median() const noexcept { return middle; }
+    [[nodiscard]] const Fraction& least() const noexcept { return leastValue; }
+    [[nodiscard]] const Fraction& greatest() const noexcept { return greatestValue; }
 
 private:
+    // The entry at `position` of the whole list, when it is in this block.
+    void keep(const FractionRecord* entries, std::size_t count, std::uint64_t position,
+              Fraction& value) const noexcept
+    {
+        if (position - listed < count) {
+            value = Fraction::fromRecord(entries[position - listed]);
+        }
+    }
+
     TextOutput& out;
     Progress& progress;
+    bool listing;
     IndexColumn index;
     std::uint64_t listed = 0;
     std::uint64_t medianIndex;
+    std::uint64_t leastIndex;
+    std::uint64_t greatestIndex;
     Fraction middle;
+    Fraction leastValue;
+    Fraction greatestValue;
 };
 
 Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
@@ -170,6 +196,7 @@ Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
     : answers(source),
       outputStream(output),
       out(output, options.flushEveryLine),
+      shownText(options.text),
       err(errors),
       hint(options.hint),
       progress(options.progressTerminal),
@@ -348,17 +375,20 @@ void Report::listAndSummarise(RecordList& records, std::int32_t nData)
 
 void Report::listAndSummarise(FractionRecord* records, std::size_t count, std::int32_t nData)
 {
+    const bool listing = shownText == ReportText::full;
     listHeading(nData);
-    FirstListing first(out, progress);
+    FirstListing first(out, progress, listing);
     progress.phase("listing", count, 1);
     first.list(records, count);
 
     sortEntries(records, count);
-    out.text("The sorted array is\n");
-    SortedListing sorted(out, progress, first.validCount());
+    if (listing) {
+        out.text("The sorted array is\n");
+    }
+    SortedListing sorted(out, progress, first.validCount(), listing);
     progress.phase("listing sorted", count, 1);
     sorted.list(records, count);
-    summarise(first.sum(), first.validCount(), sorted.median());
+    summarise(first.sum(), first.validCount(), sorted);
 }
 
 int Report::reportOutsideMemory(InputFile& input)
@@ -376,8 +406,9 @@ int Report::reportOutsideMemory(InputFile& input)
     sorter.emplace(std::move(*runFile), workspace, workspaceSize, temporaryDirectory, progress);
     const auto total = static_cast<std::uint64_t>(std::max(input.count, 0));
 
+    const bool listing = shownText == ReportText::full;
     listHeading(input.count);
-    FirstListing first(out, progress);
+    FirstListing first(out, progress, listing);
     // One phase for every run, counted in records listed: a phase for each
     // step of each run would flip back and forth and never show how far the
     // whole has come.
@@ -414,8 +445,10 @@ int Report::reportOutsideMemory(InputFile& input)
         return kExitFailure;
     }
     merged->startRun();
-    out.text("The sorted array is\n");
-    SortedListing sorted(out, progress, first.validCount());
+    if (listing) {
+        out.text("The sorted array is\n");
+    }
+    SortedListing sorted(out, progress, first.validCount(), listing);
     progress.phase("merging and listing sorted", total, 1);
     error = sorter->forEachSorted([&sorted, &merged](FractionRecord* entries, std::size_t count) {
         sorted.list(entries, count);
@@ -426,7 +459,7 @@ int Report::reportOutsideMemory(InputFile& input)
         complain(error);
         return kExitFailure;
     }
-    summarise(first.sum(), first.validCount(), sorted.median());
+    summarise(first.sum(), first.validCount(), sorted);
 
     return writeOutputFile([&](std::ostream& stream) {
         progress.phase("writing", total, 1);
@@ -448,14 +481,28 @@ int Report::reportOutsideMemory(InputFile& input)
 
 void Report::listHeading(std::int32_t nData)
 {
+    if (shownText == ReportText::none) {
+        return;
+    }
     out.text("nData=");
     out.integer(nData);
     out.endLine();
-    out.text("The original array is \n");
+    if (shownText == ReportText::full) {
+        out.text("The original array is \n");
+    }
 }
 
-void Report::summarise(Fraction sum, std::int32_t validCount, const Fraction& median)
+void Report::summarise(Fraction sum, std::int32_t validCount, const SortedListing& sorted)
 {
+    if (shownText == ReportText::none) {
+        return;
+    }
+    const bool summary = shownText == ReportText::summary;
+    if (summary) {
+        out.text("The valid count is ");
+        out.integer(validCount);
+        out.endLine();
+    }
     sum.reduce();
     out.text("The sum is ");
     out.fraction(sum);
@@ -473,8 +520,16 @@ void Report::summarise(Fraction sum, std::int32_t validCount, const Fraction& me
     out.endLine();
 
     out.text("The medium is ");
-    out.fraction(median);
+    out.fraction(sorted.median());
     out.endLine();
+    if (summary) {
+        out.text("The least is ");
+        out.fraction(sorted.least());
+        out.endLine();
+        out.text("The greatest is ");
+        out.fraction(sorted.greatest());
+        out.endLine();
+    }
 }
 
 void Report::sortEntries(FractionRecord* entries, std::size_t count)

@@ -36,8 +36,14 @@
     return a.isGreater(b);
 }
 
+// What the report prints of its own: everything, its summary alone (the
+// counts, the sum, the average, the median and the extremes), or nothing.
+// Its prompts and reasons are printed in every case.
+enum class ReportText { full, summary, none };
+
 // How the report meets its user.
 struct ReportOptions {
+    ReportText text = ReportText::full;
     // Shows every line as it ends, for a terminal; a file or a pipe gets
     // the same bytes in large blocks.
     bool flushEveryLine = false;
@@ -116,8 +122,7 @@ private:
     void listAndSummarise(fraction::FractionRecord* records, std::size_t count, std::int32_t nData);
     int reportOutsideMemory(InputFile& input);
     void listHeading(std::int32_t nData);
-    void summarise(fraction::Fraction sum, std::int32_t validCount,
-                   const fraction::Fraction& median);
+    void summarise(fraction::Fraction sum, std::int32_t validCount, const SortedListing& sorted);
     int writeOutputFile(const RecordWriter& writeRecords);
     int writeToStandardOutput(const RecordWriter& writeRecords);
     void sortEntries(fraction::FractionRecord* entries, std::size_t count);
@@ -126,6 +131,7 @@ private:
     AnswerSource& answers;
     std::ostream& outputStream;
     TextOutput out;
+    ReportText shownText;
     std::ostream& err;
     std::string hint;
     Progress progress;

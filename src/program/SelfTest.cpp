@@ -39,12 +39,12 @@ void writeRecordFile(const Fraction& fraction)
 
 }  // namespace
 
-void unitTest()
+void unitTest(std::ostream& out)
 {
     Fraction f1;
     FRACTION_CHECK(f1.setValue(1245, -1230));
-    f1.print(std::cout);
-    std::cout << std::endl;
+    f1.print(out);
+    out << std::endl;
     FRACTION_CHECK(!f1.isPositive());
     FRACTION_CHECK(!f1.setValue(1234, 0));
     FRACTION_CHECK(!f1.setValue(10001, 1));
@@ -106,8 +106,8 @@ void unitTest()
     f1.subtract(f2);
     f2.setValue(-42377, 29457);
     FRACTION_CHECK(f1.equal(f2));
-    f1.print(std::cout);
-    std::cout << std::endl;
+    f1.print(out);
+    out << std::endl;
 
     writeRecordFile(f1);
     // The comparison after reading back is what tells whether the file
@@ -119,9 +119,9 @@ void unitTest()
     FRACTION_CHECK(f1.equal(f2));
 
     FRACTION_CHECK(f1.setValue(-5406247, 3750));
-    f1.print(std::cout);
-    std::cout << std::endl;
+    f1.print(out);
+    out << std::endl;
     FRACTION_CHECK(!f1.isPositive());
 
-    std::cout << "All unit tests completed\n";
+    out << "All unit tests completed\n";
 }

@@ -96,6 +96,11 @@ int runReport(const FractionInvocation& invocation)
         options.inputName = invocation.inputName;
         options.outputName = invocation.outputName;
         options.standardInput = &std::cin;
+        if (invocation.summary) {
+            options.text = ReportText::summary;
+        } else if (invocation.quiet) {
+            options.text = ReportText::none;
+        }
         options.flushEveryLine = outputIsTerminal;
         if (inputIsTerminal && errorsAreTerminal) {
             options.hint = std::string("name a fraction file to report on (") +
@@ -141,7 +146,7 @@ int runProgram(int argc, char** argv)
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const FractionCommandLine commandLine = parseFractionCommandLine(arguments);
     if (!commandLine.invocation) {
-        return usageError(kProgramName, commandLine.error);
+        return usageError(kProgramName, commandLine.error, commandLine.advice);
     }
     const FractionInvocation& invocation = *commandLine.invocation;
     switch (invocation.action) {
@@ -154,7 +159,10 @@ int runProgram(int argc, char** argv)
             break;
     }
 
-    unitTest();
+    // Quiet, the self-test still checks everything and writes its record
+    // file; its lines go nowhere (a stream without a buffer takes nothing).
+    std::ostream nowhere(nullptr);
+    unitTest(invocation.quiet ? nowhere : std::cout);
     const int status = invocation.action == FractionInvocation::Action::report
                            ? runReport(invocation)
                            : EXIT_SUCCESS;
