@@ -24,7 +24,8 @@ expected="fraction [OPTION]... [--report [INPUT [OUTPUT]]]"
 expected=$'fracfile [OPTION]... pack OUT\nfracfile [OPTION]... dump FILE'
 [ "$(synopsis fracfile)" = "$expected" ] || { echo "FAIL: fracfile.1's SYNOPSIS: $(synopsis fracfile)" >&2; failed=1; }
 text=$(MANWIDTH=250 man -P cat -l "$dir/fraction.1")
-for words in "--report" "Please enter an output file name ?" "Tab completes" "unitTest.dat"; do
+for words in "--report" "Please enter an output file name ?" "Tab completes" "unitTest.dat" \
+    "--quiet" "--summary" "The greatest is" "greater of the two middle ones"; do
     grep -qF -- "$words" <<<"$text" || { echo "FAIL: fraction.1 does not say '$words'" >&2; failed=1; }
 done
 text=$(MANWIDTH=250 man -P cat -l "$dir/fracfile.1")
