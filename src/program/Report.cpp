@@ -92,7 +92,7 @@ public:
     // Lists the records, each reduced, and turns each into its sort entry.
     void list(FractionRecord* records, std::size_t count)
     {
-        for (std::size_t i = 0; i < count; ++i, index.advance()) {
+        for (std::size_t i = 0; i < count; ++i) {
             progress.advance(listed + i);
             current.setFromRecord(records[i]);
             // An invalid record's parts carry no meaning: reducing them would
@@ -102,6 +102,7 @@ public:
             }
             if (listing) {
                 listEntry(out, index.text(), current);
+                index.advance();
             }
             if (current.isValid()) {
                 total.add(current);
@@ -148,11 +149,12 @@ public:
     // Lists the entries; each becomes the record written for it.
     void list(FractionRecord* entries, std::size_t count)
     {
-        for (std::size_t i = 0; i < count; ++i, index.advance()) {
+        for (std::size_t i = 0; i < count; ++i) {
             progress.advance(listed + i);
             const Fraction entry = Fraction::fromRecord(entries[i]);
             if (listing) {
                 listEntry(out, index.text(), entry);
+                index.advance();
             }
             entries[i] = entry.toRecord();
         }
