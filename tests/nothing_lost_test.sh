@@ -678,6 +678,53 @@ links)
     expect_eq "one's own link in the shared directory" "$(hex mine.frac)" "$sample_bytes"
     expect_eq "a link in a directory that is not shared" "$(hex theirs.frac)" "$one_bytes"
     ;;
+closed)
+    posix_only "closed descriptors"
+    # A standard stream closed at the start is no free number for the first
+    # file opened: that file is never read or written as the stream.
+    echo precious >victim.txt
+    # A fraction file whose bytes, read as answers, name victim.txt as the
+    # output, far enough in to lie beyond the first block read of the file.
+    { printf '\x01\x00\x00\x00\x01\x00\x00\x00\x02\x00\x00\x00%20000s' ''; echo victim.txt; } >evil.frac
+    "$fraction" --report evil.frac <&- >/dev/null 2>stderr.txt
+    expect_eq "no standard input: status" "$?" 1
+    expect_eq "no standard input: the last line" "$(tail -n 1 stderr.txt)" \
+        "fraction: end of input while waiting for an output file name"
+    expect_eq "no standard input: the file named in the input untouched" "$(cat victim.txt)" precious
+    echo OLD >pk.frac
+    "$fracfile" pack pk.frac <&- 2>stderr.txt
+    expect_eq "pack, no standard input: status" "$?" 1
+    expect_eq "pack, no standard input: the reason" "$(cat stderr.txt)" \
+        "fracfile: standard input: cannot read: Bad file descriptor"
+    expect_eq "pack, no standard input: the old file kept" "$(cat pk.frac)" OLD
+
+    # Without standard error the warning about the bytes after the count is
+    # lost, and nothing else changes: not the listing, not the file written
+    # by a report that copies its piped input to a temporary file.
+    for ((i = 0; i < 40000; ++i)); do echo "$i/3"; done | "$fracfile" pack half.frac
+    tail -c +5 one.frac >>half.frac
+    "$fraction" --report -S 1 - discarded.frac < <(cat half.frac) >discarded.txt 2>/dev/null
+    expect_eq "a piped input, messages discarded: status" "$?" 0
+    "$fraction" --report -S 1 - lost.frac < <(cat half.frac) >lost.txt 2>&-
+    expect_eq "a piped input, no standard error: status" "$?" 0
+    expect_true "no standard error: the same file" 'cmp -s lost.frac discarded.frac'
+    expect_true "no standard error: the same listing" 'cmp -s lost.txt discarded.txt'
+
+    if command -v unshare >/dev/null && unshare -m true 2>/dev/null; then
+        # Without a null device a closed stream cannot be kept: nothing is done.
+        for program in fraction fracfile; do
+            run=("$fraction" --report in.frac out.frac)
+            [ "$program" = fracfile ] && run=("$fracfile" pack out.frac)
+            unshare -m bash -c 'mount -t tmpfs none /dev && exec "$@" <&-' - "${run[@]}" 2>stderr.txt
+            expect_eq "$program, no null device: status" "$?" 1
+            expect_eq "$program, no null device: the reason" "$(cat stderr.txt)" \
+                "$program: cannot open the null device: No such file or directory"
+            expect_true "$program, no null device: nothing written" '[ ! -e out.frac ]'
+        done
+    else
+        echo "closed: a missing null device needs unshare -m: not tried"
+    fi
+    ;;
 *)
     echo "unknown group $group" >&2
     exit 2

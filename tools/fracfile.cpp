@@ -481,6 +481,9 @@ int run(const std::vector<std::string_view>& arguments)
 
 int main(int argc, char** argv)
 {
+    if (!reserveStandardStreams(kProgramName)) {
+        return kExitFailure;
+    }
     platform::useBinaryStandardStreams();
     // No temporary file of pack outlives a Ctrl-C or a kill.
     interruption::install();

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "fraction/Version.h"
+#include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
 std::string versionText(std::string_view program)
@@ -48,4 +49,20 @@ int usageError(std::string_view program, std::string_view reason, std::string_vi
     }
     std::cerr << "'" << program << " --help' for more information." << std::endl;
     return kExitUsage;
+}
+
+bool reserveStandardStreams(std::string_view program) noexcept
+{
+    const char* const reason = platform::reserveStandardDescriptors();
+    if (reason == nullptr) {
+        return true;
+    }
+    // In pieces, straight to the descriptor: nothing is set up yet, and
+    // nothing may be allocated. With standard error closed it goes nowhere.
+    const std::string_view what = ": cannot open the null device: ";
+    platform::writeToErrorsAtOnce(program.data(), program.size());
+    platform::writeToErrorsAtOnce(what.data(), what.size());
+    platform::writeToErrorsAtOnce(reason, std::strlen(reason));
+    platform::writeToErrorsAtOnce("\n", 1);
+    return false;
 }

@@ -21,3 +21,9 @@ constexpr int kExitUsage = 2;
 // usage.
 [[nodiscard]] int usageError(std::string_view program, std::string_view reason,
                              std::string_view advice = {});
+
+// Keeps the standard streams' numbers for them (see
+// platform::reserveStandardDescriptors), first thing in main. False, after
+// a line on standard error where it can still be written, when the program
+// must end at once with status 1.
+[[nodiscard]] bool reserveStandardStreams(std::string_view program) noexcept;

@@ -188,8 +188,11 @@ int runProgram(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Set up first, so that no temporary file of the self-test or of the
-    // report outlives a Ctrl-C or a kill.
+    if (!reserveStandardStreams(kProgramName)) {
+        return kExitFailure;
+    }
+    // Set up before any work, so that no temporary file of the self-test or
+    // of the report outlives a Ctrl-C or a kill.
     interruption::install();
     if (!memoryReserve::prepare()) {
         return outOfMemory();

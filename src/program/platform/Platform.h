@@ -17,6 +17,15 @@ namespace platform {
 
 enum class StandardStream { input, output, error };
 
+// Makes sure that standard input, output and error are open, before the
+// program opens anything: a file opened while one of them is closed would
+// take its number and be read or written as that stream. One found closed
+// is opened on the null device in the direction that fails, input for
+// writing and the others for reading, so that its use fails as on a
+// closed one. Returns null when done, or the system's description of why
+// the null device cannot be opened: then the program must end at once.
+[[nodiscard]] const char* reserveStandardDescriptors() noexcept;
+
 // True when the stream is an interactive terminal (a console on Windows).
 [[nodiscard]] bool isTerminal(StandardStream stream) noexcept;
 

@@ -179,6 +179,22 @@ mode_t currentUmask() noexcept
 
 }  // namespace
 
+const char* reserveStandardDescriptors() noexcept
+{
+    for (const int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(descriptor, F_GETFD) >= 0 || errno != EBADF) {
+            continue;
+        }
+        // Every lower number is open by now, so this one is the lowest
+        // free: the open takes it.
+        const int flags = descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY;
+        if (::open("/dev/null", flags) < 0) {
+            return std::strerror(errno);
+        }
+    }
+    return nullptr;
+}
+
 bool isTerminal(StandardStream stream) noexcept
 {
     return ::isatty(descriptorOfStream(stream)) == 1;

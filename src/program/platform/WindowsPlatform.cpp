@@ -186,6 +186,14 @@ void removeAtOnce(const char* path) noexcept
     ::DeleteFileA(path);
 }
 
+const char* reserveStandardDescriptors() noexcept
+{
+    // Files are opened as handles, and the C runtime keeps its numbers 0 to
+    // 2 for the standard streams whether they exist or not: nothing opened
+    // can take a standard stream's place.
+    return nullptr;
+}
+
 void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept
 {
     DWORD written = 0;
