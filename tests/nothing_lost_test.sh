@@ -725,6 +725,52 @@ closed)
         echo "closed: a missing null device needs unshare -m: not tried"
     fi
     ;;
+lost-output)
+    posix_only "closed descriptors and pipes"
+    for ((i = 0; i < 200000; ++i)); do echo "$((i % 1000 - 500))/$((i % 7 + 1))"; done |
+        "$fracfile" pack big.frac
+    printf 'the old contents\n' >old.bin
+    # A run whose standard output fails says so, fails, and puts no file
+    # in place: a full disk, no standard output, a reader gone (with
+    # SIGPIPE ignored, writes fail with EPIPE).
+    for how in '>/dev/full' '>&-' '| head -n 1 >/dev/null'; do
+        cp old.bin old.frac
+        (
+            trap '' PIPE
+            eval "\"\$fraction\" --report big.frac old.frac 2>stderr.txt $how"
+            exit "${PIPESTATUS[0]}"
+        )
+        expect_eq "standard output $how: status" "$?" 1
+        expect_eq "standard output $how: the reason" "$(cat stderr.txt)" \
+            "fraction: cannot write standard output"
+        expect_true "standard output $how: the old file kept" 'cmp -s old.frac old.bin'
+        expect_eq "standard output $how: nothing left" "$(leftovers)" ""
+    done
+
+    # With its reader gone, the work stops: of an input read as it is
+    # listed, the rest is never read, as its shared offset shows.
+    if [ -r /proc/self/fdinfo/0 ]; then
+        size=$(stat -c %s big.frac)
+        for program in fraction fracfile; do
+            run=("$fraction" --report --buffer-size=256K - stopped.frac)
+            [ "$program" = fracfile ] && run=("$fracfile" dump -)
+            exec 4<big.frac
+            (
+                trap '' PIPE
+                "${run[@]}" <&4 2>stderr.txt | head -n 1 >/dev/null
+                exit "${PIPESTATUS[0]}"
+            )
+            expect_eq "$program with its reader gone: status" "$?" 1
+            read -r _ offset < <(grep '^pos:' /proc/self/fdinfo/4)
+            exec 4<&-
+            expect_true "$program with its reader gone: stopped early ($offset of $size bytes read)" \
+                '[ "$offset" -lt $((size / 4)) ]'
+        done
+        expect_true "the report stopped: no file written" '[ ! -e stopped.frac ]'
+    else
+        echo "lost-output: reading a descriptor's offset needs /proc: not tried"
+    fi
+    ;;
 *)
     echo "unknown group $group" >&2
     exit 2

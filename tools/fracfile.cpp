@@ -423,6 +423,10 @@ int dump(const std::string& inputName)
                 std::cout << record.numerator << '/' << record.denominator << '\n';
             }
         }
+        // No reader for the rest (a full disk, a pipe closed): stop here.
+        if (!std::cout) {
+            return finishStandardOutput();
+        }
         if (records < wanted) {
             std::cout.flush();
             complain(shownName + ": " + fraction::describeShortFile(count, arrivedBytes));

@@ -69,6 +69,11 @@ private:
 // Records are read this many at a time, so that progress can be shown.
 constexpr std::size_t kReadingBlock = std::size_t{1} << 20U;
 
+// A listing checks this often that its text still reaches the output, so
+// that a full disk or a reader gone (a closed pipe) stops the report within
+// a block of text instead of after the whole file.
+constexpr std::size_t kLinesBetweenChecks = 1024;
+
 void listEntry(TextOutput& out, std::string_view index, const Fraction& value)
 {
     out.text(index);
@@ -90,9 +95,13 @@ public:
     }
 
     // Lists the records, each reduced, and turns each into its sort entry.
-    void list(FractionRecord* records, std::size_t count)
+    // False, with the rest left as they are, once the text cannot be written.
+    [[nodiscard]] bool list(FractionRecord* records, std::size_t count)
     {
         for (std::size_t i = 0; i < count; ++i) {
+            if (i % kLinesBetweenChecks == 0 && out.failed()) {
+                return false;
+            }
             progress.advance(listed + i);
             current.setFromRecord(records[i]);
             // An invalid record's parts carry no meaning: reducing them would
@@ -111,6 +120,7 @@ public:
             records[i] = sortEntry(current);
         }
         listed += count;
+        return !out.failed();
     }
 
     [[nodiscard]] const Fraction& sum() const noexcept { return total; }
@@ -146,10 +156,14 @@ public:
     {
     }
 
-    // Lists the entries; each becomes the record written for it.
-    void list(FractionRecord* entries, std::size_t count)
+    // Lists the entries; each becomes the record written for it. False, with
+    // the rest left as they are, once the text cannot be written.
+    [[nodiscard]] bool list(FractionRecord* entries, std::size_t count)
     {
         for (std::size_t i = 0; i < count; ++i) {
+            if (i % kLinesBetweenChecks == 0 && out.failed()) {
+                return false;
+            }
             progress.advance(listed + i);
             const Fraction entry = Fraction::fromRecord(entries[i]);
             if (listing) {
@@ -162,6 +176,7 @@ public:
         keep(entries, count, leastIndex, leastValue);
         keep(entries, count, greatestIndex, greatestValue);
         listed += count;
+        return !out.failed();
     }
 
     // Each is invalid until it has been listed; with no valid entry it
@@ -361,7 +376,9 @@ int Report::run()
     }
     FractionRecord* const records = input.records.data();
     const std::size_t count = input.records.size();
-    listAndSummarise(records, count, input.count);
+    if (!listAndSummarise(records, count, input.count)) {
+        return outputLost();
+    }
     return writeOutputFile([&](std::ostream& stream) {
         progress.phase("writing", std::uint64_t{count} * FRACTION_RECORD_SIZE,
                        FRACTION_RECORD_SIZE);
@@ -372,16 +389,19 @@ int Report::run()
 
 void Report::listAndSummarise(RecordList& records, std::int32_t nData)
 {
-    listAndSummarise(records.begin(), records.size(), nData);
+    // Whoever calls this checks the output stream itself.
+    static_cast<void>(listAndSummarise(records.begin(), records.size(), nData));
 }
 
-void Report::listAndSummarise(FractionRecord* records, std::size_t count, std::int32_t nData)
+bool Report::listAndSummarise(FractionRecord* records, std::size_t count, std::int32_t nData)
 {
     const bool listing = shownText == ReportText::full;
     listHeading(nData);
     FirstListing first(out, progress, listing);
     progress.phase("listing", count, 1);
-    first.list(records, count);
+    if (!first.list(records, count)) {
+        return false;
+    }
 
     sortEntries(records, count);
     if (listing) {
@@ -389,8 +409,20 @@ void Report::listAndSummarise(FractionRecord* records, std::size_t count, std::i
     }
     SortedListing sorted(out, progress, first.validCount(), listing);
     progress.phase("listing sorted", count, 1);
-    sorted.list(records, count);
+    if (!sorted.list(records, count)) {
+        return false;
+    }
     summarise(first.sum(), first.validCount(), sorted);
+    return true;
+}
+
+int Report::outputLost()
+{
+    // The entry tells it, once, as it checks standard output before it
+    // ends. No output file is written: one made beside its target is
+    // dropped, leaving the old file as it was.
+    progress.clear();
+    return kExitFailure;
 }
 
 int Report::reportOutsideMemory(InputFile& input)
@@ -423,7 +455,9 @@ int Report::reportOutsideMemory(InputFile& input)
             complain(error);
             return kExitFailure;
         }
-        first.list(workspace, got);
+        if (!first.list(workspace, got)) {
+            return outputLost();
+        }
         std::sort(workspace, workspace + got, ValueOrder());
         orderEquivalents(workspace, workspace + got);
         error = sorter->addRun(workspace, got);
@@ -453,10 +487,13 @@ int Report::reportOutsideMemory(InputFile& input)
     SortedListing sorted(out, progress, first.validCount(), listing);
     progress.phase("merging and listing sorted", total, 1);
     error = sorter->forEachSorted([&sorted, &merged](FractionRecord* entries, std::size_t count) {
-        sorted.list(entries, count);
-        return merged->append(entries, count);
+        // Any message stops the merge; the output's state tells the reason.
+        return sorted.list(entries, count) ? merged->append(entries, count) : std::string("lost");
     });
     sorter.reset();
+    if (out.failed()) {
+        return outputLost();
+    }
     if (!error.empty()) {
         complain(error);
         return kExitFailure;
@@ -558,6 +595,11 @@ void Report::sortEntries(FractionRecord* entries, std::size_t count)
 
 int Report::writeOutputFile(const RecordWriter& writeRecords)
 {
+    // A report that could not be shown neither asks for nor writes a file.
+    out.flush();
+    if (out.failed()) {
+        return outputLost();
+    }
     std::optional<OutputFile> output;
     std::string outputName;
     if (givenOutput) {
@@ -589,8 +631,12 @@ int Report::writeOutputFile(const RecordWriter& writeRecords)
         out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
     }
 
-    // The output may be standard output itself: the text comes first.
+    // The output may be standard output itself: the text comes first. A run
+    // that cannot show its report fails, and puts no file in place.
     out.flush();
+    if (out.failed()) {
+        return outputLost();
+    }
     const std::string failure = writeRecords(output->stream());
     if (!failure.empty()) {
         // The output file is dropped unfinished: what was there stays.

@@ -119,7 +119,12 @@ private:
     InputOutcome loadInputFile(const std::string& name, bool given, InputFile& input);
     TakeOutcome takeRecords(const std::string& name, const fraction::FractionFileHeader& header,
                             InputFile& input, std::string& message);
-    void listAndSummarise(fraction::FractionRecord* records, std::size_t count, std::int32_t nData);
+    // False, with the report left unfinished, once its text cannot be
+    // written.
+    [[nodiscard]] bool listAndSummarise(fraction::FractionRecord* records, std::size_t count,
+                                        std::int32_t nData);
+    // Ends a report whose text cannot be written; returns the exit status.
+    int outputLost();
     int reportOutsideMemory(InputFile& input);
     void listHeading(std::int32_t nData);
     void summarise(fraction::Fraction sum, std::int32_t validCount, const SortedListing& sorted);

@@ -29,6 +29,11 @@ void TextOutput::flush()
     out.flush();
 }
 
+bool TextOutput::failed() const
+{
+    return out.fail();
+}
+
 std::string TextOutput::takeUnfinishedLine()
 {
     const std::string_view gathered(block.data(), used);

@@ -56,6 +56,10 @@ public:
     // Hands everything gathered so far to the stream and flushes it.
     void flush();
 
+    // True once the stream has refused some of the text (a full disk, a
+    // reader gone): what follows would be lost too.
+    [[nodiscard]] bool failed() const;
+
     // Hands everything up to the last line break to the stream and flushes
     // it, and returns the unfinished line after it instead of writing it:
     // the prompt that whoever reads the answer shows.
