@@ -173,6 +173,41 @@ names)
     expect_eq "pack, an existing 255-byte name: replaced" "$(hex "$long")" "$one_bytes"
     expect_eq "nothing left behind" "$(leftovers)" ""
     ;;
+interrupted)
+    posix_only "signals"
+    command -v python3 >/dev/null || skip "python3, which times the signals, is missing"
+    # Each program is ended at random moments by each signal, again and
+    # again: a file made or renamed at the moment a signal falls must not
+    # stay. Fewer runs where every run is slow.
+    if [ -n "${FRACTION_SANITIZED:-}${FRACTION_EMULATED:-}" ]; then
+        runs=${FRACTION_INTERRUPTIONS:-300}
+    else
+        runs=${FRACTION_INTERRUPTIONS:-1500}
+    fi
+    printf 'old\n' >old.bin
+    "$fraction" </dev/null >/dev/null
+    mv unitTest.dat record.new
+    printf 'in.frac\nreport.new\n' | "$fraction" --report >/dev/null
+    expect_eq "the record a self-test writes" "$(hex record.new)" "775affff11730000"
+    expect_eq "the file a report writes" "$(hex report.new)" "$sample_bytes"
+    printf 'in.frac\nout.frac\n' >answers.txt
+    printf '1/2\n' >half.txt
+    # interrupted INPUT TARGET NEW PROGRAM ARGS...: runs the program with
+    # standard input from INPUT, ending runs by $signal, and checks that
+    # nothing stays and TARGET holds its old bytes or those of NEW.
+    interrupted() {
+        local input=$1 target=$2 new=$3
+        shift 3
+        python3 "$here/interrupt_runs.py" "$signal" "$runs" "$input" "$target" old.bin "$new" "$@"
+        status=$?
+        expect_eq "SIG$signal, $(basename "$1"): nothing left, $target old or new" "$status" 0
+    }
+    for signal in INT TERM HUP PIPE; do
+        interrupted /dev/null unitTest.dat record.new "$fraction"
+        interrupted answers.txt out.frac report.new "$fraction" --report
+        interrupted half.txt kept.frac one.frac "$fracfile" pack kept.frac
+    done
+    ;;
 self-test)
     posix_only "links and permissions"
     mkdir crowd

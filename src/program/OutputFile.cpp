@@ -217,14 +217,21 @@ bool OutputFile::openTemporary(bool replacesExisting, bool& refused)
 {
     platform::OpenFailure openError;
     std::string path;
-    platform::WritableFile created =
-        platform::WritableFile::createBeside(targetPath, path, openError);
+    platform::WritableFile created;
+    {
+        // A signal between the file's making and its name's handing over
+        // would leave the file: it waits until the name is handed over.
+        const platform::TerminationDeferred deferred;
+        created = platform::WritableFile::createBeside(targetPath, path, openError);
+        if (created.isOpen()) {
+            temporary.take(std::move(path));
+        }
+    }
     if (!created.isOpen()) {
         failure = openError.reason;
         refused = openError.permissionDenied || openError.takesNoNewFile;
         return false;
     }
-    temporary.take(std::move(path));
     // The replacement takes the old file's permissions and owner; a new file
     // gets those that creating it directly would have given.
     failure = created.takePermissions(replacesExisting ? targetPath : std::string());

@@ -91,6 +91,23 @@ enum class Operation {
 // on another thread): it may only make the calls below marked safe there.
 void onTermination(void (*undo)() noexcept);
 
+// While it lives, the termination signals wait (on Windows, the undoing
+// does): one that arrives meanwhile is acted on once it ends. It spans
+// making a named file and handing the name to the undoing, so that no
+// signal falls between the two and leaves the file. Not nested.
+class TerminationDeferred {
+public:
+    TerminationDeferred() noexcept;
+    TerminationDeferred(const TerminationDeferred&) = delete;
+    TerminationDeferred& operator=(const TerminationDeferred&) = delete;
+    ~TerminationDeferred();
+
+private:
+    // On POSIX, the signals that were held already, one bit each, which
+    // stay held.
+    unsigned heldBefore = 0;
+};
+
 // Removes the file `path`, ignoring any failure. Safe in a signal handler.
 void removeAtOnce(const char* path) noexcept;
 

@@ -84,14 +84,34 @@ constexpr std::array kTerminationSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 // Set once, before any handler that calls it is installed.
 void (*undoOnTermination)() noexcept = nullptr;
 
-// Installed with its action reset to the default on entry and every
-// termination signal blocked while it runs: the signal raised again here
-// waits until it returns, and then ends the process as the first one would
-// have, so that the parent sees how the program ended.
+// Installed with every termination signal blocked while it runs: the
+// signal raised again here waits until it returns, and then ends the
+// process as the first one would have, so that the parent sees how the
+// program ended.
+//
+// The default action comes back only here, once the signal is blocked.
+// Given back on entry (SA_RESETHAND), it is in force for a moment before
+// the system blocks the signal and runs the handler; the same signal sent
+// again then (timeout(1) sends it to the process and to its group) ends
+// the process at once, without the handler, leaving the temporary file.
 extern "C" void endByTermination(int signalNumber)
 {
     undoOnTermination();
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    ::sigemptyset(&byDefault.sa_mask);
+    ::sigaction(signalNumber, &byDefault, nullptr);
     ::raise(signalNumber);
+}
+
+sigset_t terminationSignalSet() noexcept
+{
+    sigset_t signals;
+    ::sigemptyset(&signals);
+    for (const int signalNumber : kTerminationSignals) {
+        ::sigaddset(&signals, signalNumber);
+    }
+    return signals;
 }
 
 int descriptorOfStream(StandardStream stream) noexcept
@@ -236,13 +256,9 @@ void onTermination(void (*undo)() noexcept)
     undoOnTermination = undo;
     struct sigaction action {};
     action.sa_handler = endByTermination;
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
     // One handler at a time: a second signal waits until the first has
     // ended the process.
-    ::sigemptyset(&action.sa_mask);
-    for (const int signalNumber : kTerminationSignals) {
-        ::sigaddset(&action.sa_mask, signalNumber);
-    }
+    action.sa_mask = terminationSignalSet();
     for (const int signalNumber : kTerminationSignals) {
         struct sigaction previous {};
         // A signal the parent chose to ignore (a background job's SIGINT)
@@ -252,6 +268,33 @@ void onTermination(void (*undo)() noexcept)
         }
         ::sigaction(signalNumber, &action, nullptr);
     }
+}
+
+static_assert(kTerminationSignals.size() <= sizeof(unsigned) * CHAR_BIT);
+
+TerminationDeferred::TerminationDeferred() noexcept
+{
+    const sigset_t signals = terminationSignalSet();
+    sigset_t before;
+    ::sigemptyset(&before);
+    ::pthread_sigmask(SIG_BLOCK, &signals, &before);
+    for (std::size_t index = 0; index < kTerminationSignals.size(); ++index) {
+        if (::sigismember(&before, kTerminationSignals[index]) == 1) {
+            heldBefore |= 1U << index;
+        }
+    }
+}
+
+TerminationDeferred::~TerminationDeferred()
+{
+    sigset_t released;
+    ::sigemptyset(&released);
+    for (std::size_t index = 0; index < kTerminationSignals.size(); ++index) {
+        if ((heldBefore & (1U << index)) == 0) {
+            ::sigaddset(&released, kTerminationSignals[index]);
+        }
+    }
+    ::pthread_sigmask(SIG_UNBLOCK, &released, nullptr);
 }
 
 void removeAtOnce(const char* path) noexcept
@@ -465,6 +508,8 @@ TemporaryFile TemporaryFile::create(const std::string& directory, std::string& e
     const std::string pattern = (std::filesystem::path(directory) / ".fraction-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    // No signal may end the process while the file has its name.
+    const TerminationDeferred deferred;
     const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
     if (descriptor < 0) {
         error = lastError();

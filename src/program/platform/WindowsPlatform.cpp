@@ -98,11 +98,18 @@ bool sameFile(HANDLE a, HANDLE b) noexcept
 // Set once, before the handler that calls it is installed.
 void (*undoOnTermination)() noexcept = nullptr;
 
+// The handler runs on a thread of its own while the program goes on: held
+// by a TerminationDeferred, this keeps it from undoing before a file just
+// made has its name handed over. The handler takes it for good, so that
+// nothing new is made between the undoing and the end.
+SRWLOCK makingNamedFile = SRWLOCK_INIT;
+
 BOOL WINAPI endByControl(DWORD event)
 {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
         return FALSE;
     }
+    ::AcquireSRWLockExclusive(&makingNamedFile);
     undoOnTermination();
     // The status the system gives a process ended by Ctrl-C.
     ::ExitProcess(STATUS_CONTROL_C_EXIT);
@@ -179,6 +186,18 @@ void onTermination(void (*undo)() noexcept)
 {
     undoOnTermination = undo;
     ::SetConsoleCtrlHandler(endByControl, TRUE);
+}
+
+TerminationDeferred::TerminationDeferred() noexcept
+{
+    ::AcquireSRWLockExclusive(&makingNamedFile);
+}
+
+TerminationDeferred::~TerminationDeferred()
+{
+    // Windows has no signals to hold.
+    static_cast<void>(heldBefore);
+    ::ReleaseSRWLockExclusive(&makingNamedFile);
 }
 
 void removeAtOnce(const char* path) noexcept
