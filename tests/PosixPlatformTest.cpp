@@ -1,12 +1,14 @@
-// What the POSIX side of the platform interface learns from Linux's /proc.
-// Each case mounts its own /proc/meminfo in a mount namespace of its own,
-// which needs root: elsewhere it is skipped.
+// What the POSIX side of the platform interface learns from Linux's /proc,
+// and how it holds the termination signals back. Each /proc case mounts its
+// own /proc/meminfo in a mount namespace of its own, which needs root:
+// elsewhere it is skipped.
 
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -76,6 +78,44 @@ TEST(PosixMemoryLimits, WithoutAReadableMemAvailableTheFreePagesCount)
         EXPECT_GT(*available, std::uint64_t{1234} * 1024) << text;
         EXPECT_LE(*available, physicalMemory()) << text;
     }
+}
+
+volatile std::sig_atomic_t hangupsArrived = 0;
+
+extern "C" void countHangup(int /*signalNumber*/)
+{
+    hangupsArrived = hangupsArrived + 1;
+}
+
+// The end-to-end tests show that no signal leaves a file; what they cannot
+// show is that a signal held by whoever started the program stays held.
+TEST(PosixTermination, ASignalWaitsUntilTheDeferralEndsAndOneHeldBeforeStaysHeld)
+{
+    struct sigaction counting {};
+    counting.sa_handler = countHangup;
+    ::sigemptyset(&counting.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGHUP, &counting, &previous), 0);
+    {
+        const platform::TerminationDeferred deferred;
+        ::raise(SIGHUP);
+        EXPECT_EQ(hangupsArrived, 0);
+    }
+    EXPECT_EQ(hangupsArrived, 1);
+
+    sigset_t hangup;
+    ::sigemptyset(&hangup);
+    ::sigaddset(&hangup, SIGHUP);
+    sigset_t before;
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &hangup, &before), 0);
+    {
+        const platform::TerminationDeferred deferred;
+    }
+    ::raise(SIGHUP);
+    EXPECT_EQ(hangupsArrived, 1);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    EXPECT_EQ(hangupsArrived, 2);
+    ::sigaction(SIGHUP, &previous, nullptr);
 }
 
 }  // namespace
