@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -45,4 +48,48 @@ inline std::string partsOf(const fraction::Fraction& fraction)
     }
     return std::to_string(fraction.numeratorPart()) + "/" +
            std::to_string(fraction.denominatorPart());
+}
+
+// A fraction of random width (1 to 32 bits a part), with its value stored
+// in any of the ways a file may hold it: signs on either part or both, a
+// common factor left in, the extreme parts now and then; one in twelve
+// invalid, with parts of its own.
+template <typename Random>
+fraction::Fraction randomRepresentation(Random& random)
+{
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    std::uniform_int_distribution<std::int32_t> part(kMin, kMax);
+    std::uniform_int_distribution<int> bits(1, 32);
+    std::uniform_int_distribution<int> kind(0, 11);
+    const auto narrowed = [&] { return part(random) >> (32 - bits(random)); };
+    std::int32_t numerator = narrowed();
+    std::int32_t denominator = narrowed();
+    switch (kind(random)) {
+        case 0:
+            return fraction::Fraction(numerator, 0);
+        case 1:
+            numerator = kMin;
+            break;
+        case 2:
+            denominator = kMin;
+            break;
+        case 3:
+            numerator = kind(random) < 6 ? kMax : 0;
+            break;
+        case 4:
+        case 5: {
+            // The same value over a multiple, where it fits.
+            const std::int64_t factor = std::uniform_int_distribution<int>(-6, 6)(random);
+            if (factor != 0 && std::abs(std::int64_t{numerator} * factor) <= kMax &&
+                std::abs(std::int64_t{denominator} * factor) <= kMax) {
+                numerator = static_cast<std::int32_t>(numerator * factor);
+                denominator = static_cast<std::int32_t>(denominator * factor);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return fromParts(numerator, denominator == 0 ? 1 : denominator);
 }

@@ -123,6 +123,9 @@ TEST(FractionHash, EqualFractionsHashAlike)
     EXPECT_EQ(hashOf(Fraction(0, 1)), hashOf(Fraction(0, -5)));
     EXPECT_EQ(hashOf(fromParts(0, kMin)), hashOf(fromParts(0, 7)));
     EXPECT_EQ(hashOf(fromParts(kMin, kMin)), hashOf(Fraction(-1, -1)));
+    // Equal values under ==, whichever part holds the sign.
+    EXPECT_EQ(hashOf(Fraction(1, -2)), hashOf(Fraction(-1, 2)));
+    EXPECT_EQ(hashOf(fromParts(kMin, kMin)), hashOf(Fraction(1, 1)));
     EXPECT_EQ(hashOf(invalidFraction()), hashOf(Fraction(3, 0)));
     EXPECT_EQ(hashOf(Fraction(1, 2)), Fraction(1, 2).hash());
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <type_traits>
 
 #include "fraction/Export.h"
 #include "fraction/FractionRecord.h"
@@ -27,6 +28,21 @@
 #define FRACTION_HAS_STD_FORMAT 1
 #include <array>
 #include <format>
+#endif
+
+/// Defined as 1 where the language and the library have operator<=>: there
+/// Fraction has it, and the other relational operators come from it.
+#if defined(__cpp_impl_three_way_comparison) && defined(__cpp_lib_three_way_comparison)
+#define FRACTION_HAS_THREE_WAY_COMPARISON 1
+#include <compare>
+#endif
+
+/// constexpr where a Fraction can be: from C++20, which allows its virtual
+/// destructor in a constant expression. Before that, nothing.
+#if defined(__cpp_constexpr) && __cpp_constexpr >= 201907L
+#define FRACTION_CONSTEXPR constexpr
+#else
+#define FRACTION_CONSTEXPR
 #endif
 
 /// Everything the fraction library declares.
@@ -59,17 +75,70 @@ constexpr std::size_t FRACTION_TEXT_CAPACITY = 26;
     return (differ & (static_cast<unsigned>(left > right) ^ turned)) != 0U;
 }
 
+/// What the public declarations need and no user should call.
+namespace detail {
+
+/// Integer types a fraction compares and computes with: any but bool.
+template <typename Integer>
+using IfInteger = std::enable_if_t<
+    std::is_integral_v<Integer> && !std::is_same_v<std::remove_cv_t<Integer>, bool>, int>;
+
+/// Beyond the magnitude of every fraction, 2^31, and small enough that its
+/// product with any part fits in 64 bits.
+constexpr std::int64_t INTEGER_BOUND = (std::int64_t{1} << 31) + 1;
+
+/// value, or the nearer of plus and minus INTEGER_BOUND when it lies beyond
+/// them: no fraction lies between the bound and anything past it, so every
+/// comparison with a fraction comes out the same.
+template <typename Integer>
+constexpr std::int64_t clampedInteger(Integer value) noexcept
+{
+    if constexpr (std::is_signed_v<Integer>) {
+        if (value < -INTEGER_BOUND) {
+            return -INTEGER_BOUND;
+        }
+        if (value > INTEGER_BOUND) {
+            return INTEGER_BOUND;
+        }
+    } else if (static_cast<std::uint64_t>(value) > static_cast<std::uint64_t>(INTEGER_BOUND)) {
+        return INTEGER_BOUND;
+    }
+    return static_cast<std::int64_t>(value);
+}
+
+/// -1, 0 or 1 as a / b is less than, equal to or greater than c / d, for
+/// non-zero b and d with signs on any part; exact, in 64 bits.
+constexpr int compareValues(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) noexcept
+{
+    // Multiplying both sides by b * d turns the order round when that is
+    // negative. Compared rather than subtracted: the difference of two
+    // products of 2^62 would not fit.
+    const std::int64_t left = a * d;
+    const std::int64_t right = c * b;
+    const int order = static_cast<int>(left > right) - static_cast<int>(left < right);
+    return (b < 0) != (d < 0) ? -order : order;
+}
+
+}  // namespace detail
+
 /// A rational number with 32-bit parts and a validity flag. Operations never
 /// fail loudly: anything that cannot produce a sound value (a zero denominator,
 /// a division by zero, a result outside 32 bits, an invalid operand) marks the
 /// result invalid instead.
 ///
 /// The operators are a thin layer over the named operations, with the same
-/// results: `a + b` is a copy of `a` that has been given `add(b)`. There are
-/// deliberately no comparison operators: equal() compares signs as stored
-/// (1/-2 is not equal to -1/2) and an invalid fraction equals only itself,
-/// which no operator== could say without surprise; use equal() and
-/// isGreater().
+/// results: `a + b` is a copy of `a` that has been given `add(b)`.
+///
+/// The comparison operators compare values: `==` holds between equal values
+/// however they are stored (1/-2, -1/2 and 2/-4 are all equal), and between
+/// any two invalid fractions, which are all alike and equal to no valid
+/// one. The order puts every invalid fraction after every valid value.
+/// They differ from the older equal() and isGreater(): equal() compares
+/// signs as stored (1/-2 does not equal -1/2) and an invalid fraction there
+/// equals only itself; isGreater() is false whenever either fraction is
+/// invalid. A fraction compares with an integer of any type exactly, on
+/// either side. No valid fraction has a zero denominator: setValue,
+/// setFromRecord and readBinary refuse one, and no operation makes one.
 class FRACTION_EXPORT Fraction {
 public:
     /// Holds 0/1 and is not valid until it is given a value.
@@ -137,10 +206,10 @@ public:
     /// Writes the text form to the stream.
     void print(std::ostream& out) const;
 
-    /// A hash consistent with equal(): fractions that are equal hash alike
-    /// (1/2 and 2/4, -1/2 and -3/6, and every zero, whatever its
-    /// denominator). An invalid fraction equals only itself, so any hash
-    /// would do; all invalid fractions share one.
+    /// A hash consistent with operator== (and so with equal(), which holds
+    /// between fewer pairs): fractions of equal value hash alike whatever
+    /// their parts (1/2, 2/4, -1/-2; 1/-2 and -1/2; every zero), and all
+    /// invalid fractions share one hash.
     [[nodiscard]] std::size_t hash() const noexcept;
 
     /// The product a * b. When it leaves the 32-bit range the fraction becomes
@@ -215,6 +284,168 @@ public:
                isGreaterValue(numerator, denominator, other.numerator, other.denominator);
     }
 
+    /// Equal values, or both invalid.
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator==(const Fraction& left,
+                                                            const Fraction& right) noexcept
+    {
+        if (!left.valid || !right.valid) {
+            return left.valid == right.valid;
+        }
+        return std::int64_t{left.numerator} * right.denominator ==
+               std::int64_t{right.numerator} * left.denominator;
+    }
+    /// A valid fraction whose value is the integer; never an invalid one.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator==(const Fraction& left,
+                                                            Integer right) noexcept
+    {
+        return left.compareWith(detail::clampedInteger(right)) == 0;
+    }
+
+private:
+    // -1, 0 or 1 as this fraction is before, alike or after other in the
+    // order of the operators: by value, every invalid one last.
+    [[nodiscard]] FRACTION_CONSTEXPR int compareWith(const Fraction& other) const noexcept
+    {
+        if (!valid || !other.valid) {
+            return static_cast<int>(!valid) - static_cast<int>(!other.valid);
+        }
+        return detail::compareValues(numerator, denominator, other.numerator, other.denominator);
+    }
+    // As compareWith, against an integer within plus or minus INTEGER_BOUND.
+    [[nodiscard]] FRACTION_CONSTEXPR int compareWith(std::int64_t integer) const noexcept
+    {
+        return valid ? detail::compareValues(numerator, denominator, integer, 1) : 1;
+    }
+
+public:
+#if defined(FRACTION_HAS_THREE_WAY_COMPARISON)
+    /// The order of values, with every invalid fraction after every valid
+    /// one and all invalid fractions equivalent.
+    [[nodiscard]] friend FRACTION_CONSTEXPR std::weak_ordering operator<=>(
+        const Fraction& left, const Fraction& right) noexcept
+    {
+        return left.compareWith(right) <=> 0;
+    }
+    /// The order of the value against the integer; an invalid fraction comes
+    /// after every integer.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR std::weak_ordering operator<=>(const Fraction& left,
+                                                                           Integer right) noexcept
+    {
+        return left.compareWith(detail::clampedInteger(right)) <=> 0;
+    }
+#else
+    /// Not ==.
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator!=(const Fraction& left,
+                                                            const Fraction& right) noexcept
+    {
+        return !(left == right);
+    }
+    /// The order of values, with every invalid fraction after every valid one.
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator<(const Fraction& left,
+                                                           const Fraction& right) noexcept
+    {
+        return left.compareWith(right) < 0;
+    }
+    /// See operator<.
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator>(const Fraction& left,
+                                                           const Fraction& right) noexcept
+    {
+        return left.compareWith(right) > 0;
+    }
+    /// See operator<.
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator<=(const Fraction& left,
+                                                            const Fraction& right) noexcept
+    {
+        return left.compareWith(right) <= 0;
+    }
+    /// See operator<.
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator>=(const Fraction& left,
+                                                            const Fraction& right) noexcept
+    {
+        return left.compareWith(right) >= 0;
+    }
+    /// See operator==.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator==(Integer left,
+                                                            const Fraction& right) noexcept
+    {
+        return right == left;
+    }
+    /// See operator==.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator!=(const Fraction& left,
+                                                            Integer right) noexcept
+    {
+        return !(left == right);
+    }
+    /// See operator==.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator!=(Integer left,
+                                                            const Fraction& right) noexcept
+    {
+        return !(right == left);
+    }
+    /// The order of the value against the integer; an invalid fraction comes
+    /// after every integer.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator<(const Fraction& left,
+                                                           Integer right) noexcept
+    {
+        return left.compareWith(detail::clampedInteger(right)) < 0;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator>(const Fraction& left,
+                                                           Integer right) noexcept
+    {
+        return left.compareWith(detail::clampedInteger(right)) > 0;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator<=(const Fraction& left,
+                                                            Integer right) noexcept
+    {
+        return left.compareWith(detail::clampedInteger(right)) <= 0;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator>=(const Fraction& left,
+                                                            Integer right) noexcept
+    {
+        return left.compareWith(detail::clampedInteger(right)) >= 0;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator<(Integer left,
+                                                           const Fraction& right) noexcept
+    {
+        return right > left;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator>(Integer left,
+                                                           const Fraction& right) noexcept
+    {
+        return right < left;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator<=(Integer left,
+                                                            const Fraction& right) noexcept
+    {
+        return right >= left;
+    }
+    /// See operator<.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR bool operator>=(Integer left,
+                                                            const Fraction& right) noexcept
+    {
+        return right <= left;
+    }
+#endif
+
     /// The record this fraction is stored as: its parts, or INVALID_RECORD
     /// when it is invalid. A valid 123456789/123456789 is stored as 1/1, so
     /// that the marker pair always means an invalid fraction.
@@ -282,7 +513,7 @@ FRACTION_EXPORT std::ostream& operator<<(std::ostream& out, const Fraction& frac
 
 namespace std {
 
-/// Hashes a fraction by Fraction::hash(), consistently with Fraction::equal().
+/// Hashes a fraction by Fraction::hash(), consistently with operator==.
 template <>
 struct hash<fraction::Fraction> {
     /// Fraction::hash() of the fraction.

@@ -218,8 +218,10 @@ void Fraction::print(std::ostream& out) const
 
 std::size_t Fraction::hash() const noexcept
 {
-    // Equal fractions have the same parts once reduced, and every zero the
-    // numerator 0 whatever its denominator.
+    // Equal values have the same parts once in lowest terms with the sign
+    // on the numerator, and every zero the numerator 0 whatever its
+    // denominator. The numerator is then 64 bits wide: -2147483648/-1 is
+    // 2147483648/1, and 1/-2147483648 is -1 over 2^31.
     constexpr std::uint64_t kInvalidBits = 0x696e76616c6964ULL;
     std::uint64_t bits = kInvalidBits;
     if (valid && numerator == 0) {
@@ -227,8 +229,10 @@ std::size_t Fraction::hash() const noexcept
     } else if (valid) {
         Fraction lowest(*this);
         lowest.reduce();
-        bits = (std::uint64_t{static_cast<std::uint32_t>(lowest.numerator)} << 32U) |
-               static_cast<std::uint32_t>(lowest.denominator);
+        const std::uint32_t mask = signMask(lowest.denominator);
+        const std::int64_t signedNumerator =
+            mask != 0 ? -std::int64_t{lowest.numerator} : lowest.numerator;
+        bits = (static_cast<std::uint64_t>(signedNumerator) << 32U) ^ magnitude(lowest.denominator);
     }
     // The finaliser of splitmix64, so that every bit of the parts reaches
     // the low bits a hash table uses first.
