@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ExactInteger.h"
@@ -148,6 +150,34 @@ TEST(FractionComparison, AgainstIntegersExactlyOnEitherSide)
         ASSERT_EQ(a < UINT64_MAX, a.isValid()) << partsOf(a);
         ASSERT_EQ(a > 0U, a.isPositive() || !a.isValid()) << partsOf(a);
     }
+}
+
+// greatestFirst: the greater value first, invalid ones last, equal values
+// by denominator and then numerator as stored; equivalent only when alike.
+TEST(FractionGreatestFirst, OrdersByValueThenParts)
+{
+    const std::vector<Fraction> values = sampleValues();
+    for (const Fraction& a : values) {
+        for (const Fraction& b : values) {
+            const int order = modelOrder(a, b);
+            bool expected = a.isValid() && (order > 0 || (order < 0 && !b.isValid()));
+            if (order == 0 && a.isValid()) {
+                expected = a.denominatorPart() != b.denominatorPart()
+                               ? a.denominatorPart() < b.denominatorPart()
+                               : a.numeratorPart() < b.numeratorPart();
+            }
+            ASSERT_EQ(fraction::greatestFirst(a, b), expected) << partsOf(a) << " " << partsOf(b);
+        }
+    }
+    std::vector<Fraction> sorted = {invalidFraction(), Fraction(2, 2),  Fraction(-1, 2),
+                                    Fraction(1, 1),    Fraction(0, -3), Fraction(-1, -1),
+                                    Fraction(1, -2),   Fraction(3, 1),  Fraction(0, 1)};
+    std::sort(sorted.begin(), sorted.end(), fraction::greatestFirst);
+    std::string listed;
+    for (const Fraction& value : sorted) {
+        listed += partsOf(value) + " ";
+    }
+    EXPECT_EQ(listed, "3/1 -1/-1 1/1 2/2 0/-3 0/1 1/-2 -1/2 invalid ");
 }
 
 }  // namespace

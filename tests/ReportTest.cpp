@@ -141,4 +141,33 @@ TEST(ReportOrder, EquivalentEntriesHaveOneArrangement)
     }
 }
 
+// The library's greatestFirst and the report's sort of its entries are one
+// order: sorting random fractions either way gives the same entries.
+TEST(ReportOrder, IsTheLibrarysGreatestFirst)
+{
+    std::mt19937_64 random(4711);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<Fraction> values;
+        for (int i = 0; i < 300; ++i) {
+            Fraction value = randomRepresentation(random);
+            if (i % 3 == 0) {
+                value.reduce();
+            }
+            values.push_back(value);
+        }
+        // Some equal values, so that the parts must settle their order.
+        values.insert(values.end(), values.begin(), values.begin() + 40);
+        std::vector<FractionRecord> entries;
+        for (const Fraction& value : values) {
+            entries.push_back(sortEntry(value));
+        }
+        std::sort(entries.begin(), entries.end(), ValueOrder());
+        orderEquivalents(entries.data(), entries.data() + entries.size());
+        std::sort(values.begin(), values.end(), fraction::greatestFirst);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            ASSERT_EQ(sortEntry(values[i]), entries[i]) << "at " << i << ": " << partsOf(values[i]);
+        }
+    }
+}
+
 }  // namespace

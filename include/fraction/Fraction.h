@@ -60,21 +60,6 @@ constexpr std::size_t FRACTION_TEXT_CAPACITY = 26;
 /// with 2^30, which still divides both.
 [[nodiscard]] FRACTION_EXPORT std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept;
 
-/// a / b > c / d, exactly, for non-zero b and d with signs on any part.
-[[nodiscard]] inline bool isGreaterValue(std::int32_t a, std::int32_t b, std::int32_t c,
-                                         std::int32_t d) noexcept
-{
-    // Cross-multiplied in 64 bits, where every product of two parts is exact;
-    // multiplying by b * d turns the order round when that is negative.
-    // Bitwise operators keep it free of branches on the values, which a sort
-    // could not predict.
-    const std::int64_t left = std::int64_t{a} * d;
-    const std::int64_t right = std::int64_t{c} * b;
-    const auto turned = static_cast<unsigned>(b < 0) ^ static_cast<unsigned>(d < 0);
-    const auto differ = static_cast<unsigned>(left != right);
-    return (differ & (static_cast<unsigned>(left > right) ^ turned)) != 0U;
-}
-
 /// What the public declarations need and no user should call.
 namespace detail {
 
@@ -104,6 +89,21 @@ constexpr std::int64_t clampedInteger(Integer value) noexcept
         return INTEGER_BOUND;
     }
     return static_cast<std::int64_t>(value);
+}
+
+/// a / b > c / d, exactly, for non-zero b and d with signs on any part.
+[[nodiscard]] constexpr bool isGreaterValue(std::int32_t a, std::int32_t b, std::int32_t c,
+                                            std::int32_t d) noexcept
+{
+    // Cross-multiplied in 64 bits, where every product of two parts is exact;
+    // multiplying by b * d turns the order round when that is negative.
+    // Bitwise operators keep it free of branches on the values, which a sort
+    // could not predict.
+    const std::int64_t left = std::int64_t{a} * d;
+    const std::int64_t right = std::int64_t{c} * b;
+    const auto turned = static_cast<unsigned>(b < 0) ^ static_cast<unsigned>(d < 0);
+    const auto differ = static_cast<unsigned>(left != right);
+    return (differ & (static_cast<unsigned>(left > right) ^ turned)) != 0U;
 }
 
 /// -1, 0 or 1 as a / b is less than, equal to or greater than c / d, for
@@ -171,11 +171,14 @@ public:
     void setZero() noexcept;
 
     /// True when the fraction holds a sound value.
-    [[nodiscard]] bool isValid() const noexcept { return valid; }
+    [[nodiscard]] FRACTION_CONSTEXPR bool isValid() const noexcept { return valid; }
     /// True for a valid fraction with numerator 0, whatever its denominator.
-    [[nodiscard]] bool isZero() const noexcept { return valid && numerator == 0; }
+    [[nodiscard]] FRACTION_CONSTEXPR bool isZero() const noexcept
+    {
+        return valid && numerator == 0;
+    }
     /// True for a valid, non-zero fraction whose parts have the same sign.
-    [[nodiscard]] bool isPositive() const noexcept
+    [[nodiscard]] FRACTION_CONSTEXPR bool isPositive() const noexcept
     {
         return valid && numerator != 0 &&
                ((numerator > 0 && denominator > 0) || (numerator < 0 && denominator < 0));
@@ -184,9 +187,15 @@ public:
     [[nodiscard]] double toDouble() const noexcept;
 
     /// The parts as stored; they carry no meaning while the fraction is invalid.
-    [[nodiscard]] std::int32_t numeratorPart() const noexcept { return numerator; }
+    [[nodiscard]] FRACTION_CONSTEXPR std::int32_t numeratorPart() const noexcept
+    {
+        return numerator;
+    }
     /// See numeratorPart().
-    [[nodiscard]] std::int32_t denominatorPart() const noexcept { return denominator; }
+    [[nodiscard]] FRACTION_CONSTEXPR std::int32_t denominatorPart() const noexcept
+    {
+        return denominator;
+    }
 
     /// Divides both parts by their greatest common divisor; each part keeps
     /// its sign (6/-4 becomes 3/-2). Runs whether or not the fraction is valid.
@@ -278,10 +287,10 @@ public:
     }
 
     /// Exact strict order of the values; false when either fraction is invalid.
-    [[nodiscard]] bool isGreater(const Fraction& other) const noexcept
+    [[nodiscard]] FRACTION_CONSTEXPR bool isGreater(const Fraction& other) const noexcept
     {
         return valid && other.valid &&
-               isGreaterValue(numerator, denominator, other.numerator, other.denominator);
+               detail::isGreaterValue(numerator, denominator, other.numerator, other.denominator);
     }
 
     /// Equal values, or both invalid.
@@ -504,6 +513,73 @@ private:
     std::int32_t denominator = 1;
     std::int32_t numerator = 0;
 };
+
+namespace detail {
+
+/// What the report sorts in place of a fraction: its parts as stored, or
+/// {0, 0} for an invalid one. A valid fraction never has a zero
+/// denominator, so one comparison tells the two apart.
+[[nodiscard]] FRACTION_CONSTEXPR FractionRecord orderEntry(const Fraction& value) noexcept
+{
+    return value.isValid() ? FractionRecord{value.numeratorPart(), value.denominatorPart()}
+                           : FractionRecord{0, 0};
+}
+
+/// The parts of an entry as one unsigned number that orders by
+/// denominator, then by numerator, as signed values.
+[[nodiscard]] constexpr std::uint64_t partsKey(const FractionRecord& entry) noexcept
+{
+    constexpr std::uint32_t kSignBit = 0x80000000U;
+    return (std::uint64_t{static_cast<std::uint32_t>(entry.denominator) ^ kSignBit} << 32U) |
+           (static_cast<std::uint32_t>(entry.numerator) ^ kSignBit);
+}
+
+/// greatestFirst between entries, by value alone: valid entries first,
+/// greatest first, invalid ones last; equal values are equivalent here.
+/// Free of branches on the values.
+[[nodiscard]] constexpr bool valueOrder(const FractionRecord& a, const FractionRecord& b) noexcept
+{
+    const auto aValid = static_cast<unsigned>(a.denominator != 0);
+    const auto bInvalid = static_cast<unsigned>(b.denominator == 0);
+    const auto aGreater = static_cast<unsigned>(
+        isGreaterValue(a.numerator, a.denominator, b.numerator, b.denominator));
+    return (aValid & (bInvalid | aGreater)) != 0U;
+}
+
+/// True when two valid entries have the same value.
+[[nodiscard]] constexpr bool sameValue(const FractionRecord& a, const FractionRecord& b) noexcept
+{
+    return std::int64_t{a.numerator} * b.denominator == std::int64_t{b.numerator} * a.denominator;
+}
+
+/// greatestFirst between entries: valueOrder made total by the parts.
+[[nodiscard]] constexpr bool entryOrder(const FractionRecord& a, const FractionRecord& b) noexcept
+{
+    const auto aValid = static_cast<unsigned>(a.denominator != 0);
+    const auto firstAmongEqual =
+        static_cast<unsigned>(sameValue(a, b)) & static_cast<unsigned>(partsKey(a) < partsKey(b));
+    return static_cast<unsigned>(valueOrder(a, b)) != 0U || (aValid & firstAmongEqual) != 0U;
+}
+
+}  // namespace detail
+
+/// The report's order, as a strict weak order for std::sort and the like:
+/// greatest value first, every invalid fraction last; fractions of equal
+/// value by their parts as stored, denominator first, then numerator, least
+/// first (so 1/1, -1/-1 and 2/2 come as -1/-1, 1/1, 2/2). Two fractions are
+/// equivalent only when both are invalid or both have the same parts, so a
+/// sorted range depends only on which fractions it holds.
+struct GreatestFirst {
+    /// True when `a` comes before `b`.
+    [[nodiscard]] FRACTION_CONSTEXPR bool operator()(const Fraction& a,
+                                                     const Fraction& b) const noexcept
+    {
+        return detail::entryOrder(detail::orderEntry(a), detail::orderEntry(b));
+    }
+};
+
+/// The report's order: `std::sort(v.begin(), v.end(), fraction::greatestFirst)`.
+inline constexpr GreatestFirst greatestFirst{};
 
 /// Writes the text form, as print() does; the stream's width and fill do
 /// not apply.

@@ -6,56 +6,19 @@
 #include "fraction/Fraction.h"
 #include "fraction/FractionRecord.h"
 
-// A list entry as the sort holds it: the parts of the reduced fraction, or
-// {0, 0} for an invalid one. A valid fraction never has a zero denominator,
-// so one comparison tells the two apart.
+// The report's order is the library's fraction::greatestFirst, kept over
+// sort entries, which it defines: the parts of the reduced fraction, or
+// {0, 0} for an invalid one. The entry of a reduced fraction is the record
+// toRecord() gives it, since reducing undoes the marker pair.
 [[nodiscard]] inline fraction::FractionRecord sortEntry(const fraction::Fraction& value) noexcept
 {
-    return value.isValid() ? value.toRecord() : fraction::FractionRecord{0, 0};
+    return fraction::detail::orderEntry(value);
 }
 
-// The parts of an entry as one unsigned number that orders by denominator,
-// then by numerator, as signed values.
-[[nodiscard]] inline std::uint64_t partsKey(const fraction::FractionRecord& entry) noexcept
-{
-    constexpr std::uint32_t kSignBit = 0x80000000U;
-    return (std::uint64_t{static_cast<std::uint32_t>(entry.denominator) ^ kSignBit} << 32U) |
-           (static_cast<std::uint32_t>(entry.numerator) ^ kSignBit);
-}
-
-// The report's order over sort entries: valid entries first, greatest
-// first, invalid ones last. Entries of equal value (1/-2 and -1/2, zeros
-// over different denominators) are equivalent here. Free of branches on
-// the values.
-[[nodiscard]] inline bool valueOrder(const fraction::FractionRecord& a,
-                                     const fraction::FractionRecord& b) noexcept
-{
-    const auto aValid = static_cast<unsigned>(a.denominator != 0);
-    const auto bInvalid = static_cast<unsigned>(b.denominator == 0);
-    const auto aGreater = static_cast<unsigned>(
-        fraction::isGreaterValue(a.numerator, a.denominator, b.numerator, b.denominator));
-    return (aValid & (bInvalid | aGreater)) != 0U;
-}
-
-// True when two valid entries have the same value.
-[[nodiscard]] inline bool sameValue(const fraction::FractionRecord& a,
-                                    const fraction::FractionRecord& b) noexcept
-{
-    return std::int64_t{a.numerator} * b.denominator == std::int64_t{b.numerator} * a.denominator;
-}
-
-// valueOrder made total: entries of equal value come by denominator, then
-// by numerator, least first; invalid entries are all alike. Entries that
-// compare equal are the same bytes, so a list in this order depends only
-// on which entries it holds, not on their order before or on the sort.
-[[nodiscard]] inline bool entryOrder(const fraction::FractionRecord& a,
-                                     const fraction::FractionRecord& b) noexcept
-{
-    const auto aValid = static_cast<unsigned>(a.denominator != 0);
-    const auto firstAmongEqual =
-        static_cast<unsigned>(sameValue(a, b)) & static_cast<unsigned>(partsKey(a) < partsKey(b));
-    return static_cast<unsigned>(valueOrder(a, b)) != 0U || (aValid & firstAmongEqual) != 0U;
-}
+using fraction::detail::entryOrder;
+using fraction::detail::partsKey;
+using fraction::detail::sameValue;
+using fraction::detail::valueOrder;
 
 // valueOrder as a type, so that a sort inlines it.
 struct ValueOrder {
