@@ -150,6 +150,19 @@ public:
     {
         setValue(numeratorValue, denominatorValue);
     }
+    /// The integer as value/1, valid when it fits in 32 bits. Implicit, so
+    /// that `x + 1` and `x < 2` read as they would for a built-in number;
+    /// unlike setValue it knows no bound but 32 bits: Fraction(20000) is a
+    /// valid 20000/1, where Fraction(20000, 1) is invalid.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction(Integer value) noexcept  // NOLINT(google-explicit-constructor)
+    {
+        const std::int64_t clamped = detail::clampedInteger(value);
+        if (clamped >= INT32_MIN && clamped <= INT32_MAX) {
+            numerator = static_cast<std::int32_t>(clamped);
+            valid = true;
+        }
+    }
     /// Copies the flag and both parts exactly, valid or not.
     Fraction(const Fraction&) noexcept = default;
     /// Copies the flag and both parts exactly, valid or not.
@@ -284,6 +297,85 @@ public:
     [[nodiscard]] friend Fraction operator/(Fraction left, const Fraction& right) noexcept
     {
         return left /= right;
+    }
+
+    /// The same value with the opposite sign; invalid for an invalid
+    /// fraction. Never fails otherwise: the sign moves to whichever part can
+    /// take it (-2147483648/1 gives -2147483648/-1).
+    [[nodiscard]] FRACTION_CONSTEXPR Fraction operator-() const noexcept
+    {
+        Fraction result(*this);
+        if (!valid) {
+            return result;
+        }
+        if (numerator != INT32_MIN) {
+            result.numerator = -numerator;
+        } else if (denominator != INT32_MIN) {
+            result.denominator = -denominator;
+        } else {
+            result.numerator = -1;
+            result.denominator = 1;
+        }
+        return result;
+    }
+
+    /// The magnitude, in lowest terms with both parts positive (0/1 for
+    /// zero); invalid for an invalid fraction, and where a part of that
+    /// form does not fit in 32 bits (|-2147483648/1|, |1/-2147483648|).
+    [[nodiscard]] friend Fraction abs(const Fraction& value) noexcept
+    {
+        Fraction result(value);
+        result.reduce();
+        if (result.numerator == 0) {
+            result.denominator = 1;
+        }
+        if (result.numerator == INT32_MIN || result.denominator == INT32_MIN) {
+            result.valid = false;
+            return result;
+        }
+        result.numerator = result.numerator < 0 ? -result.numerator : result.numerator;
+        result.denominator = result.denominator < 0 ? -result.denominator : result.denominator;
+        return result;
+    }
+
+    /// The parts exchanged, which is always exact; invalid for zero or an
+    /// invalid fraction. Unlike `1 / value`, which divides and so refuses,
+    /// as divide() does, a divisor nearer zero than 1/VALUE_LIMIT.
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction reciprocal(const Fraction& value) noexcept
+    {
+        Fraction result(value);
+        result.numerator = value.denominator;
+        result.denominator = value.numerator;
+        result.valid = value.valid && value.numerator != 0;
+        return result;
+    }
+
+    /// base multiplied by itself `exponent` times (the reciprocal of that
+    /// for a negative exponent), in lowest terms; 1 for exponent 0, whatever
+    /// the base. Invalid for an invalid base, for zero to a negative power,
+    /// and where the result does not fit in 32 bits.
+    [[nodiscard]] friend Fraction pow(const Fraction& base, int exponent) noexcept
+    {
+        if (!base.valid) {
+            return base;
+        }
+        // Square and multiply. A square that does not fit means the result
+        // does not either: its parts are powers of the same lowest terms.
+        auto remaining = static_cast<unsigned>(exponent);
+        remaining = exponent < 0 ? 0U - remaining : remaining;
+        Fraction result(1);
+        Fraction square(base);
+        while (remaining != 0) {
+            if ((remaining & 1U) != 0) {
+                result.multiply(square);
+            }
+            remaining >>= 1U;
+            if (remaining != 0) {
+                square.multiply(square);
+                result.valid = result.valid && square.valid;
+            }
+        }
+        return exponent < 0 ? reciprocal(result) : result;
     }
 
     /// Exact strict order of the values; false when either fraction is invalid.
