@@ -3,10 +3,12 @@
 /// @file
 /// The Fraction value type: a bounded rational number with 32-bit parts.
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <string>
 #include <type_traits>
 
 #include "fraction/Export.h"
@@ -677,6 +679,37 @@ inline constexpr GreatestFirst greatestFirst{};
 /// not apply.
 FRACTION_EXPORT std::ostream& operator<<(std::ostream& out, const Fraction& fraction);
 
+/// Writes the compact form: the value in lowest terms with a positive
+/// denominator, as "n/d" (always with a denominator: "3/1", "0/1"), or
+/// "invalid". The parts are those of the value, so a denominator may be
+/// 2147483648 (-1/-2147483648 is "1/2147483648"). At most 23 characters.
+/// As std::to_chars: {end, errc()} or, where it does not fit, {last,
+/// errc::value_too_large} with the range's contents unspecified.
+FRACTION_EXPORT std::to_chars_result to_chars(char* first, char* last,
+                                              const Fraction& value) noexcept;
+
+/// Reads the compact form from the start of [first, last): "invalid", or a
+/// numerator, then optionally "/" and a denominator, each decimal digits
+/// with an optional leading "-" (no "+", no spaces); an integer alone is
+/// n/1. As std::from_chars, it takes the longest such start and returns
+/// where it ended. A value is taken when some 32-bit parts hold it: parts
+/// that fit are kept as written (2/4 stays 2/4); others are brought to
+/// lowest terms and the signs moved to fit ("2147483648/3" gives
+/// -2147483648/-3). Fails with errc::invalid_argument, ptr == first and
+/// `value` unchanged, where no form starts or the denominator is 0; with
+/// errc::result_out_of_range where no 32-bit parts hold the value. So
+/// from_chars(to_chars(x)) == x for every fraction x.
+FRACTION_EXPORT std::from_chars_result from_chars(const char* first, const char* last,
+                                                  Fraction& value) noexcept;
+
+/// The compact form as a string; see to_chars.
+[[nodiscard]] FRACTION_EXPORT std::string to_string(const Fraction& value);
+
+/// Reads one whitespace-delimited word and takes it as from_chars does; a
+/// word that is not wholly a compact form sets failbit and leaves `value`
+/// as it was.
+FRACTION_EXPORT std::istream& operator>>(std::istream& in, Fraction& value);
+
 }  // namespace fraction
 
 namespace std {
@@ -692,32 +725,67 @@ struct hash<fraction::Fraction> {
 };
 
 #if defined(FRACTION_HAS_STD_FORMAT)
-/// Formats a fraction as its text form, the one print() writes. Takes no
-/// format options: "{}" only.
+/// Formats a fraction as its text form, the one print() writes, with the
+/// standard fill, alignment and width: "{}", "{:>30}", "{:*^30}". Left
+/// aligned by default, as text is.
 template <>
 struct formatter<fraction::Fraction, char> {
-    /// Accepts only an empty format, as in "{}".
+    /// Takes [[fill]align][width], the width as digits.
     constexpr auto parse(std::format_parse_context& context)
     {
-        const auto position = context.begin();
-        if (position != context.end() && *position != '}') {
-            throw std::format_error("a fraction takes no format options");
+        auto position = context.begin();
+        const auto end = context.end();
+        const auto isAlign = [](char c) { return c == '<' || c == '^' || c == '>'; };
+        if (position != end && position + 1 != end && isAlign(*(position + 1)) &&
+            *position != '{' && *position != '}') {
+            fill = *position;
+            align = *(position + 1);
+            position += 2;
+        } else if (position != end && isAlign(*position)) {
+            align = *position;
+            ++position;
+        }
+        while (position != end && *position >= '0' && *position <= '9') {
+            width = width * 10 + static_cast<std::size_t>(*position - '0');
+            ++position;
+        }
+        if (position != end && *position != '}') {
+            throw std::format_error("a fraction takes only fill, alignment and width");
         }
         return position;
     }
 
-    /// Writes the text form to the output.
+    /// Writes the text form, padded to the width.
     template <typename FormatContext>
     auto format(const fraction::Fraction& fraction, FormatContext& context) const
     {
         std::array<char, fraction::FRACTION_TEXT_CAPACITY> text{};
         const char* const end = fraction.formatText(text.data());
+        const auto length = static_cast<std::size_t>(end - text.data());
+        const std::size_t padding = width > length ? width - length : 0;
+        std::size_t before = 0;
+        if (align == '>') {
+            before = padding;
+        } else if (align == '^') {
+            before = padding / 2;
+        }
         auto out = context.out();
+        for (std::size_t i = 0; i < before; ++i) {
+            *out++ = fill;
+        }
         for (const char* character = text.data(); character != end; ++character) {
             *out++ = *character;
         }
+        for (std::size_t i = before; i < padding; ++i) {
+            *out++ = fill;
+        }
         return out;
     }
+
+private:
+    char fill = ' ';
+    char align = '<';
+    std::size_t width = 0;
 };
 #endif
 

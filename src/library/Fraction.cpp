@@ -8,8 +8,11 @@
 #include <cstring>
 #include <istream>
 #include <limits>
+#include <numeric>
 #include <ostream>
+#include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "fraction/FractionRecord.h"
@@ -391,6 +394,141 @@ std::ostream& operator<<(std::ostream& out, const Fraction& fraction)
 {
     fraction.print(out);
     return out;
+}
+
+std::to_chars_result to_chars(char* first, char* last, const Fraction& value) noexcept
+{
+    constexpr std::string_view kInvalidWord = "invalid";
+    if (!value.isValid()) {
+        if (last - first < static_cast<std::ptrdiff_t>(kInvalidWord.size())) {
+            return {last, std::errc::value_too_large};
+        }
+        std::memcpy(first, kInvalidWord.data(), kInvalidWord.size());
+        return {first + kInvalidWord.size(), std::errc()};
+    }
+    Fraction lowest(value);
+    lowest.reduce();
+    const bool negative = lowest.numeratorPart() != 0 &&
+                          (lowest.numeratorPart() < 0) != (lowest.denominatorPart() < 0);
+    const std::int64_t numerator = negative ? -std::int64_t{magnitude(lowest.numeratorPart())}
+                                            : magnitude(lowest.numeratorPart());
+    const std::uint32_t denominator =
+        lowest.numeratorPart() == 0 ? 1 : magnitude(lowest.denominatorPart());
+    std::to_chars_result result = std::to_chars(first, last, numerator);
+    if (result.ec != std::errc() || result.ptr == last) {
+        return {last, std::errc::value_too_large};
+    }
+    *result.ptr = '/';
+    return std::to_chars(result.ptr + 1, last, denominator);
+}
+
+namespace {
+
+// A decimal integer with an optional "-", as its sign and magnitude.
+struct ParsedInteger {
+    const char* end;
+    std::errc error;
+    bool negative;
+    std::uint64_t magnitude;
+};
+
+ParsedInteger parseInteger(const char* first, const char* last) noexcept
+{
+    const bool negative = first != last && *first == '-';
+    const char* const digits = negative ? first + 1 : first;
+    std::uint64_t value = 0;
+    const std::from_chars_result result = std::from_chars(digits, last, value);
+    // "-" alone, or a second sign, is no integer.
+    if (result.ec == std::errc::invalid_argument || (digits != last && *digits == '-')) {
+        return {first, std::errc::invalid_argument, false, 0};
+    }
+    return {result.ptr, result.ec, negative, value};
+}
+
+}  // namespace
+
+std::from_chars_result from_chars(const char* first, const char* last, Fraction& value) noexcept
+{
+    constexpr std::string_view kInvalidWord = "invalid";
+    if (std::string_view(first, static_cast<std::size_t>(last - first))
+            .substr(0, kInvalidWord.size()) == kInvalidWord) {
+        value = Fraction();
+        return {first + kInvalidWord.size(), std::errc()};
+    }
+    const ParsedInteger numerator = parseInteger(first, last);
+    if (numerator.error == std::errc::invalid_argument) {
+        return {first, std::errc::invalid_argument};
+    }
+    ParsedInteger denominator{numerator.end, std::errc(), false, 1};
+    if (numerator.end != last && *numerator.end == '/') {
+        const ParsedInteger given = parseInteger(numerator.end + 1, last);
+        if (given.error != std::errc::invalid_argument) {
+            denominator = given;
+        }
+    }
+    if (numerator.error != std::errc() || denominator.error != std::errc()) {
+        return {denominator.end, std::errc::result_out_of_range};
+    }
+    if (denominator.magnitude == 0) {
+        return {first, std::errc::invalid_argument};
+    }
+    // Parts that fit are kept as written; others are brought to lowest
+    // terms, where a magnitude of 2^31 fits with the signs moved.
+    constexpr std::uint64_t kTwoTo31 = std::uint64_t{1} << 31U;
+    std::uint64_t top = numerator.magnitude;
+    std::uint64_t bottom = denominator.magnitude;
+    bool topNegative = numerator.negative;
+    bool bottomNegative = denominator.negative;
+    const auto fits = [](std::uint64_t magnitude, bool negative) {
+        return magnitude < kTwoTo31 || (negative && magnitude == kTwoTo31);
+    };
+    if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
+        const std::uint64_t divisor = std::gcd(top, bottom);
+        top /= divisor;
+        bottom /= divisor;
+        // A negative value's sign goes on the numerator, unless the
+        // denominator is 2^31, which only its negative fits; a positive
+        // value with a part of 2^31 takes a sign on both.
+        const bool negative = top != 0 && topNegative != bottomNegative;
+        const bool wide = top == kTwoTo31 || bottom == kTwoTo31;
+        topNegative = negative ? bottom != kTwoTo31 : wide;
+        bottomNegative = negative ? bottom == kTwoTo31 : wide;
+        if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
+            return {denominator.end, std::errc::result_out_of_range};
+        }
+    }
+    const auto signedPart = [](std::uint64_t magnitude, bool negative) {
+        return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                                  : static_cast<std::int64_t>(magnitude));
+    };
+    const FractionRecord parts{signedPart(top, topNegative), signedPart(bottom, bottomNegative)};
+    // The marker pair would read back as an invalid fraction: 1/1 is its value.
+    value = Fraction::fromRecord(isMarkerPair(parts) ? FractionRecord{1, 1} : parts);
+    return {denominator.end, std::errc()};
+}
+
+std::string to_string(const Fraction& value)
+{
+    std::array<char, 24> text{};
+    const std::to_chars_result result = to_chars(text.data(), text.data() + text.size(), value);
+    return {text.data(), result.ptr};
+}
+
+std::istream& operator>>(std::istream& in, Fraction& value)
+{
+    std::string word;
+    if (!(in >> word)) {
+        return in;
+    }
+    Fraction parsed;
+    const char* const end = word.data() + word.size();
+    const std::from_chars_result result = from_chars(word.data(), end, parsed);
+    if (result.ec != std::errc() || result.ptr != end) {
+        in.setstate(std::ios_base::failbit);
+        return in;
+    }
+    value = parsed;
+    return in;
 }
 
 void Fraction::writeBinary(std::ostream& out) const

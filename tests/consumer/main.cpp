@@ -7,11 +7,14 @@
 #include <fraction/FractionFile.h>
 #include <fraction/Version.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <unordered_set>
+#include <vector>
 
 #if defined(FRACTION_HAS_STD_FORMAT)
 #include <format>
@@ -86,6 +89,38 @@ int main()
         Fraction{1, 2}, Fraction{2, 4}, Fraction{0, 3}, Fraction{0, 8}, Fraction{3, 4}};
     expect(values.size() == 3, "1/2 and 2/4, 0/3 and 0/8 are one key each in a hash set");
 
+    expect(Fraction(1, -2) == Fraction(-1, 2) && Fraction(1, 0) == Fraction(3, 0),
+           "== compares values, and every invalid fraction is alike");
+    expect(Fraction(1, 3) < Fraction(1, 2) && Fraction(1, 2) < Fraction(1, 0),
+           "< orders values, invalid last");
+    expect(Fraction(4, 2) == 2 && 3 > Fraction(5, 2) && Fraction(-1, 2) < 0L,
+           "fractions compare with integers on either side");
+    const std::unordered_set<Fraction> byValue{Fraction{1, -2}, Fraction{-1, 2}, Fraction{2, 3}};
+    expect(byValue.size() == 2, "std::hash agrees with ==");
+    std::vector<Fraction> list{Fraction{1, 2}, Fraction{1, 0}, Fraction{3, 1}, Fraction{2, 4}};
+    std::sort(list.begin(), list.end(), fraction::greatestFirst);
+    expect(fraction::to_string(list[0]) == "3/1" && textOf(list[1]) == "1 / 2 " &&
+               textOf(list[2]) == "2 / 4 " && !list[3].isValid(),
+           "greatestFirst sorts as the report does");
+    expect(fraction::to_string(Fraction{1, 2} + 1) == "3/2" &&
+               fraction::to_string(2 * Fraction{1, 3}) == "2/3" &&
+               fraction::to_string(-Fraction{1, 3}) == "-1/3",
+           "arithmetic with integers on either side, and negation");
+    expect(fraction::to_string(abs(Fraction{-2, 4})) == "1/2" &&
+               fraction::to_string(reciprocal(Fraction{2, 5})) == "5/2" &&
+               fraction::to_string(pow(Fraction{2, 3}, -2)) == "9/4",
+           "abs, reciprocal and pow");
+    Fraction parsed;
+    const std::string compact = "-7/3";
+    const auto result =
+        fraction::from_chars(compact.data(), compact.data() + compact.size(), parsed);
+    expect(result.ec == std::errc() && parsed == Fraction(7, -3), "from_chars reads -7/3");
+    std::istringstream words("5/6 nonsense");
+    Fraction read1;
+    Fraction read2;
+    words >> read1 >> read2;
+    expect(read1 == Fraction(5, 6) && words.fail(), ">> reads 5/6 and fails on a bad word");
+
     std::ostringstream file;
     const FractionRecord records[] = {sum.toRecord(), quotient.toRecord()};
     writeFractionFile(file, 2, records, records + 2);
@@ -103,13 +138,16 @@ int main()
     expect(std::format("{}", negative) == textOf(negative), "std::format writes 3/-4 as << does");
     expect(std::format("[{}]", Fraction{1, 0}) == "[" + textOf(Fraction{1, 0}) + "]",
            "std::format writes an invalid fraction as << does");
+    expect(std::format("{:>12}|{:*^10}|{:<8}|", negative, Fraction{1, 2}, Fraction{1, 3}) ==
+               "    - 3 / 4 |**1 / 2 **|1 / 3   |",
+           "std::format takes fill, alignment and width");
     bool refused = false;
     try {
-        static_cast<void>(std::vformat("{:>12}", std::make_format_args(negative)));
+        static_cast<void>(std::vformat("{:+}", std::make_format_args(negative)));
     } catch (const std::format_error&) {
         refused = true;
     }
-    expect(refused, "std::format refuses a format option");
+    expect(refused, "std::format refuses a sign option");
     std::cout << "std::format: checked\n";
 #else
     std::cout << "std::format: not in this standard library\n";

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "FractionTestSupport.h"
+#include "fraction/Fraction.h"
+
+using fraction::Fraction;
+
+namespace {
+
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+TEST(FractionToChars, WritesLowestTermsWithAPositiveDenominator)
+{
+    const struct {
+        Fraction value;
+        const char* text;
+    } rows[] = {{Fraction(6, -4), "-3/2"},
+                {Fraction(-1, -2), "1/2"},
+                {Fraction(0, -7), "0/1"},
+                {Fraction(3), "3/1"},
+                {invalidFraction(), "invalid"},
+                {fromParts(kMin, 1), "-2147483648/1"},
+                {fromParts(kMin, -1), "2147483648/1"},
+                {fromParts(-1, kMin), "1/2147483648"},
+                {fromParts(kMin, kMin), "1/1"},
+                {fromParts(kMax, kMin), "-2147483647/2147483648"}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(to_string(row.value), row.text) << partsOf(row.value);
+    }
+    std::array<char, 22> exact{};
+    const std::to_chars_result fits =
+        to_chars(exact.data(), exact.data() + exact.size(), fromParts(kMax, kMin));
+    EXPECT_EQ(fits.ec, std::errc());
+    EXPECT_EQ(fits.ptr, exact.data() + exact.size());
+    const std::to_chars_result tooSmall =
+        to_chars(exact.data(), exact.data() + exact.size() - 1, fromParts(kMax, kMin));
+    EXPECT_EQ(tooSmall.ec, std::errc::value_too_large);
+    EXPECT_EQ(to_chars(exact.data(), exact.data() + 6, invalidFraction()).ec,
+              std::errc::value_too_large);
+}
+
+TEST(FractionFromChars, TakesTheCompactFormOrSaysWhyNot)
+{
+    const struct {
+        std::string_view text;
+        std::errc error;
+        std::size_t used;
+        const char* parts;
+    } rows[] = {
+        {"2/4", std::errc(), 3, "2/4"},
+        {"-3", std::errc(), 2, "-3/1"},
+        {"1/-2", std::errc(), 4, "1/-2"},
+        {"7/x", std::errc(), 1, "7/1"},
+        {"5 / 6", std::errc(), 1, "5/1"},
+        {"invalid!", std::errc(), 7, "invalid"},
+        {"2147483648/3", std::errc(), 12, "-2147483648/-3"},
+        {"-1/2147483648", std::errc(), 13, "1/-2147483648"},
+        {"4294967296/2", std::errc(), 12, "-2147483648/-1"},
+        {"-9223372036854775808/4294967296", std::errc(), 31, "-2147483648/1"},
+        {"123456789/123456789", std::errc(), 19, "1/1"},
+        {"2147483649/2", std::errc::result_out_of_range, 12, "unchanged"},
+        {"99999999999999999999/1", std::errc::result_out_of_range, 22, "unchanged"},
+        {"1/0", std::errc::invalid_argument, 0, "unchanged"},
+        {"+1/2", std::errc::invalid_argument, 0, "unchanged"},
+        {"-", std::errc::invalid_argument, 0, "unchanged"},
+        {"--1", std::errc::invalid_argument, 0, "unchanged"},
+        {" 1/2", std::errc::invalid_argument, 0, "unchanged"},
+        {"", std::errc::invalid_argument, 0, "unchanged"},
+    };
+    for (const auto& row : rows) {
+        Fraction value(9, 8);
+        const std::from_chars_result result =
+            from_chars(row.text.data(), row.text.data() + row.text.size(), value);
+        EXPECT_EQ(result.ec, row.error) << row.text;
+        EXPECT_EQ(result.ptr, row.text.data() + row.used) << row.text;
+        EXPECT_EQ(partsOf(value), row.error == std::errc() ? row.parts : "9/8") << row.text;
+    }
+}
+
+// Every fraction, of every width and representation and invalid ones,
+// reads back equal from what to_chars writes.
+TEST(FractionText, RoundTripsEveryValue)
+{
+    std::mt19937_64 random(31);
+    std::vector<Fraction> values = {
+        fromParts(kMin, 1),    fromParts(kMin, -1),   fromParts(1, kMin),
+        fromParts(-1, kMin),   fromParts(kMin, kMin), fromParts(kMax, kMin),
+        fromParts(kMin, kMax), fromParts(0, kMin),    invalidFraction()};
+    while (values.size() < 20000) {
+        values.push_back(randomRepresentation(random));
+    }
+    for (const Fraction& value : values) {
+        const std::string text = to_string(value);
+        Fraction back(5, 7);
+        const std::from_chars_result result =
+            from_chars(text.data(), text.data() + text.size(), back);
+        ASSERT_EQ(result.ec, std::errc()) << text;
+        ASSERT_EQ(result.ptr, text.data() + text.size()) << text;
+        ASSERT_TRUE(back == value) << partsOf(value) << " came back as " << partsOf(back);
+    }
+}
+
+TEST(FractionStreamInput, ReadsWordsAndFailsOnBadOnes)
+{
+    std::istringstream in("3/4 -5 invalid 1/0");
+    Fraction a;
+    Fraction b;
+    Fraction c(1, 2);
+    in >> a >> b >> c;
+    EXPECT_EQ(partsOf(a), "3/4");
+    EXPECT_EQ(partsOf(b), "-5/1");
+    EXPECT_FALSE(c.isValid());
+    Fraction d(1, 3);
+    EXPECT_FALSE(in >> d);
+    EXPECT_EQ(partsOf(d), "1/3") << "a failed read leaves the fraction as it was";
+    std::istringstream partly("3/4x");
+    EXPECT_FALSE(partly >> d) << "a word must be a compact form whole";
+}
+
+}  // namespace
