@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <istream>
 #include <sstream>
 #include <streambuf>
@@ -154,6 +155,18 @@ TEST(FractionFileRead, ShortFilesAreRefusedWithTheSameWordsFromAnyStream)
 
 // A file's length is checked before its count is trusted, so that a count
 // whose bytes would not fit a 32-bit size is refused as short there too.
+// A file that did not open is told apart from an empty one.
+TEST(FractionFileRead, AFailedStreamIsSaidToHaveFailed)
+{
+    std::ifstream missing("/nonexistent/no such fraction file");
+    const fraction::FractionFileResult whole = fraction::readFractionFile(missing);
+    EXPECT_FALSE(whole.contents.has_value());
+    EXPECT_EQ(whole.message, "the stream had failed before anything was read");
+    const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(missing);
+    EXPECT_FALSE(header.header.has_value());
+    EXPECT_EQ(header.message, "the stream had failed before anything was read");
+}
+
 TEST(FractionFileRead, AFileIsMeasuredBeforeItsCountIsTrusted)
 {
     std::istringstream in(int32Bytes(2147483647) + fileBytes(1, {{1, 2}}).substr(4));

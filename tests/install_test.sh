@@ -65,6 +65,9 @@ if [ "$shared" = 1 ]; then
     names=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | foreign_names)
     exported=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | grep -c ' fraction::')
     [ "$exported" -gt 10 ] || fail "the shared library exports only $exported names of its own"
+    # Found through the programs' relative run path, with nothing set.
+    env -u LD_LIBRARY_PATH "$prefix/bin/fraction" </dev/null >/dev/null 2>&1 ||
+        fail "the installed fraction does not find its library by itself"
     export LD_LIBRARY_PATH="$prefix/$libdir"
 else
     names=$(nm -C -g --defined-only "$prefix/$libdir/libfraction.a" | foreign_names)

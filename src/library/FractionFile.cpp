@@ -117,8 +117,17 @@ bool RecordList::resize(std::size_t newCount) noexcept
     return true;
 }
 
+namespace {
+constexpr const char* kFailedStream = "the stream had failed before anything was read";
+}  // namespace
+
 FractionFileResult readFractionFile(std::istream& in, FileProgress* progress)
 {
+    // A stream failed before anything is read (a file that did not open) is
+    // no short file.
+    if (!in) {
+        return unusable(kFailedStream);
+    }
     std::array<char, FRACTION_COUNT_SIZE> header{};
     in.read(header.data(), header.size());
     const auto headerBytes = static_cast<std::size_t>(in.gcount());
@@ -186,6 +195,9 @@ std::string describeShortFile(std::int32_t count, std::uint64_t recordBytes)
 
 FractionFileHeaderResult readFractionFileHeader(std::istream& in)
 {
+    if (!in) {
+        return {std::nullopt, kFailedStream};
+    }
     std::array<char, FRACTION_COUNT_SIZE> bytes{};
     in.read(bytes.data(), bytes.size());
     const auto headerBytes = static_cast<std::size_t>(in.gcount());
