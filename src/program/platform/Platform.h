@@ -37,8 +37,12 @@ enum class StandardStream { input, output, error };
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t number = 0;
-    bool operator==(const FileIdentity&) const = default;
 };
+
+[[nodiscard]] inline bool operator==(const FileIdentity& a, const FileIdentity& b) noexcept
+{
+    return a.device == b.device && a.number == b.number;
+}
 
 // What the system reaches by a name, following symbolic links as opening
 // the name would, under the same protections: Linux, for one, refuses to
