@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <numeric>
@@ -97,6 +98,46 @@ TEST(FractionPredicates, ToDoubleGivesTheQuotientOrOneAboveTheBound)
     EXPECT_DOUBLE_EQ(fromParts(1, -4).toDouble(), -0.25);
     EXPECT_DOUBLE_EQ(fromParts(kMin, 1).toDouble(), -2147483648.0);
     EXPECT_DOUBLE_EQ(invalidFraction().toDouble(), 10001.0);
+}
+
+TEST(FractionPredicates, ExplicitDoubleGivesTheQuotientOrNaN)
+{
+    EXPECT_DOUBLE_EQ(static_cast<double>(fromParts(-3, 4)), -0.75);
+    EXPECT_DOUBLE_EQ(static_cast<double>(fromParts(kMin, -1)), 2147483648.0);
+    EXPECT_TRUE(std::isnan(static_cast<double>(invalidFraction())));
+    EXPECT_TRUE(std::isnan(static_cast<double>(Fraction())));
+}
+
+TEST(FractionLowestTerms, NumeratorAndDenominatorHaveThePositiveDenominatorForm)
+{
+    struct Row {
+        Fraction value;
+        std::int32_t numerator;
+        std::int32_t denominator;
+    };
+    const Row rows[] = {
+        {fromParts(6, 4), 3, 2},
+        {fromParts(6, -4), -3, 2},
+        {fromParts(-6, -4), 3, 2},
+        {fromParts(0, -7), 0, 1},
+        {fromParts(kMin, 1), kMin, 1},
+        {fromParts(kMin, -2), 1073741824, 1},
+        {fromParts(kMin, kMin), 1, 1},
+        {fromParts(kMax, -1), -kMax, 1},
+        {fromParts(-1, kMax), -1, kMax},
+        // No 32-bit form with a positive denominator: given as an invalid one.
+        {fromParts(kMin, -1), 0, 1},
+        {fromParts(kMin, -3), 0, 1},
+        {fromParts(1, kMin), 0, 1},
+        {fromParts(-3, kMin), 0, 1},
+        {invalidFraction(), 0, 1},
+        {Fraction(), 0, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(textOf(row.value));
+        EXPECT_EQ(row.value.numerator(), row.numerator);
+        EXPECT_EQ(row.value.denominator(), row.denominator);
+    }
 }
 
 TEST(FractionGcd, KnownValues)

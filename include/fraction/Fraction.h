@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -161,7 +162,7 @@ public:
     {
         const std::int64_t clamped = detail::clampedInteger(value);
         if (clamped >= INT32_MIN && clamped <= INT32_MAX) {
-            numerator = static_cast<std::int32_t>(clamped);
+            storedNumerator = static_cast<std::int32_t>(clamped);
             valid = true;
         }
     }
@@ -176,11 +177,11 @@ public:
     /// valid: an invalid source leaves this fraction's parts as they were.
     void copyFrom(const Fraction& source) noexcept;
 
-    /// Stores numerator/denominator exactly as given (no reduction, signs where
-    /// they are) when the denominator is non-zero and the quotient lies within
-    /// plus or minus VALUE_LIMIT; otherwise marks the fraction invalid, keeps
-    /// its parts and returns false.
-    bool setValue(std::int32_t numerator, std::int32_t denominator) noexcept;
+    /// Stores newNumerator/newDenominator exactly as given (no reduction,
+    /// signs where they are) when the denominator is non-zero and the quotient
+    /// lies within plus or minus VALUE_LIMIT; otherwise marks the fraction
+    /// invalid, keeps its parts and returns false.
+    bool setValue(std::int32_t newNumerator, std::int32_t newDenominator) noexcept;
 
     /// Makes the fraction a valid 0/1.
     void setZero() noexcept;
@@ -190,26 +191,48 @@ public:
     /// True for a valid fraction with numerator 0, whatever its denominator.
     [[nodiscard]] FRACTION_CONSTEXPR bool isZero() const noexcept
     {
-        return valid && numerator == 0;
+        return valid && storedNumerator == 0;
     }
     /// True for a valid, non-zero fraction whose parts have the same sign.
     [[nodiscard]] FRACTION_CONSTEXPR bool isPositive() const noexcept
     {
-        return valid && numerator != 0 &&
-               ((numerator > 0 && denominator > 0) || (numerator < 0 && denominator < 0));
+        return valid && storedNumerator != 0 &&
+               ((storedNumerator > 0 && storedDenominator > 0) ||
+                (storedNumerator < 0 && storedDenominator < 0));
     }
     /// The quotient of the parts; 10001.0, one above VALUE_LIMIT, when invalid.
     [[nodiscard]] double toDouble() const noexcept;
+    /// The quotient of the parts, or NaN when the fraction is invalid: unlike
+    /// toDouble(), whose 10001.0 is a number, no arithmetic or comparison can
+    /// take an invalid fraction's double for a value.
+    [[nodiscard]] explicit FRACTION_CONSTEXPR operator double() const noexcept
+    {
+        return valid ? static_cast<double>(storedNumerator) / storedDenominator
+                     : std::numeric_limits<double>::quiet_NaN();
+    }
+
+    /// The numerator of the value in lowest terms with a positive
+    /// denominator: 3 for 6/4, -3 for 6/-4 and 3/-2, 0 for every zero.
+    /// An invalid fraction gives 0, with denominator() 1. So does a valid
+    /// value with no such form in 32 bits, one whose lowest terms have a
+    /// part of 2^31 that cannot be made negative: 2147483648
+    /// (-2147483648/-1) and n/2147483648 (1/-2147483648); numerator() is 0
+    /// for a non-zero valid value only then. to_chars writes every value.
+    [[nodiscard]] std::int32_t numerator() const noexcept { return lowestTerms().numerator; }
+    /// The denominator of the value in lowest terms, always positive: 2 for
+    /// 6/4 and 6/-4, 1 for every zero; 1 where numerator() gives 0 for want
+    /// of a form.
+    [[nodiscard]] std::int32_t denominator() const noexcept { return lowestTerms().denominator; }
 
     /// The parts as stored; they carry no meaning while the fraction is invalid.
     [[nodiscard]] FRACTION_CONSTEXPR std::int32_t numeratorPart() const noexcept
     {
-        return numerator;
+        return storedNumerator;
     }
     /// See numeratorPart().
     [[nodiscard]] FRACTION_CONSTEXPR std::int32_t denominatorPart() const noexcept
     {
-        return denominator;
+        return storedDenominator;
     }
 
     /// Divides both parts by their greatest common divisor; each part keeps
@@ -310,13 +333,13 @@ public:
         if (!valid) {
             return result;
         }
-        if (numerator != INT32_MIN) {
-            result.numerator = -numerator;
-        } else if (denominator != INT32_MIN) {
-            result.denominator = -denominator;
+        if (storedNumerator != INT32_MIN) {
+            result.storedNumerator = -storedNumerator;
+        } else if (storedDenominator != INT32_MIN) {
+            result.storedDenominator = -storedDenominator;
         } else {
-            result.numerator = -1;
-            result.denominator = 1;
+            result.storedNumerator = -1;
+            result.storedDenominator = 1;
         }
         return result;
     }
@@ -328,15 +351,17 @@ public:
     {
         Fraction result(value);
         result.reduce();
-        if (result.numerator == 0) {
-            result.denominator = 1;
+        if (result.storedNumerator == 0) {
+            result.storedDenominator = 1;
         }
-        if (result.numerator == INT32_MIN || result.denominator == INT32_MIN) {
+        if (result.storedNumerator == INT32_MIN || result.storedDenominator == INT32_MIN) {
             result.valid = false;
             return result;
         }
-        result.numerator = result.numerator < 0 ? -result.numerator : result.numerator;
-        result.denominator = result.denominator < 0 ? -result.denominator : result.denominator;
+        result.storedNumerator =
+            result.storedNumerator < 0 ? -result.storedNumerator : result.storedNumerator;
+        result.storedDenominator =
+            result.storedDenominator < 0 ? -result.storedDenominator : result.storedDenominator;
         return result;
     }
 
@@ -346,9 +371,9 @@ public:
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction reciprocal(const Fraction& value) noexcept
     {
         Fraction result(value);
-        result.numerator = value.denominator;
-        result.denominator = value.numerator;
-        result.valid = value.valid && value.numerator != 0;
+        result.storedNumerator = value.storedDenominator;
+        result.storedDenominator = value.storedNumerator;
+        result.valid = value.valid && value.storedNumerator != 0;
         return result;
     }
 
@@ -384,7 +409,8 @@ public:
     [[nodiscard]] FRACTION_CONSTEXPR bool isGreater(const Fraction& other) const noexcept
     {
         return valid && other.valid &&
-               detail::isGreaterValue(numerator, denominator, other.numerator, other.denominator);
+               detail::isGreaterValue(storedNumerator, storedDenominator, other.storedNumerator,
+                                      other.storedDenominator);
     }
 
     /// Equal values, or both invalid.
@@ -394,8 +420,8 @@ public:
         if (!left.valid || !right.valid) {
             return left.valid == right.valid;
         }
-        return std::int64_t{left.numerator} * right.denominator ==
-               std::int64_t{right.numerator} * left.denominator;
+        return std::int64_t{left.storedNumerator} * right.storedDenominator ==
+               std::int64_t{right.storedNumerator} * left.storedDenominator;
     }
     /// A valid fraction whose value is the integer; never an invalid one.
     template <typename Integer, detail::IfInteger<Integer> = 0>
@@ -413,12 +439,13 @@ private:
         if (!valid || !other.valid) {
             return static_cast<int>(!valid) - static_cast<int>(!other.valid);
         }
-        return detail::compareValues(numerator, denominator, other.numerator, other.denominator);
+        return detail::compareValues(storedNumerator, storedDenominator, other.storedNumerator,
+                                     other.storedDenominator);
     }
     // As compareWith, against an integer within plus or minus INTEGER_BOUND.
     [[nodiscard]] FRACTION_CONSTEXPR int compareWith(std::int64_t integer) const noexcept
     {
-        return valid ? detail::compareValues(numerator, denominator, integer, 1) : 1;
+        return valid ? detail::compareValues(storedNumerator, storedDenominator, integer, 1) : 1;
     }
 
 public:
@@ -557,7 +584,7 @@ public:
         if (!valid) {
             return INVALID_RECORD;
         }
-        const FractionRecord parts{numerator, denominator};
+        const FractionRecord parts{storedNumerator, storedDenominator};
         return isMarkerPair(parts) ? FractionRecord{1, 1} : parts;
     }
 
@@ -577,8 +604,8 @@ public:
             valid = false;
             return;
         }
-        numerator = record.numerator;
-        denominator = record.denominator;
+        storedNumerator = record.numerator;
+        storedDenominator = record.denominator;
         valid = true;
     }
 
@@ -591,6 +618,8 @@ public:
     void readBinary(std::istream& in);
 
 private:
+    // What numerator() and denominator() give, both at once.
+    [[nodiscard]] FractionRecord lowestTerms() const noexcept;
     // Shared by add and subtract: adds other, or its negation, to this fraction.
     void accumulate(const Fraction& other, bool negateOther) noexcept;
     // The sum a + b, checked like checkedMultiply: 1 and an invalid fraction
@@ -604,8 +633,8 @@ private:
     // arithmetic. A valid fraction never has a zero denominator: setValue and
     // readBinary refuse one, and no arithmetic produces one.
     bool valid = false;
-    std::int32_t denominator = 1;
-    std::int32_t numerator = 0;
+    std::int32_t storedDenominator = 1;
+    std::int32_t storedNumerator = 0;
 };
 
 namespace detail {

@@ -135,8 +135,8 @@ void Fraction::copyFrom(const Fraction& source) noexcept
 {
     valid = source.valid;
     if (source.valid) {
-        numerator = source.numerator;
-        denominator = source.denominator;
+        storedNumerator = source.storedNumerator;
+        storedDenominator = source.storedDenominator;
     }
 }
 
@@ -151,27 +151,45 @@ bool Fraction::setValue(std::int32_t newNumerator, std::int32_t newDenominator) 
         valid = false;
         return false;
     }
-    numerator = newNumerator;
-    denominator = newDenominator;
+    storedNumerator = newNumerator;
+    storedDenominator = newDenominator;
     valid = true;
     return true;
 }
 
 void Fraction::setZero() noexcept
 {
-    numerator = 0;
-    denominator = 1;
+    storedNumerator = 0;
+    storedDenominator = 1;
     valid = true;
 }
 
 double Fraction::toDouble() const noexcept
 {
-    return valid ? static_cast<double>(numerator) / denominator : kInvalidDouble;
+    return valid ? static_cast<double>(storedNumerator) / storedDenominator : kInvalidDouble;
+}
+
+FractionRecord Fraction::lowestTerms() const noexcept
+{
+    if (!valid || storedNumerator == 0) {
+        return {0, 1};
+    }
+    Fraction lowest(*this);
+    lowest.reduce();
+    // The sign goes to the numerator in 64 bits, where 2^31 is a magnitude.
+    const bool turn = lowest.storedDenominator < 0;
+    const std::int64_t top = turn ? -std::int64_t{lowest.storedNumerator} : lowest.storedNumerator;
+    const std::int64_t bottom =
+        turn ? -std::int64_t{lowest.storedDenominator} : lowest.storedDenominator;
+    if (!fitsInPart(top) || !fitsInPart(bottom)) {
+        return {0, 1};
+    }
+    return {static_cast<std::int32_t>(top), static_cast<std::int32_t>(bottom)};
 }
 
 void Fraction::reduce() noexcept
 {
-    cancelCommonFactor(numerator, denominator);
+    cancelCommonFactor(storedNumerator, storedDenominator);
 }
 
 bool Fraction::equal(const Fraction& other) const noexcept
@@ -186,10 +204,11 @@ bool Fraction::equal(const Fraction& other) const noexcept
     Fraction right(other);
     left.reduce();
     right.reduce();
-    if (left.numerator == 0 && right.numerator == 0) {
+    if (left.storedNumerator == 0 && right.storedNumerator == 0) {
         return true;
     }
-    return left.numerator == right.numerator && left.denominator == right.denominator;
+    return left.storedNumerator == right.storedNumerator &&
+           left.storedDenominator == right.storedDenominator;
 }
 
 char* Fraction::formatText(char* buffer) const noexcept
@@ -198,16 +217,16 @@ char* Fraction::formatText(char* buffer) const noexcept
         std::memcpy(buffer, kInvalidText.data(), kInvalidText.size());
         return buffer + kInvalidText.size();
     }
-    const bool negative =
-        numerator != 0 && denominator != 0 && (numerator < 0) != (denominator < 0);
+    const bool negative = storedNumerator != 0 && storedDenominator != 0 &&
+                          (storedNumerator < 0) != (storedDenominator < 0);
     // The sign is always written and then kept or not, which costs less than
     // a branch that the signs of real data leave unpredictable.
     std::memcpy(buffer, kMinusSign.data(), kMinusSign.size());
     char* end = buffer + (negative ? kMinusSign.size() : 0);
-    end = std::to_chars(end, end + kMaxDigits, magnitude(numerator)).ptr;
+    end = std::to_chars(end, end + kMaxDigits, magnitude(storedNumerator)).ptr;
     std::memcpy(end, kPartSeparator.data(), kPartSeparator.size());
     end += kPartSeparator.size();
-    end = std::to_chars(end, end + kMaxDigits, magnitude(denominator)).ptr;
+    end = std::to_chars(end, end + kMaxDigits, magnitude(storedDenominator)).ptr;
     *end = ' ';
     return end + 1;
 }
@@ -227,15 +246,16 @@ std::size_t Fraction::hash() const noexcept
     // 2147483648/1, and 1/-2147483648 is -1 over 2^31.
     constexpr std::uint64_t kInvalidBits = 0x696e76616c6964ULL;
     std::uint64_t bits = kInvalidBits;
-    if (valid && numerator == 0) {
+    if (valid && storedNumerator == 0) {
         bits = 0;
     } else if (valid) {
         Fraction lowest(*this);
         lowest.reduce();
-        const std::uint32_t mask = signMask(lowest.denominator);
+        const std::uint32_t mask = signMask(lowest.storedDenominator);
         const std::int64_t signedNumerator =
-            mask != 0 ? -std::int64_t{lowest.numerator} : lowest.numerator;
-        bits = (static_cast<std::uint64_t>(signedNumerator) << 32U) ^ magnitude(lowest.denominator);
+            mask != 0 ? -std::int64_t{lowest.storedNumerator} : lowest.storedNumerator;
+        bits = (static_cast<std::uint64_t>(signedNumerator) << 32U) ^
+               magnitude(lowest.storedDenominator);
     }
     // The finaliser of splitmix64, so that every bit of the parts reaches
     // the low bits a hash table uses first.
@@ -295,17 +315,17 @@ void Fraction::accumulate(const Fraction& other, bool negateOther) noexcept
     // parts as they stand fits in 32 bits, the reduced forms fit too and one
     // gcd gives the very result. A zero sum keeps the reduced operands'
     // denominator, which only the full way knows.
-    const std::int64_t ownScaledAsIs = std::int64_t{numerator} * other.denominator;
-    const std::int64_t termScaledAsIs = std::int64_t{denominator} * other.numerator;
-    const std::int64_t denominatorAsIs = std::int64_t{denominator} * other.denominator;
+    const std::int64_t ownScaledAsIs = std::int64_t{storedNumerator} * other.storedDenominator;
+    const std::int64_t termScaledAsIs = std::int64_t{storedDenominator} * other.storedNumerator;
+    const std::int64_t denominatorAsIs = std::int64_t{storedDenominator} * other.storedDenominator;
     // Summed only once both terms are known to fit in 32 bits: two products
     // of 2^62 would overflow even 64 bits.
     if (fitsInPart(ownScaledAsIs) && fitsInPart(termScaledAsIs) && fitsInPart(denominatorAsIs)) {
         const std::int64_t sumAsIs =
             negateOther ? ownScaledAsIs - termScaledAsIs : ownScaledAsIs + termScaledAsIs;
         if (sumAsIs != 0 && fitsInPart(sumAsIs)) {
-            numerator = static_cast<std::int32_t>(sumAsIs);
-            denominator = static_cast<std::int32_t>(denominatorAsIs);
+            storedNumerator = static_cast<std::int32_t>(sumAsIs);
+            storedDenominator = static_cast<std::int32_t>(denominatorAsIs);
             reduce();
             return;
         }
@@ -313,18 +333,20 @@ void Fraction::accumulate(const Fraction& other, bool negateOther) noexcept
     reduce();
     Fraction term(other);
     term.reduce();
-    const std::int32_t ownNumerator = numerator;
-    const std::uint32_t denominatorsDivisor = commonDivisor(denominator, term.denominator);
+    const std::int32_t ownNumerator = storedNumerator;
+    const std::uint32_t denominatorsDivisor =
+        commonDivisor(storedDenominator, term.storedDenominator);
     // The common denominator is the plain product of the reduced
     // denominators, so its sign says whether exactly one of them is negative.
-    const std::int32_t commonDenominator = checkedMultiply(denominator, term.denominator);
-    const std::int32_t ownScaled = checkedMultiply(numerator, term.denominator);
-    const std::int32_t termScaled = checkedMultiply(denominator, term.numerator);
+    const std::int32_t commonDenominator =
+        checkedMultiply(storedDenominator, term.storedDenominator);
+    const std::int32_t ownScaled = checkedMultiply(storedNumerator, term.storedDenominator);
+    const std::int32_t termScaled = checkedMultiply(storedDenominator, term.storedNumerator);
     // Subtraction negates the scaled term in 64 bits: negating the operand's
     // numerator first would overflow for -2147483648.
-    numerator = checkedSum(ownScaled, negateOther ? -std::int64_t{termScaled} : termScaled);
-    denominator = commonDenominator;
-    if (!valid || ownNumerator == 0 || term.numerator == 0 || numerator == 0) {
+    storedNumerator = checkedSum(ownScaled, negateOther ? -std::int64_t{termScaled} : termScaled);
+    storedDenominator = commonDenominator;
+    if (!valid || ownNumerator == 0 || term.storedNumerator == 0 || storedNumerator == 0) {
         reduce();
         return;
     }
@@ -334,10 +356,11 @@ void Fraction::accumulate(const Fraction& other, bool negateOther) noexcept
     // The denominators' product fits in 32 bits here, so g < 2^16.
     const auto smallDivisor = static_cast<std::int32_t>(denominatorsDivisor);
     const std::uint32_t factor =
-        denominatorsDivisor * commonDivisor(divideBy(numerator, denominatorsDivisor), smallDivisor);
+        denominatorsDivisor *
+        commonDivisor(divideBy(storedNumerator, denominatorsDivisor), smallDivisor);
     if (factor != 1) {
-        numerator = divideBy(numerator, factor);
-        denominator = divideBy(denominator, factor);
+        storedNumerator = divideBy(storedNumerator, factor);
+        storedDenominator = divideBy(storedDenominator, factor);
     }
 }
 
@@ -353,25 +376,25 @@ void Fraction::multiply(const Fraction& other) noexcept
     // The result, when not zero, is the product in lowest terms with the
     // signs where they fall, however it is reached; while the plain products
     // fit in 32 bits, so do the reduced ones, and one gcd does.
-    const std::int64_t numeratorAsIs = std::int64_t{numerator} * other.numerator;
-    const std::int64_t denominatorAsIs = std::int64_t{denominator} * other.denominator;
+    const std::int64_t numeratorAsIs = std::int64_t{storedNumerator} * other.storedNumerator;
+    const std::int64_t denominatorAsIs = std::int64_t{storedDenominator} * other.storedDenominator;
     if (numeratorAsIs != 0 && fitsInPart(numeratorAsIs) && fitsInPart(denominatorAsIs)) {
-        numerator = static_cast<std::int32_t>(numeratorAsIs);
-        denominator = static_cast<std::int32_t>(denominatorAsIs);
+        storedNumerator = static_cast<std::int32_t>(numeratorAsIs);
+        storedDenominator = static_cast<std::int32_t>(denominatorAsIs);
         reduce();
         return;
     }
     // Take the operand's parts first: other may be this very fraction.
-    std::int32_t otherNumerator = other.numerator;
-    std::int32_t otherDenominator = other.denominator;
+    std::int32_t otherNumerator = other.storedNumerator;
+    std::int32_t otherDenominator = other.storedDenominator;
     cancelCommonFactor(otherNumerator, otherDenominator);
     reduce();
     // Cancelling across before multiplying keeps the products as small as
     // the result allows and leaves the result in lowest terms.
-    cancelCommonFactor(numerator, otherDenominator);
-    cancelCommonFactor(denominator, otherNumerator);
-    numerator = checkedMultiply(numerator, otherNumerator);
-    denominator = checkedMultiply(denominator, otherDenominator);
+    cancelCommonFactor(storedNumerator, otherDenominator);
+    cancelCommonFactor(storedDenominator, otherNumerator);
+    storedNumerator = checkedMultiply(storedNumerator, otherNumerator);
+    storedDenominator = checkedMultiply(storedDenominator, otherDenominator);
 }
 
 void Fraction::divide(const Fraction& other) noexcept
@@ -379,14 +402,14 @@ void Fraction::divide(const Fraction& other) noexcept
     if (!valid) {
         return;
     }
-    if (!other.valid || other.numerator == 0) {
+    if (!other.valid || other.storedNumerator == 0) {
         valid = false;
         return;
     }
     // The reciprocal goes through setValue, whose bound refuses divisors
     // closer to zero than 1/VALUE_LIMIT.
     Fraction reciprocal;
-    reciprocal.setValue(other.denominator, other.numerator);
+    reciprocal.setValue(other.storedDenominator, other.storedNumerator);
     multiply(reciprocal);
 }
 
