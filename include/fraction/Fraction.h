@@ -259,11 +259,6 @@ public:
     /// invalid fractions share one hash.
     [[nodiscard]] std::size_t hash() const noexcept;
 
-    /// The product a * b. When it leaves the 32-bit range the fraction becomes
-    /// invalid; an invalid fraction makes every call answer 1, so a chain of
-    /// products stops contributing at the first overflow.
-    std::int32_t checkedMultiply(std::int32_t a, std::int32_t b) noexcept;
-
     /// In-place arithmetic. The operand is never changed and may be this very
     /// fraction. Results are in lowest terms, except that a zero result keeps
     /// the denominator it was computed with (1/2 - 1/2 gives 0/4). A result
@@ -622,9 +617,6 @@ private:
     [[nodiscard]] FractionRecord lowestTerms() const noexcept;
     // Shared by add and subtract: adds other, or its negation, to this fraction.
     void accumulate(const Fraction& other, bool negateOther) noexcept;
-    // The sum a + b, checked like checkedMultiply: 1 and an invalid fraction
-    // when the fraction is already invalid or the sum leaves the 32-bit range.
-    std::int32_t checkedSum(std::int64_t a, std::int64_t b) noexcept;
 
     // Invariant: both parts always hold defined integers, also before a first
     // value is given. While `valid` is false they carry no meaning. The sign

@@ -122,6 +122,36 @@ void cancelCommonFactor(std::int32_t& a, std::int32_t& b) noexcept
     }
 }
 
+// The product a * b. When it leaves the 32-bit range `valid` becomes false;
+// while it is false every call answers 1, so a chain of products stops
+// contributing at the first overflow.
+std::int32_t checkedMultiply(bool& valid, std::int32_t a, std::int32_t b) noexcept
+{
+    if (!valid) {
+        return 1;
+    }
+    const std::int64_t product = std::int64_t{a} * b;
+    if (!fitsInPart(product)) {
+        valid = false;
+        return 1;
+    }
+    return static_cast<std::int32_t>(product);
+}
+
+// The sum a + b, checked as checkedMultiply checks a product.
+std::int32_t checkedSum(bool& valid, std::int64_t a, std::int64_t b) noexcept
+{
+    if (!valid) {
+        return 1;
+    }
+    const std::int64_t sum = a + b;
+    if (!fitsInPart(sum)) {
+        valid = false;
+        return 1;
+    }
+    return static_cast<std::int32_t>(sum);
+}
+
 }  // namespace
 
 std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept
@@ -267,32 +297,6 @@ std::size_t Fraction::hash() const noexcept
     return static_cast<std::size_t>(bits);
 }
 
-std::int32_t Fraction::checkedMultiply(std::int32_t a, std::int32_t b) noexcept
-{
-    if (!valid) {
-        return 1;
-    }
-    const std::int64_t product = std::int64_t{a} * b;
-    if (!fitsInPart(product)) {
-        valid = false;
-        return 1;
-    }
-    return static_cast<std::int32_t>(product);
-}
-
-std::int32_t Fraction::checkedSum(std::int64_t a, std::int64_t b) noexcept
-{
-    if (!valid) {
-        return 1;
-    }
-    const std::int64_t sum = a + b;
-    if (!fitsInPart(sum)) {
-        valid = false;
-        return 1;
-    }
-    return static_cast<std::int32_t>(sum);
-}
-
 void Fraction::add(const Fraction& other) noexcept
 {
     accumulate(other, false);
@@ -339,12 +343,13 @@ void Fraction::accumulate(const Fraction& other, bool negateOther) noexcept
     // The common denominator is the plain product of the reduced
     // denominators, so its sign says whether exactly one of them is negative.
     const std::int32_t commonDenominator =
-        checkedMultiply(storedDenominator, term.storedDenominator);
-    const std::int32_t ownScaled = checkedMultiply(storedNumerator, term.storedDenominator);
-    const std::int32_t termScaled = checkedMultiply(storedDenominator, term.storedNumerator);
+        checkedMultiply(valid, storedDenominator, term.storedDenominator);
+    const std::int32_t ownScaled = checkedMultiply(valid, storedNumerator, term.storedDenominator);
+    const std::int32_t termScaled = checkedMultiply(valid, storedDenominator, term.storedNumerator);
     // Subtraction negates the scaled term in 64 bits: negating the operand's
     // numerator first would overflow for -2147483648.
-    storedNumerator = checkedSum(ownScaled, negateOther ? -std::int64_t{termScaled} : termScaled);
+    storedNumerator =
+        checkedSum(valid, ownScaled, negateOther ? -std::int64_t{termScaled} : termScaled);
     storedDenominator = commonDenominator;
     if (!valid || ownNumerator == 0 || term.storedNumerator == 0 || storedNumerator == 0) {
         reduce();
@@ -393,8 +398,8 @@ void Fraction::multiply(const Fraction& other) noexcept
     // the result allows and leaves the result in lowest terms.
     cancelCommonFactor(storedNumerator, otherDenominator);
     cancelCommonFactor(storedDenominator, otherNumerator);
-    storedNumerator = checkedMultiply(storedNumerator, otherNumerator);
-    storedDenominator = checkedMultiply(storedDenominator, otherDenominator);
+    storedNumerator = checkedMultiply(valid, storedNumerator, otherNumerator);
+    storedDenominator = checkedMultiply(valid, storedDenominator, otherDenominator);
 }
 
 void Fraction::divide(const Fraction& other) noexcept
