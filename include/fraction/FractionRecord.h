@@ -25,13 +25,13 @@ struct FractionRecord {
 };
 
 /// True for the pair of INVALID_MARKs that stands for an invalid fraction.
-[[nodiscard]] inline bool isMarkerPair(const FractionRecord& record) noexcept
+[[nodiscard]] constexpr bool isMarkerPair(const FractionRecord& record) noexcept
 {
     return record.numerator == INVALID_MARK && record.denominator == INVALID_MARK;
 }
 
 /// Both fields alike.
-[[nodiscard]] inline bool operator==(const FractionRecord& a, const FractionRecord& b) noexcept
+[[nodiscard]] constexpr bool operator==(const FractionRecord& a, const FractionRecord& b) noexcept
 {
     return a.numerator == b.numerator && a.denominator == b.denominator;
 }

@@ -21,8 +21,6 @@ namespace fraction {
 
 namespace {
 
-constexpr std::int64_t kMinPart = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kMaxPart = std::numeric_limits<std::int32_t>::max();
 constexpr double kInvalidDouble = VALUE_LIMIT + 1.0;
 constexpr std::string_view kInvalidText = "Invalid Fraction!! ";
 constexpr std::string_view kMinusSign = "- ";
@@ -33,165 +31,13 @@ static_assert(kInvalidText.size() <= FRACTION_TEXT_CAPACITY);
 static_assert(kMinusSign.size() + 2 * kMaxDigits + kPartSeparator.size() + 1 ==
               FRACTION_TEXT_CAPACITY);
 
-bool fitsInPart(std::int64_t value) noexcept
-{
-    return value >= kMinPart && value <= kMaxPart;
-}
-
-// All ones for a negative value, zero otherwise.
-std::uint32_t signMask(std::int32_t value) noexcept
-{
-    return 0U - (static_cast<std::uint32_t>(value) >> 31U);
-}
-
-// bits, negated modulo 2^32 where mask is all ones. Arithmetic rather than a
-// branch: signs in real data follow no pattern a processor could predict.
-std::uint32_t negateWhere(std::uint32_t mask, std::uint32_t bits) noexcept
-{
-    return (bits ^ mask) - mask;
-}
-
-// |value| in unsigned arithmetic, where -2147483648 has a magnitude too.
-std::uint32_t magnitude(std::int32_t value) noexcept
-{
-    return negateWhere(signMask(value), static_cast<std::uint32_t>(value));
-}
-
-// The greatest common divisor of the magnitudes, or 1 when either is zero.
-// Unsigned, so that 2^31 is a possible answer.
-std::uint32_t commonDivisor(std::int32_t a, std::int32_t b) noexcept
-{
-    std::uint32_t x = magnitude(a);
-    std::uint32_t y = magnitude(b);
-    if (x == 0 || y == 0) {
-        return 1;
-    }
-    // A part sixteen times the other or more, as a whole number over a small
-    // denominator, is first brought down by one of Euclid's divisions, which
-    // sheds those bits at once where the loop below would take a step for
-    // every one or two of them. Neither part is made the larger first: which
-    // one is, is a coin toss in real data, and a branch on it would be
-    // mispredicted half the time.
-    if ((x >> 4U) >= y) {
-        x %= y;
-        if (x == 0) {
-            return y;
-        }
-    } else if ((y >> 4U) >= x) {
-        y %= x;
-        if (y == 0) {
-            return x;
-        }
-    }
-    // Stein's binary algorithm without a branch inside the loop: the signs
-    // of differences in real data follow no pattern that a processor could
-    // predict. (Sedjelmaci's mixed binary Euclid, Boost's choice, branches
-    // on them: faster over a few thousand pairs gone through again and
-    // again, whose branches the processor learns, and much slower over a
-    // report's fresh fractions.) The trailing zeros are taken from the difference itself, so
-    // that counting them runs beside taking its magnitude. Both odd parts
-    // lie in [1, 2^31 - 1] (the odd part of 2^31 is 1), so their difference
-    // and its magnitude fit in a signed 32-bit integer, which 32-bit
-    // processors handle in one register.
-    auto odd = static_cast<std::int32_t>(x >> std::countr_zero(x));
-    auto other = static_cast<std::int32_t>(y >> std::countr_zero(y));
-    while (odd != other) {
-        const std::int32_t difference = other - odd;
-        odd = std::min(odd, other);
-        other = (difference < 0 ? -difference : difference) >>
-                std::countr_zero(static_cast<std::uint32_t>(difference));
-    }
-    return static_cast<std::uint32_t>(odd) << std::countr_zero(x | y);
-}
-
-// value / divisor for a divisor of value, in unsigned arithmetic on the
-// magnitude; the quotient's magnitude is at most |value|, so it fits back.
-std::int32_t divideBy(std::int32_t value, std::uint32_t divisor) noexcept
-{
-    const std::uint32_t mask = signMask(value);
-    return static_cast<std::int32_t>(negateWhere(mask, magnitude(value) / divisor));
-}
-
-// Divides both arguments by their greatest common divisor, keeping signs.
-void cancelCommonFactor(std::int32_t& a, std::int32_t& b) noexcept
-{
-    const std::uint32_t divisor = commonDivisor(a, b);
-    if (divisor != 1) {
-        a = divideBy(a, divisor);
-        b = divideBy(b, divisor);
-    }
-}
-
-// The product a * b. When it leaves the 32-bit range `valid` becomes false;
-// while it is false every call answers 1, so a chain of products stops
-// contributing at the first overflow.
-std::int32_t checkedMultiply(bool& valid, std::int32_t a, std::int32_t b) noexcept
-{
-    if (!valid) {
-        return 1;
-    }
-    const std::int64_t product = std::int64_t{a} * b;
-    if (!fitsInPart(product)) {
-        valid = false;
-        return 1;
-    }
-    return static_cast<std::int32_t>(product);
-}
-
-// The sum a + b, checked as checkedMultiply checks a product.
-std::int32_t checkedSum(bool& valid, std::int64_t a, std::int64_t b) noexcept
-{
-    if (!valid) {
-        return 1;
-    }
-    const std::int64_t sum = a + b;
-    if (!fitsInPart(sum)) {
-        valid = false;
-        return 1;
-    }
-    return static_cast<std::int32_t>(sum);
-}
-
 }  // namespace
 
 std::int32_t gcd(std::int32_t a, std::int32_t b) noexcept
 {
     constexpr std::uint32_t kUnrepresentable = 0x80000000U;
-    const std::uint32_t divisor = commonDivisor(a, b);
+    const std::uint32_t divisor = detail::commonDivisor(a, b);
     return static_cast<std::int32_t>(divisor == kUnrepresentable ? divisor / 2 : divisor);
-}
-
-void Fraction::copyFrom(const Fraction& source) noexcept
-{
-    valid = source.valid;
-    if (source.valid) {
-        storedNumerator = source.storedNumerator;
-        storedDenominator = source.storedDenominator;
-    }
-}
-
-bool Fraction::setValue(std::int32_t newNumerator, std::int32_t newDenominator) noexcept
-{
-    if (newDenominator == 0) {
-        valid = false;
-        return false;
-    }
-    const double quotient = static_cast<double>(newNumerator) / newDenominator;
-    if (quotient > VALUE_LIMIT || quotient < -VALUE_LIMIT) {
-        valid = false;
-        return false;
-    }
-    storedNumerator = newNumerator;
-    storedDenominator = newDenominator;
-    valid = true;
-    return true;
-}
-
-void Fraction::setZero() noexcept
-{
-    storedNumerator = 0;
-    storedDenominator = 1;
-    valid = true;
 }
 
 double Fraction::toDouble() const noexcept
@@ -211,15 +57,10 @@ FractionRecord Fraction::lowestTerms() const noexcept
     const std::int64_t top = turn ? -std::int64_t{lowest.storedNumerator} : lowest.storedNumerator;
     const std::int64_t bottom =
         turn ? -std::int64_t{lowest.storedDenominator} : lowest.storedDenominator;
-    if (!fitsInPart(top) || !fitsInPart(bottom)) {
+    if (!detail::fitsInPart(top) || !detail::fitsInPart(bottom)) {
         return {0, 1};
     }
     return {static_cast<std::int32_t>(top), static_cast<std::int32_t>(bottom)};
-}
-
-void Fraction::reduce() noexcept
-{
-    cancelCommonFactor(storedNumerator, storedDenominator);
 }
 
 bool Fraction::equal(const Fraction& other) const noexcept
@@ -253,10 +94,10 @@ char* Fraction::formatText(char* buffer) const noexcept
     // a branch that the signs of real data leave unpredictable.
     std::memcpy(buffer, kMinusSign.data(), kMinusSign.size());
     char* end = buffer + (negative ? kMinusSign.size() : 0);
-    end = std::to_chars(end, end + kMaxDigits, magnitude(storedNumerator)).ptr;
+    end = std::to_chars(end, end + kMaxDigits, detail::magnitude(storedNumerator)).ptr;
     std::memcpy(end, kPartSeparator.data(), kPartSeparator.size());
     end += kPartSeparator.size();
-    end = std::to_chars(end, end + kMaxDigits, magnitude(storedDenominator)).ptr;
+    end = std::to_chars(end, end + kMaxDigits, detail::magnitude(storedDenominator)).ptr;
     *end = ' ';
     return end + 1;
 }
@@ -281,11 +122,11 @@ std::size_t Fraction::hash() const noexcept
     } else if (valid) {
         Fraction lowest(*this);
         lowest.reduce();
-        const std::uint32_t mask = signMask(lowest.storedDenominator);
+        const std::uint32_t mask = detail::signMask(lowest.storedDenominator);
         const std::int64_t signedNumerator =
             mask != 0 ? -std::int64_t{lowest.storedNumerator} : lowest.storedNumerator;
         bits = (static_cast<std::uint64_t>(signedNumerator) << 32U) ^
-               magnitude(lowest.storedDenominator);
+               detail::magnitude(lowest.storedDenominator);
     }
     // The finaliser of splitmix64, so that every bit of the parts reaches
     // the low bits a hash table uses first.
@@ -295,127 +136,6 @@ std::size_t Fraction::hash() const noexcept
     bits *= 0x94d049bb133111ebULL;
     bits ^= bits >> 31U;
     return static_cast<std::size_t>(bits);
-}
-
-void Fraction::add(const Fraction& other) noexcept
-{
-    accumulate(other, false);
-}
-
-void Fraction::subtract(const Fraction& other) noexcept
-{
-    accumulate(other, true);
-}
-
-void Fraction::accumulate(const Fraction& other, bool negateOther) noexcept
-{
-    if (!valid || !other.valid) {
-        valid = false;
-        return;
-    }
-    // Reducing the operands first, as the rule has it, divides each product
-    // below and the sum by a positive whole number, and the sum's lowest
-    // terms are the same either way. So while everything formed from the
-    // parts as they stand fits in 32 bits, the reduced forms fit too and one
-    // gcd gives the very result. A zero sum keeps the reduced operands'
-    // denominator, which only the full way knows.
-    const std::int64_t ownScaledAsIs = std::int64_t{storedNumerator} * other.storedDenominator;
-    const std::int64_t termScaledAsIs = std::int64_t{storedDenominator} * other.storedNumerator;
-    const std::int64_t denominatorAsIs = std::int64_t{storedDenominator} * other.storedDenominator;
-    // Summed only once both terms are known to fit in 32 bits: two products
-    // of 2^62 would overflow even 64 bits.
-    if (fitsInPart(ownScaledAsIs) && fitsInPart(termScaledAsIs) && fitsInPart(denominatorAsIs)) {
-        const std::int64_t sumAsIs =
-            negateOther ? ownScaledAsIs - termScaledAsIs : ownScaledAsIs + termScaledAsIs;
-        if (sumAsIs != 0 && fitsInPart(sumAsIs)) {
-            storedNumerator = static_cast<std::int32_t>(sumAsIs);
-            storedDenominator = static_cast<std::int32_t>(denominatorAsIs);
-            reduce();
-            return;
-        }
-    }
-    reduce();
-    Fraction term(other);
-    term.reduce();
-    const std::int32_t ownNumerator = storedNumerator;
-    const std::uint32_t denominatorsDivisor =
-        commonDivisor(storedDenominator, term.storedDenominator);
-    // The common denominator is the plain product of the reduced
-    // denominators, so its sign says whether exactly one of them is negative.
-    const std::int32_t commonDenominator =
-        checkedMultiply(valid, storedDenominator, term.storedDenominator);
-    const std::int32_t ownScaled = checkedMultiply(valid, storedNumerator, term.storedDenominator);
-    const std::int32_t termScaled = checkedMultiply(valid, storedDenominator, term.storedNumerator);
-    // Subtraction negates the scaled term in 64 bits: negating the operand's
-    // numerator first would overflow for -2147483648.
-    storedNumerator =
-        checkedSum(valid, ownScaled, negateOther ? -std::int64_t{termScaled} : termScaled);
-    storedDenominator = commonDenominator;
-    if (!valid || ownNumerator == 0 || term.storedNumerator == 0 || storedNumerator == 0) {
-        reduce();
-        return;
-    }
-    // Both operands are in lowest terms and neither is zero, so the sum's
-    // common factor is g * gcd(sum / g, g), where g divides both denominators
-    // (Henrici): two gcds of small numbers instead of one of the large sum.
-    // The denominators' product fits in 32 bits here, so g < 2^16.
-    const auto smallDivisor = static_cast<std::int32_t>(denominatorsDivisor);
-    const std::uint32_t factor =
-        denominatorsDivisor *
-        commonDivisor(divideBy(storedNumerator, denominatorsDivisor), smallDivisor);
-    if (factor != 1) {
-        storedNumerator = divideBy(storedNumerator, factor);
-        storedDenominator = divideBy(storedDenominator, factor);
-    }
-}
-
-void Fraction::multiply(const Fraction& other) noexcept
-{
-    if (!valid) {
-        return;
-    }
-    if (!other.valid) {
-        valid = false;
-        return;
-    }
-    // The result, when not zero, is the product in lowest terms with the
-    // signs where they fall, however it is reached; while the plain products
-    // fit in 32 bits, so do the reduced ones, and one gcd does.
-    const std::int64_t numeratorAsIs = std::int64_t{storedNumerator} * other.storedNumerator;
-    const std::int64_t denominatorAsIs = std::int64_t{storedDenominator} * other.storedDenominator;
-    if (numeratorAsIs != 0 && fitsInPart(numeratorAsIs) && fitsInPart(denominatorAsIs)) {
-        storedNumerator = static_cast<std::int32_t>(numeratorAsIs);
-        storedDenominator = static_cast<std::int32_t>(denominatorAsIs);
-        reduce();
-        return;
-    }
-    // Take the operand's parts first: other may be this very fraction.
-    std::int32_t otherNumerator = other.storedNumerator;
-    std::int32_t otherDenominator = other.storedDenominator;
-    cancelCommonFactor(otherNumerator, otherDenominator);
-    reduce();
-    // Cancelling across before multiplying keeps the products as small as
-    // the result allows and leaves the result in lowest terms.
-    cancelCommonFactor(storedNumerator, otherDenominator);
-    cancelCommonFactor(storedDenominator, otherNumerator);
-    storedNumerator = checkedMultiply(valid, storedNumerator, otherNumerator);
-    storedDenominator = checkedMultiply(valid, storedDenominator, otherDenominator);
-}
-
-void Fraction::divide(const Fraction& other) noexcept
-{
-    if (!valid) {
-        return;
-    }
-    if (!other.valid || other.storedNumerator == 0) {
-        valid = false;
-        return;
-    }
-    // The reciprocal goes through setValue, whose bound refuses divisors
-    // closer to zero than 1/VALUE_LIMIT.
-    Fraction reciprocal;
-    reciprocal.setValue(other.storedDenominator, other.storedNumerator);
-    multiply(reciprocal);
 }
 
 std::ostream& operator<<(std::ostream& out, const Fraction& fraction)
@@ -438,10 +158,11 @@ std::to_chars_result to_chars(char* first, char* last, const Fraction& value) no
     lowest.reduce();
     const bool negative = lowest.numeratorPart() != 0 &&
                           (lowest.numeratorPart() < 0) != (lowest.denominatorPart() < 0);
-    const std::int64_t numerator = negative ? -std::int64_t{magnitude(lowest.numeratorPart())}
-                                            : magnitude(lowest.numeratorPart());
+    const std::int64_t numerator = negative
+                                       ? -std::int64_t{detail::magnitude(lowest.numeratorPart())}
+                                       : detail::magnitude(lowest.numeratorPart());
     const std::uint32_t denominator =
-        lowest.numeratorPart() == 0 ? 1 : magnitude(lowest.denominatorPart());
+        lowest.numeratorPart() == 0 ? 1 : detail::magnitude(lowest.denominatorPart());
     std::to_chars_result result = std::to_chars(first, last, numerator);
     if (result.ec != std::errc() || result.ptr == last) {
         return {last, std::errc::value_too_large};
