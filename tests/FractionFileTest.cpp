@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <istream>
+#include <random>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -329,3 +332,73 @@ TEST(FractionFileRecords, ResizeKeepsTheFirstRecordsAndZeroesTheRest)
 }
 
 }  // namespace
+
+namespace {
+
+// A directory of the test's own, removed with everything in it.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        std::random_device seed;
+        do {
+            path = std::filesystem::temp_directory_path() /
+                   ("fraction-files-" + std::to_string(seed()));
+        } while (!std::filesystem::create_directory(path));
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    [[nodiscard]] std::string file(const char* name) const { return (path / name).string(); }
+
+private:
+    std::filesystem::path path;
+};
+
+}  // namespace
+
+TEST(FractionFilesByPath, RoundTripKeepsEveryFractionAsStored)
+{
+    const ScratchDirectory scratch;
+    const std::vector<fraction::Fraction> written = {
+        fraction::Fraction(6, -4), fraction::Fraction(0, 3), fraction::Fraction(),
+        fraction::Fraction::fromRecord({-2147483647 - 1, -1})};
+    const std::string path = scratch.file("round.frac");
+    ASSERT_EQ(fraction::writeFractions(path, written), "");
+    const fraction::ReadFractionsResult read = fraction::readFractions(path);
+    EXPECT_EQ(read.error, "");
+    ASSERT_EQ(read.fractions.size(), written.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        EXPECT_EQ(read.fractions[i].toRecord(), written[i].toRecord()) << i;
+    }
+    // An array writes as a vector does; an empty range makes a file of no fractions.
+    const fraction::Fraction pair[] = {fraction::Fraction(1, 2), fraction::Fraction(3)};
+    ASSERT_EQ(fraction::writeFractions(path, pair), "");
+    EXPECT_EQ(fraction::readFractions(path).fractions.size(), 2U);
+    ASSERT_EQ(fraction::writeFractions(path, std::vector<fraction::Fraction>()), "");
+    const fraction::ReadFractionsResult empty = fraction::readFractions(path);
+    EXPECT_EQ(empty.error, "");
+    EXPECT_TRUE(empty.fractions.empty());
+}
+
+TEST(FractionFilesByPath, FailuresSayWhyInTheReadersWords)
+{
+    const ScratchDirectory scratch;
+    const fraction::ReadFractionsResult missing = fraction::readFractions(scratch.file("none"));
+    EXPECT_TRUE(missing.fractions.empty());
+    EXPECT_EQ(missing.error, std::make_error_code(std::errc::no_such_file_or_directory).message());
+
+    const std::string shortFile = scratch.file("short.frac");
+    std::ofstream(shortFile, std::ios::binary) << fileBytes(3, {{1, 2}}) + "abc";
+    const fraction::ReadFractionsResult cut = fraction::readFractions(shortFile);
+    EXPECT_TRUE(cut.fractions.empty());
+    EXPECT_EQ(cut.error, "header says 3 records, file holds 1 and 3 bytes of another");
+
+    EXPECT_EQ(
+        fraction::writeFractions(scratch.file("no/such/dir"), std::vector<fraction::Fraction>()),
+        "cannot write: " + std::make_error_code(std::errc::no_such_file_or_directory).message());
+}

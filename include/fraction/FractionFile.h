@@ -3,11 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fraction/Export.h"
+#include "fraction/Fraction.h"
 #include "fraction/FractionRecord.h"
 
 /// @file
@@ -154,5 +157,37 @@ FRACTION_EXPORT void writeRecords(std::ostream& out, const FractionRecord* first
 FRACTION_EXPORT void writeFractionFile(std::ostream& out, std::int32_t count,
                                        const FractionRecord* first, const FractionRecord* last,
                                        FileProgress* progress = nullptr);
+
+/// What readFractions found: the fractions, or why there are none.
+struct ReadFractionsResult {
+    /// The file's fractions in file order; empty when it could not be read.
+    std::vector<Fraction> fractions;
+    /// Empty when the file was read; otherwise why not, fit to follow
+    /// "NAME: ": the system's words for a file that cannot be opened ("No
+    /// such file or directory"), or readFractionFile's message.
+    std::string error;
+};
+
+/// Reads the whole fraction file at `path`, as readFractionFile reads a
+/// stream. Bytes after the counted records are not read, and a negative
+/// count gives no fractions, as in the report.
+[[nodiscard]] FRACTION_EXPORT ReadFractionsResult readFractions(const std::string& path);
+
+/// Writes the fractions in [first, last) as a whole fraction file at
+/// `path`, replacing what was there. Returns an empty string, or why the
+/// file could not be written, fit to follow "NAME: ": "cannot write: "
+/// and the system's words, or that there are more fractions than the
+/// count can say.
+[[nodiscard]] FRACTION_EXPORT std::string writeFractions(const std::string& path,
+                                                         const Fraction* first,
+                                                         const Fraction* last);
+
+/// writeFractions for any range of fractions: a vector, an array, a list.
+template <typename Range>
+[[nodiscard]] std::string writeFractions(const std::string& path, const Range& fractions)
+{
+    const std::vector<Fraction> copied(std::begin(fractions), std::end(fractions));
+    return writeFractions(path, copied.data(), copied.data() + copied.size());
+}
 
 }  // namespace fraction

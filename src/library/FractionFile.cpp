@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <istream>
 #include <limits>
 #include <new>
 #include <ostream>
+#include <system_error>
 
 namespace fraction {
 
@@ -275,6 +278,61 @@ void writeFractionFile(std::ostream& out, std::int32_t count, const FractionReco
         writeRecords(out, first, first + records);
         first += records;
     }
+}
+
+namespace {
+
+// The system's words for the last failure, or `fallback` where it gave none.
+std::string systemReason(const char* fallback)
+{
+    const int error = errno;
+    return error != 0 ? std::error_code(error, std::generic_category()).message() : fallback;
+}
+
+}  // namespace
+
+ReadFractionsResult readFractions(const std::string& path)
+{
+    errno = 0;
+    std::ifstream in(path, std::ios::binary | std::ios::in);
+    if (!in.is_open()) {
+        return {{}, systemReason("cannot be read")};
+    }
+    const FractionFileResult read = readFractionFile(in);
+    if (!read.contents) {
+        return {{}, read.message};
+    }
+    ReadFractionsResult result;
+    result.fractions.reserve(read.contents->records.size());
+    for (const FractionRecord& record : read.contents->records) {
+        result.fractions.push_back(Fraction::fromRecord(record));
+    }
+    return result;
+}
+
+std::string writeFractions(const std::string& path, const Fraction* first, const Fraction* last)
+{
+    const auto count = static_cast<std::size_t>(last - first);
+    if (count > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        return std::to_string(count) + " fractions, more than a fraction file can count";
+    }
+    std::vector<FractionRecord> records;
+    records.reserve(count);
+    for (const Fraction* fraction = first; fraction != last; ++fraction) {
+        records.push_back(fraction->toRecord());
+    }
+    errno = 0;
+    std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
+    if (!out.is_open()) {
+        return "cannot write: " + systemReason("cannot be opened");
+    }
+    writeFractionFile(out, static_cast<std::int32_t>(count), records.data(),
+                      records.data() + records.size());
+    out.close();
+    if (out.fail()) {
+        return "cannot write: " + systemReason("the stream failed");
+    }
+    return {};
 }
 
 }  // namespace fraction
