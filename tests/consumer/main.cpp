@@ -1,6 +1,6 @@
 // Uses the library as a user would: the operators and the named operations,
-// the text form, a hash table, and a record round trip through a fraction
-// file in memory. Prints what it
+// the text form, a hash table, a record round trip through a fraction file
+// in memory, and another through a file on disk. Prints what it
 // found, and exits 1 on the first thing that is not as it should be.
 
 #include <fraction/Fraction.h>
@@ -8,8 +8,11 @@
 #include <fraction/Version.h>
 
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <functional>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -133,6 +136,25 @@ int main()
         expect(first.equal(sum), "the first record is 5/4 again");
         expect(!second.isValid(), "the second record is invalid again");
     }
+    expect(static_cast<double>(Fraction{-3, 4}) == -0.75 &&
+               std::isnan(static_cast<double>(Fraction{1, 0})),
+           "a fraction converts to double, NaN when invalid");
+    expect(Fraction{6, -4}.numerator() == -3 && Fraction{6, -4}.denominator() == 2,
+           "6/-4 is -3/2 in lowest terms");
+
+    std::random_device seed;
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("fraction-consumer-" + std::to_string(seed()) + ".frac");
+    const std::vector<Fraction> toWrite{Fraction{1, 2}, Fraction{1, 0}, Fraction{-7, 3}};
+    expect(fraction::writeFractions(path.string(), toWrite).empty(),
+           "writeFractions writes a file");
+    const fraction::ReadFractionsResult back = fraction::readFractions(path.string());
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    expect(back.error.empty() && back.fractions == toWrite, "readFractions reads it back");
+    expect(!fraction::readFractions(path.string()).error.empty(),
+           "readFractions says why a file that is gone cannot be read");
+
 #if defined(FRACTION_HAS_STD_FORMAT)
     const Fraction negative{3, -4};
     expect(std::format("{}", negative) == textOf(negative), "std::format writes 3/-4 as << does");
