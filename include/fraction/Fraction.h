@@ -127,7 +127,7 @@ constexpr int compareValues(std::int64_t a, std::int64_t b, std::int64_t c, std:
     return (b < 0) != (d < 0) ? -order : order;
 }
 
-// The number of zero bits below the lowest one, in a non-zero value.
+/// The number of zero bits below the lowest one, in a non-zero value.
 inline FRACTION_CONSTEXPR int trailingZeros(std::uint32_t bits) noexcept
 {
 #if defined(__cpp_lib_bitops)
@@ -143,32 +143,33 @@ inline FRACTION_CONSTEXPR int trailingZeros(std::uint32_t bits) noexcept
 #endif
 }
 
+/// True when the value fits in a 32-bit part.
 inline FRACTION_CONSTEXPR bool fitsInPart(std::int64_t value) noexcept
 {
     return value >= INT32_MIN && value <= INT32_MAX;
 }
 
-// All ones for a negative value, zero otherwise.
+/// All ones for a negative value, zero otherwise.
 inline FRACTION_CONSTEXPR std::uint32_t signMask(std::int32_t value) noexcept
 {
     return 0U - (static_cast<std::uint32_t>(value) >> 31U);
 }
 
-// bits, negated modulo 2^32 where mask is all ones. Arithmetic rather than a
-// branch: signs in real data follow no pattern a processor could predict.
+/// bits, negated modulo 2^32 where mask is all ones. Arithmetic rather than a
+/// branch: signs in real data follow no pattern a processor could predict.
 inline FRACTION_CONSTEXPR std::uint32_t negateWhere(std::uint32_t mask, std::uint32_t bits) noexcept
 {
     return (bits ^ mask) - mask;
 }
 
-// |value| in unsigned arithmetic, where -2147483648 has a magnitude too.
+/// |value| in unsigned arithmetic, where -2147483648 has a magnitude too.
 inline FRACTION_CONSTEXPR std::uint32_t magnitude(std::int32_t value) noexcept
 {
     return negateWhere(signMask(value), static_cast<std::uint32_t>(value));
 }
 
-// The greatest common divisor of the magnitudes, or 1 when either is zero.
-// Unsigned, so that 2^31 is a possible answer.
+/// The greatest common divisor of the magnitudes, or 1 when either is zero.
+/// Unsigned, so that 2^31 is a possible answer.
 inline FRACTION_CONSTEXPR std::uint32_t commonDivisor(std::int32_t a, std::int32_t b) noexcept
 {
     std::uint32_t x = magnitude(a);
@@ -214,15 +215,15 @@ inline FRACTION_CONSTEXPR std::uint32_t commonDivisor(std::int32_t a, std::int32
     return static_cast<std::uint32_t>(odd) << trailingZeros(x | y);
 }
 
-// value / divisor for a divisor of value, in unsigned arithmetic on the
-// magnitude; the quotient's magnitude is at most |value|, so it fits back.
+/// value / divisor for a divisor of value, in unsigned arithmetic on the
+/// magnitude; the quotient's magnitude is at most |value|, so it fits back.
 inline FRACTION_CONSTEXPR std::int32_t divideBy(std::int32_t value, std::uint32_t divisor) noexcept
 {
     const std::uint32_t mask = signMask(value);
     return static_cast<std::int32_t>(negateWhere(mask, magnitude(value) / divisor));
 }
 
-// Divides both arguments by their greatest common divisor, keeping signs.
+/// Divides both arguments by their greatest common divisor, keeping signs.
 inline FRACTION_CONSTEXPR void cancelCommonFactor(std::int32_t& a, std::int32_t& b) noexcept
 {
     const std::uint32_t divisor = commonDivisor(a, b);
@@ -232,9 +233,9 @@ inline FRACTION_CONSTEXPR void cancelCommonFactor(std::int32_t& a, std::int32_t&
     }
 }
 
-// The product a * b. When it leaves the 32-bit range `valid` becomes false;
-// while it is false every call answers 1, so a chain of products stops
-// contributing at the first overflow.
+/// The product a * b. When it leaves the 32-bit range `valid` becomes false;
+/// while it is false every call answers 1, so a chain of products stops
+/// contributing at the first overflow.
 inline FRACTION_CONSTEXPR std::int32_t checkedMultiply(bool& valid, std::int32_t a,
                                                        std::int32_t b) noexcept
 {
@@ -249,7 +250,7 @@ inline FRACTION_CONSTEXPR std::int32_t checkedMultiply(bool& valid, std::int32_t
     return static_cast<std::int32_t>(product);
 }
 
-// The sum a + b, checked as checkedMultiply checks a product.
+/// The sum a + b, checked as checkedMultiply checks a product.
 inline FRACTION_CONSTEXPR std::int32_t checkedSum(bool& valid, std::int64_t a,
                                                   std::int64_t b) noexcept
 {
