@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -20,7 +21,7 @@ struct Case {
     bool valid;
 };
 
-constexpr Case kCases[] = {
+constexpr std::array<Case, 9> kCases = {{
     {Fraction(1, 2) + Fraction(1, 3), 5, 6, true},
     {Fraction(1, 2) - Fraction(1, 2), 0, 4, true},
     {Fraction(6, 4) * Fraction(2, -3), 1, -1, true},
@@ -30,7 +31,7 @@ constexpr Case kCases[] = {
     {pow(Fraction(2, 3), -3), 27, 8, true},
     {abs(Fraction(-6, 4)), 3, 2, true},
     {Fraction(2147483647) + 1, 2147483647, 1, false},
-};
+}};
 
 static_assert(Fraction(1, 2) + Fraction(1, 3) == Fraction(5, 6));
 static_assert(Fraction(1, 3) < Fraction(1, 2));
@@ -55,7 +56,7 @@ TEST(FractionConstexpr, CompileTimeResultsMatchRunTimeOnes)
         at(3, 4) / at(-3, 8), at(1, 2) / at(0, 1), Fraction(at(20000, 1).numeratorPart(), 1),
         pow(at(2, 3), -3),    abs(at(-6, 4)),      at(2147483647, 1) + 1,
     };
-    ASSERT_EQ(runTime.size(), std::size(kCases));
+    ASSERT_EQ(runTime.size(), kCases.size());
     for (std::size_t i = 0; i < runTime.size(); ++i) {
         SCOPED_TRACE(i);
         const Case& expected = kCases[i];

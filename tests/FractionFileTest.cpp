@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -376,7 +377,7 @@ TEST(FractionFilesByPath, RoundTripKeepsEveryFractionAsStored)
         EXPECT_EQ(read.fractions[i].toRecord(), written[i].toRecord()) << i;
     }
     // An array writes as a vector does; an empty range makes a file of no fractions.
-    const fraction::Fraction pair[] = {fraction::Fraction(1, 2), fraction::Fraction(3)};
+    const std::array pair = {fraction::Fraction(1, 2), fraction::Fraction(3)};
     ASSERT_EQ(fraction::writeFractions(path, pair), "");
     EXPECT_EQ(fraction::readFractions(path).fractions.size(), 2U);
     ASSERT_EQ(fraction::writeFractions(path, std::vector<fraction::Fraction>()), "");

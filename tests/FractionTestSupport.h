@@ -67,7 +67,7 @@ fraction::Fraction randomRepresentation(Random& random)
     std::int32_t denominator = narrowed();
     switch (kind(random)) {
         case 0:
-            return fraction::Fraction(numerator, 0);
+            return {numerator, 0};
         case 1:
             numerator = kMin;
             break;

@@ -23,19 +23,20 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
 TEST(FractionToChars, WritesLowestTermsWithAPositiveDenominator)
 {
-    const struct {
+    struct Row {
         Fraction value;
         const char* text;
-    } rows[] = {{Fraction(6, -4), "-3/2"},
-                {Fraction(-1, -2), "1/2"},
-                {Fraction(0, -7), "0/1"},
-                {Fraction(3), "3/1"},
-                {invalidFraction(), "invalid"},
-                {fromParts(kMin, 1), "-2147483648/1"},
-                {fromParts(kMin, -1), "2147483648/1"},
-                {fromParts(-1, kMin), "1/2147483648"},
-                {fromParts(kMin, kMin), "1/1"},
-                {fromParts(kMax, kMin), "-2147483647/2147483648"}};
+    };
+    const std::vector<Row> rows = {{Fraction(6, -4), "-3/2"},
+                                   {Fraction(-1, -2), "1/2"},
+                                   {Fraction(0, -7), "0/1"},
+                                   {Fraction(3), "3/1"},
+                                   {invalidFraction(), "invalid"},
+                                   {fromParts(kMin, 1), "-2147483648/1"},
+                                   {fromParts(kMin, -1), "2147483648/1"},
+                                   {fromParts(-1, kMin), "1/2147483648"},
+                                   {fromParts(kMin, kMin), "1/1"},
+                                   {fromParts(kMax, kMin), "-2147483647/2147483648"}};
     for (const auto& row : rows) {
         EXPECT_EQ(to_string(row.value), row.text) << partsOf(row.value);
     }
@@ -53,12 +54,13 @@ TEST(FractionToChars, WritesLowestTermsWithAPositiveDenominator)
 
 TEST(FractionFromChars, TakesTheCompactFormOrSaysWhyNot)
 {
-    const struct {
+    struct Row {
         std::string_view text;
         std::errc error;
         std::size_t used;
         const char* parts;
-    } rows[] = {
+    };
+    const std::vector<Row> rows = {
         {"2/4", std::errc(), 3, "2/4"},
         {"-3", std::errc(), 2, "-3/1"},
         {"1/-2", std::errc(), 4, "1/-2"},

@@ -115,7 +115,7 @@ TEST(FractionLowestTerms, NumeratorAndDenominatorHaveThePositiveDenominatorForm)
         std::int32_t numerator;
         std::int32_t denominator;
     };
-    const Row rows[] = {
+    const std::vector<Row> rows = {
         {fromParts(6, 4), 3, 2},
         {fromParts(6, -4), -3, 2},
         {fromParts(-6, -4), 3, 2},

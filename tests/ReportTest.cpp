@@ -158,6 +158,7 @@ TEST(ReportOrder, IsTheLibrarysGreatestFirst)
         // Some equal values, so that the parts must settle their order.
         values.insert(values.end(), values.begin(), values.begin() + 40);
         std::vector<FractionRecord> entries;
+        entries.reserve(values.size());
         for (const Fraction& value : values) {
             entries.push_back(sortEntry(value));
         }
