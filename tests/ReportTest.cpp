@@ -157,11 +157,9 @@ TEST(ReportOrder, IsTheLibrarysGreatestFirst)
         }
         // Some equal values, so that the parts must settle their order.
         values.insert(values.end(), values.begin(), values.begin() + 40);
-        std::vector<FractionRecord> entries;
-        entries.reserve(values.size());
-        for (const Fraction& value : values) {
-            entries.push_back(sortEntry(value));
-        }
+        std::vector<FractionRecord> entries(values.size());
+        std::transform(values.begin(), values.end(), entries.begin(),
+                       [](const Fraction& value) { return sortEntry(value); });
         std::sort(entries.begin(), entries.end(), ValueOrder());
         orderEquivalents(entries.data(), entries.data() + entries.size());
         std::sort(values.begin(), values.end(), fraction::greatestFirst);

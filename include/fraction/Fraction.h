@@ -301,6 +301,7 @@ public:
     /// unlike setValue it knows no bound but 32 bits: Fraction(20000) is a
     /// valid 20000/1, where Fraction(20000, 1) is invalid.
     template <typename Integer, detail::IfInteger<Integer> = 0>
+    // cppcheck-suppress noExplicitConstructor ; implicit on purpose, as above
     FRACTION_CONSTEXPR Fraction(Integer value) noexcept  // NOLINT(google-explicit-constructor)
     {
         const std::int64_t clamped = detail::clampedInteger(value);

@@ -216,12 +216,12 @@ void OutputFile::Temporary::release() noexcept
 bool OutputFile::openTemporary(bool replacesExisting, bool& refused)
 {
     platform::OpenFailure openError;
-    std::string path;
     platform::WritableFile created;
     {
         // A signal between the file's making and its name's handing over
         // would leave the file: it waits until the name is handed over.
         const platform::TerminationDeferred deferred;
+        std::string path;
         created = platform::WritableFile::createBeside(targetPath, path, openError);
         if (created.isOpen()) {
             temporary.take(std::move(path));
