@@ -790,13 +790,19 @@ scripts)
     expect_eq "pack, sort, dump: status and errors" "$status:$(cat stderr.txt)" "0:"
     expect_eq "pack, sort, dump: the sorted records" "$(cat stdout.txt)" "$(dump sorted-here.frac)"
 
-    run_block "${blocks[1]}"
-    expect_eq "a summary per file: status and errors" "$status:$(cat stderr.txt)" "0:"
-    expect_eq "a summary per file: one each" "$(grep -c '^== ' stdout.txt)" 3
-    for file in fractions/*.frac; do
-        expect_contains "a summary per file: $file, whole" "$(cat stdout.txt)" "== $file
+    # Windows has no /dev/null to name, and there two self-tests at once in
+    # one folder collide on unitTest.dat: the parallel summaries are POSIX's.
+    if [ "${FRACTION_SYSTEM:-Linux}" = Windows ]; then
+        echo "$group: the parallel summaries are not run on Windows"
+    else
+        run_block "${blocks[1]}"
+        expect_eq "a summary per file: status and errors" "$status:$(cat stderr.txt)" "0:"
+        expect_eq "a summary per file: one each" "$(grep -c '^== ' stdout.txt)" 3
+        for file in fractions/*.frac; do
+            expect_contains "a summary per file: $file, whole" "$(cat stdout.txt)" "== $file
 $("$fraction" --report --summary "$file" /dev/null | tail -n +5)"
-    done
+        done
+    fi
 
     run_block "${blocks[2]}"
     expect_eq "text and file apart: status and errors" "$status:$(cat stderr.txt)" "0:"
