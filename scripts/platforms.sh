@@ -3,7 +3,8 @@
 # machine can build for and run, and prints one line per platform:
 #   linux-x86_64-gcc    Linux x86-64, g++
 #   linux-x86_64-clang  Linux x86-64, clang++ with libstdc++
-#   linux-i686          32-bit x86 Linux, static, run natively
+#   linux-i686          32-bit x86 Linux, static, run natively (or under
+#                       qemu-user where the kernel runs no 32-bit programs)
 #   linux-s390x         big-endian s390x Linux, static, run under qemu-user
 #   windows-x86_64      Windows x86-64 (mingw-w64), static, run under Wine
 # Installs the cross compilers, qemu-user and Wine from Debian's packages
