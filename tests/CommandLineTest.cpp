@@ -179,15 +179,17 @@ TEST(FractionCommandLine, OperandsAnswerTheReportsPrompts)
 TEST(FractionCommandLine, ReportOptionsAreHandedOn)
 {
     const FractionCommandLine given =
-        parseFraction({"--report", "-S", "64M", "--temporary-directory=."});
+        parseFraction({"--report", "-S", "64M", "--temporary-directory=.", "--parallel=3"});
     ASSERT_TRUE(given.invocation) << given.error;
     EXPECT_EQ(given.invocation->bufferSize, std::uint64_t{64} << 20U);
     EXPECT_EQ(given.invocation->temporaryDirectory, ".");
+    EXPECT_EQ(given.invocation->threads, 3U);
 
     const FractionCommandLine defaults = parseFraction({"--report"});
     ASSERT_TRUE(defaults.invocation) << defaults.error;
     EXPECT_FALSE(defaults.invocation->bufferSize);
     EXPECT_FALSE(defaults.invocation->temporaryDirectory);
+    EXPECT_FALSE(defaults.invocation->threads);
     EXPECT_FALSE(defaults.invocation->quiet);
     EXPECT_FALSE(defaults.invocation->summary);
 
@@ -223,6 +225,13 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         {{"--report", "-"}, "with '-' as INPUT, OUTPUT must be given too"},
         {{"-S", "1M"}, "--buffer-size and --temporary-directory need --report"},
         {{"--summary", "-q"}, "--summary needs --report"},
+        {{"--parallel=2"}, "--parallel needs --report"},
+        {{"--report", "--parallel=0"},
+         "invalid number of threads '0': expected a whole number from 1 to 256"},
+        {{"--report", "--parallel", "257"},
+         "invalid number of threads '257': expected a whole number from 1 to 256"},
+        {{"--report", "--parallel=2x"},
+         "invalid number of threads '2x': expected a whole number from 1 to 256"},
         {{"--report", "--buffer-size=lots"},
          "invalid buffer size 'lots': expected a number of bytes, or of K, M or G"},
         {{"--report", "-S0"}, "invalid buffer size '0': a buffer needs more than 0 bytes"},

@@ -80,6 +80,26 @@ TEST(PosixMemoryLimits, WithoutAReadableMemAvailableTheFreePagesCount)
     }
 }
 
+// The processors counted are those the affinity mask allows, not all the
+// machine has: a job pinned to one processor gets one thread.
+TEST(PosixProcessors, TheAffinityMaskBoundsTheProcessors)
+{
+    cpu_set_t before;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof(before), &before), 0);
+    std::size_t first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &before)) {
+        ++first;
+    }
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(::sched_setaffinity(0, sizeof(one), &one), 0);
+    const unsigned pinned = platform::processorsAvailable();
+    ::sched_setaffinity(0, sizeof(before), &before);
+    EXPECT_EQ(pinned, 1U);
+    EXPECT_LE(platform::processorsAvailable(), static_cast<unsigned>(CPU_COUNT(&before)));
+}
+
 volatile std::sig_atomic_t hangupsArrived = 0;
 
 extern "C" void countHangup(int /*signalNumber*/)

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -10,12 +11,13 @@
 
 namespace {
 
-constexpr std::array<OptionDefinition, 7> kOptions = {{
+constexpr std::array<OptionDefinition, 8> kOptions = {{
     {"report", '\0', false},
     {"quiet", 'q', false},
     {"summary", '\0', false},
     {"buffer-size", 'S', true},
     {"temporary-directory", 'T', true},
+    {"parallel", '\0', true},
     {"help", 'h', false},
     {"version", '\0', false},
 }};
@@ -35,6 +37,19 @@ std::string temporaryDirectoryProblem(const std::string& text)
         return std::make_error_code(std::errc::not_a_directory).message();
     }
     return {};
+}
+
+// A thread count as --parallel takes it: a whole number from 1 to
+// kThreadsAtMost.
+std::optional<unsigned> parseThreads(std::string_view text)
+{
+    unsigned threads = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threads);
+    if (error != std::errc() || end != text.data() + text.size() || threads == 0 ||
+        threads > kThreadsAtMost) {
+        return std::nullopt;
+    }
+    return threads;
 }
 
 }  // namespace
@@ -124,6 +139,13 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
             }
             invocation.temporaryDirectory = option.value;
             reportOptionGiven = true;
+        } else if (name == "parallel") {
+            invocation.threads = parseThreads(option.value);
+            if (!invocation.threads) {
+                return {std::nullopt, "invalid number of threads '" + option.value +
+                                          "': expected a whole number from 1 to " +
+                                          std::to_string(kThreadsAtMost)};
+            }
         } else if (name == "quiet") {
             invocation.quiet = true;
         } else if (name == "summary") {
@@ -137,6 +159,9 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     }
     if (!report && invocation.summary) {
         return {std::nullopt, "--summary needs --report"};
+    }
+    if (!report && invocation.threads) {
+        return {std::nullopt, "--parallel needs --report"};
     }
     const std::size_t allowedOperands = report ? 2 : 0;
     if (operands.size() > allowedOperands) {

@@ -21,12 +21,21 @@ struct FractionInvocation {
     // temporary files go (--temporary-directory); unset for the defaults.
     std::optional<std::uint64_t> bufferSize;
     std::optional<std::string> temporaryDirectory;
+    // The threads the report works with (--parallel); unset for as many as
+    // the processors this process may use, up to kDefaultThreadsAtMost.
+    std::optional<unsigned> threads;
     // --quiet: the self-test's lines and the report's text are not
     // printed, only a summary asked for; --summary: the report prints its
     // summary instead of its listings.
     bool quiet = false;
     bool summary = false;
 };
+
+// More threads than this are not used unless asked for: past them a
+// report gains little, and a shared machine's other work loses.
+constexpr unsigned kDefaultThreadsAtMost = 8;
+// Nor more than this when asked.
+constexpr unsigned kThreadsAtMost = 256;
 
 struct FractionCommandLine {
     // Empty for wrong usage; `error` then gives the reason in one line.

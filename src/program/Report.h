@@ -58,6 +58,8 @@ struct ReportOptions {
     std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
     // Where those temporary files go.
     std::string temporaryDirectory = ".";
+    // The threads the report may work with; its bytes are the same for any.
+    unsigned threads = 1;
     // The names given on the command line, each used once instead of asking
     // for one: a name that cannot be used ends the report. "-" as the input
     // reads the fraction file from `standardInput`; as the output it writes

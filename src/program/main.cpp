@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -56,6 +57,9 @@ constexpr std::string_view kUsage =
     "                           put those files in DIR (default: TMPDIR, else the\n"
     "                           system's temporary directory); DIR must be a\n"
     "                           directory when the arguments are read\n"
+    "      --parallel=N         let the report work with N threads (default: the\n"
+    "                           processors this process may use, at most 8); the\n"
+    "                           report is the same for every N\n"
     "  -h, --help               display this help and exit\n"
     "      --version            output version information and exit\n"
     "\n"
@@ -136,6 +140,8 @@ int runReport(const FractionInvocation& invocation)
         }
         options.temporaryDirectory =
             invocation.temporaryDirectory.value_or(sorting::defaultTemporaryDirectory());
+        options.threads = invocation.threads.value_or(
+            std::min(platform::processorsAvailable(), kDefaultThreadsAtMost));
         // A listing on the terminal shows its own progress.
         if (errorsAreTerminal && !outputIsTerminal) {
             options.progressTerminal = &std::cerr;

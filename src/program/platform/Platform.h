@@ -293,6 +293,14 @@ struct MemoryLimits {
 
 [[nodiscard]] MemoryLimits memoryLimits();
 
+// What the memory limits of the control groups this process is in leave
+// (Linux); empty where no group limits memory.
+[[nodiscard]] std::optional<std::uint64_t> controlGroupMemoryLeft();
+
+// The processors this process may run on at once: those its affinity mask
+// allows, no more than its control groups' CPU quota grants; at least 1.
+[[nodiscard]] unsigned processorsAvailable();
+
 // Removes the file `path`; false when it cannot. Allocates nothing, so
 // that it serves a destructor on a machine out of memory.
 bool remove(const std::string& path) noexcept;

@@ -1,10 +1,12 @@
 // The platform interface on POSIX systems.
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -19,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ControlGroups.h"
 #include "platform/Platform.h"
 
 namespace platform {
@@ -585,6 +588,44 @@ MemoryLimits memoryLimits()
         }
     }
     return limits;
+}
+
+namespace {
+
+// The texts that say which control groups this process is in and where
+// their hierarchies are mounted; empty off Linux.
+struct ControlGroupTexts {
+    std::optional<std::string> cgroups = control_groups::readWholeFile("/proc/self/cgroup");
+    std::optional<std::string> mounts = control_groups::readWholeFile("/proc/self/mountinfo");
+};
+
+}  // namespace
+
+std::optional<std::uint64_t> controlGroupMemoryLeft()
+{
+    const ControlGroupTexts texts;
+    if (!texts.cgroups || !texts.mounts) {
+        return std::nullopt;
+    }
+    return control_groups::memoryLeft(*texts.cgroups, *texts.mounts, control_groups::readWholeFile);
+}
+
+unsigned processorsAvailable()
+{
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    unsigned processors = online > 0 ? static_cast<unsigned>(online) : 1;
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof(allowed), &allowed) == 0) {
+        processors = static_cast<unsigned>(CPU_COUNT(&allowed));
+    }
+    const ControlGroupTexts texts;
+    if (texts.cgroups && texts.mounts) {
+        const std::optional<unsigned> quota = control_groups::processorQuota(
+            *texts.cgroups, *texts.mounts, control_groups::readWholeFile);
+        processors = std::min(processors, quota.value_or(processors));
+    }
+    return std::max(processors, 1U);
 }
 
 std::string whyCannotRead(const std::string& path)

@@ -494,6 +494,26 @@ MemoryLimits memoryLimits()
     return limits;
 }
 
+std::optional<std::uint64_t> controlGroupMemoryLeft()
+{
+    return std::nullopt;  // Windows has job objects, which report no room left
+}
+
+unsigned processorsAvailable()
+{
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    if (::GetProcessAffinityMask(::GetCurrentProcess(), &processMask, &systemMask) != 0 &&
+        processMask != 0) {
+        unsigned processors = 0;
+        for (; processMask != 0; processMask &= processMask - 1) {
+            ++processors;
+        }
+        return processors;
+    }
+    return 1;
+}
+
 std::string whyCannotRead(const std::string& path)
 {
     HANDLE handle =

@@ -28,16 +28,6 @@ struct MemoryFacts {
     platform::MemoryLimits process;
 };
 
-// Reads a whole file of the system; empty when it cannot be read.
-using FileReader = std::function<std::optional<std::string>(const std::string& path)>;
-
-// What the memory limits of the control groups this process is in leave,
-// from the text of /proc/self/cgroup and /proc/self/mountinfo, reading the
-// groups' files through `read`. Empty when no group limits memory.
-[[nodiscard]] std::optional<std::uint64_t> controlGroupMemoryLeft(std::string_view cgroups,
-                                                                  std::string_view mounts,
-                                                                  const FileReader& read);
-
 [[nodiscard]] MemoryFacts gatherMemoryFacts();
 
 // The default budget: a share of the least that any source leaves.
