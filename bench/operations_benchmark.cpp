@@ -2,18 +2,27 @@
 // instead: boost::rational<std::int32_t> and GMP's mpq_class. Every library
 // gets the same values, chosen so that no operation overflows: parts from 1
 // to 9999 (numerators of both signs), so that products and sums stay far
-// inside 32 bits and every reciprocal is within Fraction's bound.
+// inside 32 bits and every reciprocal is within Fraction's bound. The
+// comparisons and the text forms also get parts of every width from one to
+// nine digits, which none of them can overflow.
 
 #include <benchmark/benchmark.h>
 #include <gmpxx.h>
 
 #include <algorithm>
+#include <array>
 #include <boost/integer/common_factor_rt.hpp>
 #include <boost/rational.hpp>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <istream>
+#include <numeric>
+#include <ostream>
 #include <random>
+#include <streambuf>
+#include <string>
 #include <vector>
 
 #include "fraction/Fraction.h"
@@ -84,18 +93,97 @@ const std::vector<Parts>& rightParts()
     return parts;
 }
 
-// Runs `operation(left[i], right[i])` over the shared pairs, one per iteration.
-template <typename T, typename Convert, typename Operation>
-void runPairs(benchmark::State& state, Convert convert, Operation operation)
+// A value whose parts have the same number of digits, from one to nine
+// for each value alike, so that the quotient stays far inside the bound.
+Parts anyWidth(std::mt19937& random)
 {
-    const std::vector<T> left = convertAll<T>(leftParts(), convert);
-    const std::vector<T> right = convertAll<T>(rightParts(), convert);
+    std::uniform_int_distribution<int> digits(1, 9);
+    std::int32_t low = 1;
+    for (int i = digits(random); i > 1; --i) {
+        low *= 10;
+    }
+    std::uniform_int_distribution<std::int32_t> part(low, low * 10 - 1);
+    std::bernoulli_distribution negative(0.5);
+    const std::int32_t numerator = part(random);
+    return {negative(random) ? -numerator : numerator, part(random)};
+}
+
+// The same value as `value` in another form: its lowest terms times a factor
+// that keeps both parts within 32 bits, with the sign on either part (or on
+// both, for a positive value).
+Parts otherForm(const Parts& value, std::mt19937& random)
+{
+    const std::int32_t divisor = std::gcd(value.numerator, value.denominator);
+    const std::int32_t numerator = value.numerator / divisor;
+    const std::int32_t denominator = value.denominator / divisor;
+    const std::int32_t largest = std::max(numerator < 0 ? -numerator : numerator, denominator);
+    std::uniform_int_distribution<std::int32_t> factor(1, std::min(2147483647 / largest, 1000));
+    const std::int32_t scale = factor(random);
+    const std::int32_t turn = std::bernoulli_distribution(0.5)(random) ? -1 : 1;
+    return {numerator * scale * turn, denominator * scale * turn};
+}
+
+// Pairs of values of every width for ==: half of them the same value in
+// two forms, half two values drawn apart.
+struct ComparisonPairs {
+    std::vector<Parts> left;
+    std::vector<Parts> right;
+};
+const ComparisonPairs& equalityPairs()
+{
+    static const ComparisonPairs pairs = [] {
+        std::mt19937 random(6);
+        ComparisonPairs made{std::vector<Parts>(kPairs), std::vector<Parts>(kPairs)};
+        for (std::size_t i = 0; i < kPairs; ++i) {
+            const Parts value = anyWidth(random);
+            const bool equal = std::bernoulli_distribution(0.5)(random);
+            made.left[i] = otherForm(value, random);
+            made.right[i] = equal ? otherForm(value, random) : anyWidth(random);
+        }
+        return made;
+    }();
+    return pairs;
+}
+std::vector<Parts> makeWidthParts(std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::vector<Parts> parts(kPairs);
+    std::generate(parts.begin(), parts.end(), [&] { return anyWidth(random); });
+    return parts;
+}
+// Values of every width: the left-hand sides of <, and the values of the
+// text forms.
+const std::vector<Parts>& widthParts()
+{
+    static const std::vector<Parts> parts = makeWidthParts(7);
+    return parts;
+}
+// The right-hand sides of <.
+const std::vector<Parts>& otherWidthParts()
+{
+    static const std::vector<Parts> parts = makeWidthParts(8);
+    return parts;
+}
+
+// Runs `operation(left[i], right[i])` over the given pairs, one per iteration.
+template <typename T, typename Convert, typename Operation>
+void runPairsOf(benchmark::State& state, const std::vector<Parts>& leftOperands,
+                const std::vector<Parts>& rightOperands, Convert convert, Operation operation)
+{
+    const std::vector<T> left = convertAll<T>(leftOperands, convert);
+    const std::vector<T> right = convertAll<T>(rightOperands, convert);
     std::size_t i = 0;
     for (auto _ : state) {
         operation(left[i], right[i]);
         i = (i + 1) & (kPairs - 1);
     }
     state.SetItemsProcessed(state.iterations());
+}
+// The same over the shared pairs of parts from 1 to 9999.
+template <typename T, typename Convert, typename Operation>
+void runPairs(benchmark::State& state, Convert convert, Operation operation)
+{
+    runPairsOf<T>(state, leftParts(), rightParts(), convert, operation);
 }
 
 // gcd over the same 31-bit pairs for every library.
@@ -301,6 +389,152 @@ void isGreaterGmp(benchmark::State& state)
     });
 }
 
+void equalFraction(benchmark::State& state)
+{
+    const ComparisonPairs& pairs = equalityPairs();
+    runPairsOf<Fraction>(
+        state, pairs.left, pairs.right, toFraction,
+        [](const Fraction& a, const Fraction& b) { benchmark::DoNotOptimize(a == b); });
+}
+void equalBoost(benchmark::State& state)
+{
+    const ComparisonPairs& pairs = equalityPairs();
+    runPairsOf<BoostRational>(
+        state, pairs.left, pairs.right, toBoost,
+        [](const BoostRational& a, const BoostRational& b) { benchmark::DoNotOptimize(a == b); });
+}
+void equalGmp(benchmark::State& state)
+{
+    const ComparisonPairs& pairs = equalityPairs();
+    runPairsOf<mpq_class>(
+        state, pairs.left, pairs.right, toGmp,
+        [](const mpq_class& a, const mpq_class& b) { benchmark::DoNotOptimize(a == b); });
+}
+
+void lessFraction(benchmark::State& state)
+{
+    runPairsOf<Fraction>(
+        state, widthParts(), otherWidthParts(), toFraction,
+        [](const Fraction& a, const Fraction& b) { benchmark::DoNotOptimize(a < b); });
+}
+void lessBoost(benchmark::State& state)
+{
+    runPairsOf<BoostRational>(
+        state, widthParts(), otherWidthParts(), toBoost,
+        [](const BoostRational& a, const BoostRational& b) { benchmark::DoNotOptimize(a < b); });
+}
+void lessGmp(benchmark::State& state)
+{
+    runPairsOf<mpq_class>(
+        state, widthParts(), otherWidthParts(), toGmp,
+        [](const mpq_class& a, const mpq_class& b) { benchmark::DoNotOptimize(a < b); });
+}
+
+// A stream over a range of characters, with nothing copied or allocated, so
+// that Boost's stream operators, its only text form, pay for themselves
+// and not for a string stream.
+class CharacterRange : public std::streambuf {
+public:
+    void readFrom(std::string& text) { setg(text.data(), text.data(), text.data() + text.size()); }
+    void writeTo(char* first, char* last) { setp(first, last); }
+    [[nodiscard]] const char* written() const { return pptr(); }
+};
+
+// Every value of widthParts() as "n/d", as a person would write it: the
+// parts as drawn, not always in lowest terms, the sign on the numerator.
+const std::vector<std::string>& texts()
+{
+    static const std::vector<std::string> made = [] {
+        std::vector<std::string> all;
+        for (const Parts& p : widthParts()) {
+            all.push_back(std::to_string(p.numerator) + "/" + std::to_string(p.denominator));
+        }
+        return all;
+    }();
+    return made;
+}
+
+// Runs `parse(texts()[i])` for a fresh text each iteration.
+template <typename Parse>
+void runParse(benchmark::State& state, Parse parse)
+{
+    std::vector<std::string> all = texts();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        parse(all[i]);
+        i = (i + 1) & (kPairs - 1);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+void parseFraction(benchmark::State& state)
+{
+    Fraction value;
+    runParse(state, [&](const std::string& text) {
+        benchmark::DoNotOptimize(
+            fraction::from_chars(text.data(), text.data() + text.size(), value));
+        benchmark::DoNotOptimize(value);
+    });
+}
+void parseBoost(benchmark::State& state)
+{
+    CharacterRange range;
+    std::istream in(&range);
+    BoostRational value;
+    runParse(state, [&](std::string& text) {
+        range.readFrom(text);
+        in.clear();
+        in >> value;
+        benchmark::DoNotOptimize(value);
+    });
+}
+void parseGmp(benchmark::State& state)
+{
+    mpq_class value;
+    runParse(state, [&](const std::string& text) {
+        benchmark::DoNotOptimize(mpq_set_str(value.get_mpq_t(), text.c_str(), 10));
+        value.canonicalize();
+        benchmark::DoNotOptimize(value.get_mpq_t());
+    });
+}
+
+// Runs `format(value[i], buffer)` over the values of the texts above.
+template <typename T, typename Convert, typename Format>
+void runFormat(benchmark::State& state, Convert convert, Format format)
+{
+    const std::vector<T> values = convertAll<T>(widthParts(), convert);
+    std::array<char, 32> buffer{};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        format(values[i], buffer.data(), buffer.data() + buffer.size());
+        benchmark::DoNotOptimize(buffer.data());
+        i = (i + 1) & (kPairs - 1);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+void formatFraction(benchmark::State& state)
+{
+    runFormat<Fraction>(state, toFraction, [](const Fraction& value, char* first, char* last) {
+        benchmark::DoNotOptimize(fraction::to_chars(first, last, value));
+    });
+}
+void formatBoost(benchmark::State& state)
+{
+    CharacterRange range;
+    std::ostream out(&range);
+    runFormat<BoostRational>(state, toBoost,
+                             [&](const BoostRational& value, char* first, char* last) {
+                                 range.writeTo(first, last);
+                                 out << value;
+                                 benchmark::DoNotOptimize(range.written());
+                             });
+}
+void formatGmp(benchmark::State& state)
+{
+    runFormat<mpq_class>(state, toGmp, [](const mpq_class& value, char* first, char*) {
+        benchmark::DoNotOptimize(mpq_get_str(first, 10, value.get_mpq_t()));
+    });
+}
+
 // Sorts 100,000 values greatest first; the copy to sort is made outside the timing.
 template <typename T, typename Convert, typename Greater>
 void runSort(benchmark::State& state, Convert convert, Greater greater)
@@ -352,6 +586,18 @@ BENCHMARK(divideGmp)->Name("divide/gmp");
 BENCHMARK(isGreaterFraction)->Name("isGreater/fraction");
 BENCHMARK(isGreaterBoost)->Name("isGreater/boost");
 BENCHMARK(isGreaterGmp)->Name("isGreater/gmp");
+BENCHMARK(equalFraction)->Name("==/fraction");
+BENCHMARK(equalBoost)->Name("==/boost");
+BENCHMARK(equalGmp)->Name("==/gmp");
+BENCHMARK(lessFraction)->Name("</fraction");
+BENCHMARK(lessBoost)->Name("</boost");
+BENCHMARK(lessGmp)->Name("</gmp");
+BENCHMARK(parseFraction)->Name("parse/fraction");
+BENCHMARK(parseBoost)->Name("parse/boost");
+BENCHMARK(parseGmp)->Name("parse/gmp");
+BENCHMARK(formatFraction)->Name("format/fraction");
+BENCHMARK(formatBoost)->Name("format/boost");
+BENCHMARK(formatGmp)->Name("format/gmp");
 BENCHMARK(sortFraction)->Name("sort100k/fraction")->Unit(benchmark::kMillisecond);
 BENCHMARK(sortBoost)->Name("sort100k/boost")->Unit(benchmark::kMillisecond);
 BENCHMARK(sortGmp)->Name("sort100k/gmp")->Unit(benchmark::kMillisecond);

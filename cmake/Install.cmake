@@ -35,16 +35,23 @@ install(FILES ${PROJECT_BINARY_DIR}/FractionConfig.cmake
               ${PROJECT_BINARY_DIR}/FractionConfigVersion.cmake
         DESTINATION ${FRACTION_CMAKE_DIR} COMPONENT development)
 
-# fraction.pc finds the prefix from its own place, so that the installed
-# tree can be moved (or unpacked from a package) as a whole.
-file(RELATIVE_PATH FRACTION_PC_PREFIX_FROM_HERE /prefix/${FRACTION_PKGCONFIG_DIR} /prefix)
+# fraction.pc names its prefix plainly, as pkg-config files do: the one the
+# files go under, which `cmake --install --prefix` may change, so the file
+# is made from its configured form at install time. cpack installs the
+# packages' files with their prefix, /usr, into its staging folder. A tree
+# installed to be moved later is found as any other, with
+# PKG_CONFIG_SYSROOT_DIR or `pkg-config --define-prefix`.
 get_target_property(library_type fraction_core TYPE)
 if(library_type STREQUAL STATIC_LIBRARY)
   set(FRACTION_PC_DEFINES " -DFRACTION_STATIC_DEFINE")
 else()
   set(FRACTION_PC_DEFINES "")
 endif()
-configure_file(cmake/fraction.pc.in ${PROJECT_BINARY_DIR}/fraction.pc @ONLY)
+set(FRACTION_PC_PREFIX "@CMAKE_INSTALL_PREFIX@")
+configure_file(cmake/fraction.pc.in ${PROJECT_BINARY_DIR}/fraction.pc.in @ONLY)
+install(
+  CODE "configure_file(\"${PROJECT_BINARY_DIR}/fraction.pc.in\" \"${PROJECT_BINARY_DIR}/fraction.pc\" @ONLY)"
+  COMPONENT development)
 install(FILES ${PROJECT_BINARY_DIR}/fraction.pc DESTINATION ${FRACTION_PKGCONFIG_DIR}
         COMPONENT development)
 install(FILES LICENSE README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT programs)

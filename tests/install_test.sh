@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what lands there, then
 # builds and runs a small project of a user's own against it: through the
-# CMake package, through `pkg-config --cflags --libs fraction` alone, and
-# once more against the source tree through add_subdirectory. A shared build
+# CMake package, through `pkg-config --cflags --libs fraction` alone (from
+# that prefix and from a staged install of the configured one), and once
+# more against the source tree through add_subdirectory. A shared build
 # is also checked for its SONAME, its links and the names it exports.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER MAN_PAGES(1 or 0)
 set -uo pipefail
@@ -92,17 +93,32 @@ build_consumer installed -DCMAKE_PREFIX_PATH="$prefix"
 build_consumer source-tree -DFRACTION_SOURCE_DIR="$source"
 
 # The same consumer with nothing but what pkg-config says, in C++17, the
-# oldest standard the headers promise.
-flags=$(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs fraction) ||
-    fail "pkg-config does not find fraction"
-[ "$(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --modversion fraction)" = "$version" ] ||
-    fail "pkg-config gives another version"
-# shellcheck disable=SC2086 # the flags are words by design
-"$compiler" -std=c++17 "$source/tests/consumer/main.cpp" $flags -o "$workdir/app-pkg-config" \
-    >"$workdir/pkg-config.log" 2>&1 ||
-    fail "the consumer does not build with '$flags': $(tail -n 30 "$workdir/pkg-config.log")"
-"$workdir/app-pkg-config" >"$workdir/pkg-config.out" ||
-    fail "the consumer built through pkg-config found faults: $(cat "$workdir/pkg-config.out")"
+# oldest standard the headers promise: from the prefix installed into, and
+# from a staged install of the configured prefix (DESTDIR), which
+# pkg-config finds under its sysroot. fraction.pc names each prefix plainly.
+configured=$(cache_value CMAKE_INSTALL_PREFIX)
+stage=$workdir/stage
+DESTDIR=$stage cmake --install "$build" >"$workdir/stage.log" 2>&1 ||
+    fail "the staged install: $(cat "$workdir/stage.log")"
+# pkg_config_consumer NAME PC_FOLDER PREFIX SYSROOT
+pkg_config_consumer() {
+    local name=$1 pc_folder=$2 pc_prefix=$3 sysroot=$4 flags
+    [ "$(sed -n 's/^prefix=//p' "$pc_folder/fraction.pc")" = "$pc_prefix" ] ||
+        fail "fraction.pc of the $name install: $(grep '^prefix=' "$pc_folder/fraction.pc"), not $pc_prefix"
+    flags=$(PKG_CONFIG_LIBDIR="$pc_folder" PKG_CONFIG_SYSROOT_DIR="$sysroot" pkg-config --cflags --libs fraction) ||
+        fail "pkg-config does not find fraction in the $name install"
+    [ "$(PKG_CONFIG_LIBDIR="$pc_folder" pkg-config --modversion fraction)" = "$version" ] ||
+        fail "pkg-config gives another version"
+    grep -q -F -e "-I$sysroot$pc_prefix/include" <<<"$flags" || fail "flags outside the $name install: $flags"
+    # shellcheck disable=SC2086 # the flags are words by design
+    "$compiler" -std=c++17 "$source/tests/consumer/main.cpp" $flags -o "$workdir/app-$name" \
+        >"$workdir/$name.log" 2>&1 ||
+        fail "the consumer does not build with '$flags': $(tail -n 30 "$workdir/$name.log")"
+    LD_LIBRARY_PATH="$sysroot$pc_prefix/$libdir" "$workdir/app-$name" >"$workdir/$name.out" ||
+        fail "the consumer built through pkg-config found faults: $(cat "$workdir/$name.out")"
+}
+pkg_config_consumer prefixed "$prefix/$libdir/pkgconfig" "$prefix" ""
+pkg_config_consumer staged "$stage$configured/$libdir/pkgconfig" "$configured" "$stage"
 
 kind=static
 [ "$shared" = 1 ] && kind=shared

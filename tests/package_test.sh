@@ -91,6 +91,10 @@ holds "$development" ./usr/include/fraction/Fraction.h ./usr/include/fraction/Fr
     ./usr/include/fraction/FractionRecord.h ./usr/include/fraction/Version.h \
     ./usr/include/fraction/Export.h "$libdir/cmake/Fraction/FractionConfig.cmake" \
     "$libdir/cmake/Fraction/FractionConfigVersion.cmake" "$libdir/pkgconfig/fraction.pc"
+# The packages install under /usr, whatever the build's own prefix.
+pc_prefix=$(dpkg-deb --fsys-tarfile "$development" | tar -xO "$libdir/pkgconfig/fraction.pc" |
+    sed -n 's/^prefix=//p')
+[ "$pc_prefix" = /usr ] || fail "fraction.pc in libfraction-dev has the prefix '$pc_prefix'"
 if [ "${#names[@]}" = 3 ]; then
     library=$(package_of libfraction1)
     holds "$library" "$libdir/libfraction.so.1" "$libdir/libfraction.so.${version%-*}"
