@@ -58,6 +58,8 @@ struct ReportOptions {
     std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
     // Where those temporary files go.
     std::string temporaryDirectory = ".";
+    // How many threads may sort at once.
+    unsigned threads = 1;
     // The names given on the command line, each used once instead of asking
     // for one: a name that cannot be used ends the report. "-" as the input
     // reads the fraction file from `standardInput`; as the output it writes
@@ -131,6 +133,8 @@ private:
     int writeOutputFile(const RecordWriter& writeRecords);
     int writeToStandardOutput(const RecordWriter& writeRecords);
     void sortEntries(fraction::FractionRecord* entries, std::size_t count);
+    // What the memory budget leaves beside `heldEntries` entries.
+    [[nodiscard]] std::uint64_t spareBytes(std::size_t heldEntries) const noexcept;
     void complain(const std::string& message);
 
     AnswerSource& answers;
@@ -141,6 +145,7 @@ private:
     std::string hint;
     Progress progress;
     std::uint64_t memoryBudget;
+    unsigned threads;
     std::string temporaryDirectory;
     std::optional<std::string> givenInput;
     std::optional<std::string> givenOutput;
