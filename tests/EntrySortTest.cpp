@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -50,8 +51,9 @@ std::vector<FractionRecord> entries(Shape shape, std::size_t count, std::uint32_
                 entry = {sign() * (kMost - among(0, 60)), kMost - among(0, 60)};
                 break;
             case Shape::extremes: {
-                constexpr std::int32_t kParts[] = {kLeast, kLeast + 1, -1, 0, 1, kMost - 1, kMost};
-                entry = {kParts[among(0, 6)], kParts[among(0, 6)]};
+                constexpr std::array kParts = {kLeast, kLeast + 1, -1, 0, 1, kMost - 1, kMost};
+                entry = {kParts.at(static_cast<std::size_t>(among(0, 6))),
+                         kParts.at(static_cast<std::size_t>(among(0, 6)))};
                 break;
             }
         }
@@ -79,18 +81,20 @@ struct ToldSteps {
     std::uint64_t last = 0;
     std::uint64_t calls = 0;
     bool inOrder = true;
-    sorting::SortSteps hook()
-    {
-        return
-            [this, caller = std::this_thread::get_id()](std::uint64_t done, std::uint64_t steps) {
-                inOrder = inOrder && std::this_thread::get_id() == caller &&
-                          (calls == 0 ? done == 0 : done >= last && steps == total);
-                total = steps;
-                last = done;
-                ++calls;
-            };
-    }
 };
+
+// A hook that keeps in `told` what a sort tells it, and whether that came
+// in order, on the thread that set it up.
+sorting::SortSteps keep(ToldSteps& told)
+{
+    return [&told, caller = std::this_thread::get_id()](std::uint64_t done, std::uint64_t steps) {
+        told.inOrder = told.inOrder && std::this_thread::get_id() == caller &&
+                       (told.calls == 0 ? done == 0 : done >= told.last && steps == told.total);
+        told.total = steps;
+        told.last = done;
+        ++told.calls;
+    };
+}
 
 }  // namespace
 
@@ -110,7 +114,7 @@ TEST(EntrySort, GivesTheReportsOrderForEveryShapeSizeAndThreadCount)
                 std::vector<FractionRecord> sorted = unsorted;
                 ToldSteps told;
                 sorting::sortEntries(sorted.data(), sorted.data() + sorted.size(),
-                                     {threads, UINT64_MAX, told.hook()});
+                                     {threads, UINT64_MAX, keep(told)});
                 EXPECT_TRUE(sameEntries(sorted, wanted))
                     << "shape " << static_cast<int>(shape) << ", " << size << " entries, "
                     << threads << " threads";
@@ -132,7 +136,7 @@ TEST(EntrySort, MergesManyPartsOnManyThreads)
         std::vector<FractionRecord> sorted = unsorted;
         ToldSteps told;
         sorting::sortEntries(sorted.data(), sorted.data() + sorted.size(),
-                             {threads, UINT64_MAX, told.hook()});
+                             {threads, UINT64_MAX, keep(told)});
         EXPECT_TRUE(sameEntries(sorted, expected(unsorted))) << threads << " threads";
         EXPECT_TRUE(told.inOrder);
         EXPECT_EQ(told.last, told.total) << "every step of the key sort and merges counted";
@@ -163,7 +167,7 @@ TEST(EntrySort, SortsInPlaceWhenTheScratchDoesNotFitOrCannotBeHad)
                 LargeAllocationsFail refuse(test.refused ? scratchBytes
                                                          : std::numeric_limits<std::size_t>::max());
                 sorting::sortEntries(sorted.data(), sorted.data() + sorted.size(),
-                                     {threads, test.spare, told.hook()});
+                                     {threads, test.spare, keep(told)});
             }
             EXPECT_TRUE(sameEntries(sorted, expected(unsorted))) << test.what;
             EXPECT_EQ(told.total >= comparisons, test.inPlace) << test.what << ": " << told.total;

@@ -148,14 +148,20 @@ void settleEqualKeys(FractionRecord* first, FractionRecord* last)
 // The steps keySort counts.
 constexpr std::uint64_t kKeySortSteps = kPasses + 1;
 
+// The count of each digit in each pass: 64 KiB, too much for the stack of
+// a program that runs in a small one.
+using DigitCounts = std::array<std::array<std::uint32_t, kBuckets>, kPasses>;
+
 // Sorts `count` entries by a least-significant-digit radix sort on their
 // keys, back and forth between `entries` and `scratch`, then settles equal
 // keys. Returns which of the two holds the sorted entries.
 FractionRecord* keySort(FractionRecord* entries, FractionRecord* scratch, std::size_t count,
-                        StepCount& steps)
+                        DigitCounts& counts, StepCount& steps)
 {
     // Fewer than 2^31 entries: the counts fit 32 bits.
-    std::array<std::array<std::uint32_t, kBuckets>, kPasses> counts{};
+    for (std::array<std::uint32_t, kBuckets>& pass : counts) {
+        pass.fill(0);
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint64_t key = valueKey(entries[i]);
         for (unsigned pass = 0; pass < kPasses; ++pass) {
@@ -201,6 +207,9 @@ void runTasks(std::size_t count, unsigned threads, const Task& task)
             task(i);
         }
     };
+    // Outlives the caller's share of the work: the helpers are joined
+    // only once that is done.
+    // cppcheck-suppress variableScope
     std::vector<std::jthread> helpers;
     try {
         const std::size_t wanted = std::min<std::size_t>(threads, count) - 1;
@@ -243,25 +252,30 @@ struct Merge {
     std::size_t bSize;
     FractionRecord* out;
     std::size_t pieces;
-
-    void mergePiece(std::size_t piece) const
-    {
-        const std::size_t total = aSize + bSize;
-        const std::size_t begin = total * piece / pieces;
-        const std::size_t end = total * (piece + 1) / pieces;
-        const std::size_t aBegin = takenFromFirst(a, aSize, b, bSize, begin);
-        const std::size_t aEnd = takenFromFirst(a, aSize, b, bSize, end);
-        std::merge(a + aBegin, a + aEnd, b + (begin - aBegin), b + (end - aEnd), out + begin,
-                   EntryOrder());
-    }
 };
+
+// Merges the piece `piece` of `merge.pieces` of the merge's output.
+void mergePiece(const Merge& merge, std::size_t piece)
+{
+    const std::size_t total = merge.aSize + merge.bSize;
+    const std::size_t begin = total * piece / merge.pieces;
+    const std::size_t end = total * (piece + 1) / merge.pieces;
+    const std::size_t aBegin = takenFromFirst(merge.a, merge.aSize, merge.b, merge.bSize, begin);
+    const std::size_t aEnd = takenFromFirst(merge.a, merge.aSize, merge.b, merge.bSize, end);
+    std::merge(merge.a + aBegin, merge.a + aEnd, merge.b + (begin - aBegin), merge.b + (end - aEnd),
+               merge.out + begin, EntryOrder());
+}
 
 // Sorts `parts` parts of the entries at once, then merges them in pairs,
 // each merge in pieces, until one run is left.
 class ThreadedSort {
 public:
     ThreadedSort(std::size_t entries, std::size_t partCount, unsigned threadCount)
-        : count(entries), parts(partCount), threads(threadCount), piecesPerPair(parts + 1)
+        : count(entries),
+          parts(partCount),
+          threads(threadCount),
+          counts(parts),
+          piecesPerPair(parts + 1)
     {
         // Everything it keeps is had here, before an entry moves: what
         // cannot be had leaves the entries as they were.
@@ -287,7 +301,7 @@ public:
             const std::size_t begin = bounds[part];
             const std::size_t size = bounds[part + 1] - begin;
             const FractionRecord* const sorted =
-                keySort(entries + begin, scratch + begin, size, steps);
+                keySort(entries + begin, scratch + begin, size, counts[part], steps);
             if (sorted != entries + begin) {
                 std::copy(sorted, sorted + size, entries + begin);
             }
@@ -328,7 +342,7 @@ private:
         }
         merged.push_back(count);
         runTasks(tasks.size(), threads, [&](std::size_t task) {
-            merges[tasks[task].first].mergePiece(tasks[task].second);
+            mergePiece(merges[tasks[task].first], tasks[task].second);
             steps.step();
         });
         std::swap(bounds, merged);
@@ -337,6 +351,7 @@ private:
     std::size_t count;
     std::size_t parts;
     unsigned threads;
+    std::vector<DigitCounts> counts;
     // For each count of runs, the pieces each merge of two is cut into.
     std::vector<std::size_t> piecesPerPair;
     std::uint64_t mergeSteps = 0;
@@ -394,8 +409,13 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
             return;
         }
     }
+    const std::unique_ptr<DigitCounts> counts(new (std::nothrow) DigitCounts);
+    if (!counts) {
+        compareSort(first, last, options.steps);
+        return;
+    }
     StepCount steps(options.steps, kKeySortSteps);
-    const FractionRecord* const sorted = keySort(first, scratch.get(), count, steps);
+    const FractionRecord* const sorted = keySort(first, scratch.get(), count, *counts, steps);
     if (sorted != first) {
         std::copy(sorted, sorted + count, first);
     }
