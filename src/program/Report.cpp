@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <istream>
@@ -12,6 +11,7 @@
 
 #include "InputFile.h"
 #include "OutputFile.h"
+#include "sort/EntrySort.h"
 #include "sort/ExternalSort.h"
 #include "sort/MemoryBudget.h"
 #include "sort/RunFile.h"
@@ -218,6 +218,7 @@ Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
       hint(options.hint),
       progress(options.progressTerminal),
       memoryBudget(options.memoryBudget),
+      threads(options.threads),
       temporaryDirectory(options.temporaryDirectory),
       givenInput(options.inputName),
       givenOutput(options.outputName),
@@ -458,8 +459,8 @@ int Report::reportOutsideMemory(InputFile& input)
         if (!first.list(workspace, got)) {
             return outputLost();
         }
-        std::sort(workspace, workspace + got, ValueOrder());
-        orderEquivalents(workspace, workspace + got);
+        sorting::sortEntries(workspace, workspace + got,
+                             {threads, spareBytes(workspaceSize), nullptr});
         error = sorter->addRun(workspace, got);
         if (!error.empty()) {
             complain(error);
@@ -573,24 +574,22 @@ void Report::summarise(Fraction sum, std::int32_t validCount, const SortedListin
 
 void Report::sortEntries(FractionRecord* entries, std::size_t count)
 {
-    if (!progress.enabled()) {
-        std::sort(entries, entries + count, ValueOrder());
-        orderEquivalents(entries, entries + count);
-        return;
+    sorting::SortSteps steps;
+    if (progress.enabled()) {
+        steps = [this](std::uint64_t done, std::uint64_t total) {
+            if (done == 0) {
+                progress.phase("sorting", total);
+            }
+            progress.advance(done);
+        };
     }
-    // The same order, counting its comparisons against an estimate of all a
-    // sort of this size makes. It gives the same answers, so the sort moves
-    // the entries exactly as it does unwatched.
-    const auto size = static_cast<double>(count);
-    const auto estimate = static_cast<std::uint64_t>(size * std::log2(std::max(size, 2.0)));
-    progress.phase("sorting", estimate);
-    std::uint64_t comparisons = 0;
-    std::sort(entries, entries + count,
-              [this, &comparisons](const FractionRecord& a, const FractionRecord& b) {
-                  progress.advance(++comparisons);
-                  return valueOrder(a, b);
-              });
-    orderEquivalents(entries, entries + count);
+    sorting::sortEntries(entries, entries + count, {threads, spareBytes(count), steps});
+}
+
+std::uint64_t Report::spareBytes(std::size_t heldEntries) const noexcept
+{
+    const std::uint64_t held = std::uint64_t{heldEntries} * sizeof(FractionRecord);
+    return memoryBudget > held ? memoryBudget - held : 0;
 }
 
 int Report::writeOutputFile(const RecordWriter& writeRecords)

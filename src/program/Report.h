@@ -133,6 +133,8 @@ private:
     int writeOutputFile(const RecordWriter& writeRecords);
     int writeToStandardOutput(const RecordWriter& writeRecords);
     void sortEntries(fraction::FractionRecord* entries, std::size_t count);
+    // What the memory budget leaves beside `heldEntries` entries.
+    [[nodiscard]] std::uint64_t spareBytes(std::size_t heldEntries) const noexcept;
     void complain(const std::string& message);
 
     AnswerSource& answers;
@@ -143,6 +145,7 @@ private:
     std::string hint;
     Progress progress;
     std::uint64_t memoryBudget;
+    unsigned threads;
     std::string temporaryDirectory;
     std::optional<std::string> givenInput;
     std::optional<std::string> givenOutput;

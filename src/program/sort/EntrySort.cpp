@@ -1,0 +1,424 @@
+#include "EntrySort.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "SortEntry.h"
+
+namespace sorting {
+namespace {
+
+using fraction::FractionRecord;
+
+// The key keeps the top 48 bits of a double: the sign, the exponent and
+// 36 bits of the significand tell apart all but a few of a million values,
+// and the pass over equal keys settles those few. Four passes of 12 bits
+// each keep every pass's counts in the first-level cache.
+constexpr unsigned kKeyBits = 48;
+constexpr unsigned kDigitBits = 12;
+constexpr unsigned kPasses = kKeyBits / kDigitBits;
+constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+constexpr std::uint64_t kInvalidKey = (std::uint64_t{1} << kKeyBits) - 1;
+
+// A key in the order of valueOrder, though coarser: a greater value never
+// has a greater key, equal values have equal keys, and invalid entries the
+// greatest. The double nearest a value is monotonic in the value, so its
+// bits, read as an unsigned number that counts down from the greatest
+// value, are too, and so is any top part of them.
+[[nodiscard]] std::uint64_t valueKey(const FractionRecord& entry) noexcept
+{
+    if (entry.denominator == 0) {
+        return kInvalidKey;
+    }
+    // Adding zero makes the -0 of a zero over a negative denominator +0.
+    const double value =
+        static_cast<double>(entry.numerator) / static_cast<double>(entry.denominator) + 0.0;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    // A negative double's bits count down as the value goes up, a positive
+    // one's up, above every negative one once the sign bit is set.
+    constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63U;
+    const std::uint64_t ascending = bits ^ ((0 - (bits >> 63U)) | kSignBit);
+    return ~ascending >> (64U - kKeyBits);
+}
+
+[[nodiscard]] std::size_t digit(std::uint64_t key, unsigned pass) noexcept
+{
+    return static_cast<std::size_t>(key >> (pass * kDigitBits)) & (kBuckets - 1);
+}
+
+// Counts the steps of a sort that several threads share, and tells them
+// on the thread that asked for the sort.
+class StepCount {
+public:
+    StepCount(const SortSteps& told, std::uint64_t steps)
+        : tell(told), total(steps), caller(std::this_thread::get_id())
+    {
+        if (tell) {
+            tell(0, total);
+        }
+    }
+
+    void step()
+    {
+        const std::uint64_t now = done.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (tell && std::this_thread::get_id() == caller) {
+            tell(now, total);
+        }
+    }
+
+    // Tells the steps the other threads finished last.
+    void finish()
+    {
+        if (tell) {
+            tell(done.load(), total);
+        }
+    }
+
+private:
+    const SortSteps& tell;
+    std::uint64_t total;
+    std::thread::id caller;
+    std::atomic<std::uint64_t> done{0};
+};
+
+// Sorts by comparisons, in place: the cheaper valueOrder, then the few
+// stretches of equal values by their parts.
+void compareSort(FractionRecord* first, FractionRecord* last, const SortSteps& tell)
+{
+    if (!tell) {
+        std::sort(first, last, ValueOrder());
+        orderEquivalents(first, last);
+        return;
+    }
+    // Steps are comparisons, against an estimate of all a sort of this
+    // size makes, told every few thousand so that telling costs nothing.
+    constexpr std::uint64_t kTellEvery = 4096;
+    const auto size = static_cast<double>(last - first);
+    const auto estimate = static_cast<std::uint64_t>(size * std::log2(std::max(size, 2.0)));
+    tell(0, estimate);
+    std::uint64_t comparisons = 0;
+    std::sort(first, last, [&tell, &comparisons, estimate](const auto& a, const auto& b) {
+        if (++comparisons % kTellEvery == 0) {
+            tell(comparisons, estimate);
+        }
+        return valueOrder(a, b);
+    });
+    orderEquivalents(first, last);
+}
+
+// Puts each stretch of entries with one key, sorted by key, in entryOrder:
+// different values that share a key are rare, equal values are not.
+void settleEqualKeys(FractionRecord* first, FractionRecord* last)
+{
+    while (first != last) {
+        const std::uint64_t key = valueKey(*first);
+        if (key == kInvalidKey) {
+            // The rest are invalid, all {0, 0}.
+            return;
+        }
+        FractionRecord* end = first + 1;
+        while (end != last && valueKey(*end) == key) {
+            ++end;
+        }
+        // A stretch is mostly one value in a form or two, which
+        // orderEquivalents settles without sorting.
+        const auto sameAsFirst = [first](const FractionRecord& entry) {
+            return sameValue(*first, entry);
+        };
+        if (end - first > 1) {
+            if (!std::all_of(first + 1, end, sameAsFirst)) {
+                std::sort(first, end, ValueOrder());
+            }
+            orderEquivalents(first, end);
+        }
+        first = end;
+    }
+}
+
+// The steps keySort counts.
+constexpr std::uint64_t kKeySortSteps = kPasses + 1;
+
+// The count of each digit in each pass: 64 KiB, too much for the stack of
+// a program that runs in a small one.
+using DigitCounts = std::array<std::array<std::uint32_t, kBuckets>, kPasses>;
+
+// Sorts `count` entries by a least-significant-digit radix sort on their
+// keys, back and forth between `entries` and `scratch`, then settles equal
+// keys. Returns which of the two holds the sorted entries.
+FractionRecord* keySort(FractionRecord* entries, FractionRecord* scratch, std::size_t count,
+                        DigitCounts& counts, StepCount& steps)
+{
+    // Fewer than 2^31 entries: the counts fit 32 bits.
+    for (std::array<std::uint32_t, kBuckets>& pass : counts) {
+        pass.fill(0);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t key = valueKey(entries[i]);
+        for (unsigned pass = 0; pass < kPasses; ++pass) {
+            ++counts[pass][digit(key, pass)];
+        }
+    }
+    FractionRecord* from = entries;
+    FractionRecord* to = scratch;
+    const std::uint64_t firstKey = count > 0 ? valueKey(entries[0]) : 0;
+    for (unsigned pass = 0; pass < kPasses; ++pass) {
+        std::array<std::uint32_t, kBuckets>& starts = counts[pass];
+        // A digit that all the entries share would move none of them.
+        if (count == 0 || starts[digit(firstKey, pass)] == count) {
+            steps.step();
+            continue;
+        }
+        std::uint32_t start = 0;
+        for (std::uint32_t& bucket : starts) {
+            const std::uint32_t size = bucket;
+            bucket = start;
+            start += size;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            to[starts[digit(valueKey(from[i]), pass)]++] = from[i];
+        }
+        std::swap(from, to);
+        steps.step();
+    }
+    settleEqualKeys(from, from + count);
+    steps.step();
+    return from;
+}
+
+// Runs task(0), ..., task(count - 1) on up to `threads` threads, the
+// caller's among them. A thread that cannot be started leaves its share to
+// the others.
+template <typename Task>
+void runTasks(std::size_t count, unsigned threads, const Task& task)
+{
+    std::atomic<std::size_t> next{0};
+    const auto work = [&next, count, &task] {
+        for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+            task(i);
+        }
+    };
+    // Outlives the caller's share of the work: the helpers are joined
+    // only once that is done.
+    // cppcheck-suppress variableScope
+    std::vector<std::jthread> helpers;
+    try {
+        const std::size_t wanted = std::min<std::size_t>(threads, count) - 1;
+        helpers.reserve(wanted);
+        for (std::size_t i = 0; i < wanted; ++i) {
+            helpers.emplace_back(work);
+        }
+    } catch (const std::exception&) {
+        // Fewer helpers: the work waits for no one.
+    }
+    work();
+}
+
+// How many of the first `outputs` entries of the merge of a and b come
+// from a, where the merge takes a's entry first of two equivalent ones.
+std::size_t takenFromFirst(const FractionRecord* a, std::size_t aSize, const FractionRecord* b,
+                           std::size_t bSize, std::size_t outputs)
+{
+    std::size_t low = outputs > bSize ? outputs - bSize : 0;
+    std::size_t high = std::min(outputs, aSize);
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        // Too many of a's when b's last taken entry comes before a's
+        // first left.
+        if (entryOrder(b[outputs - middle - 1], a[middle])) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
+}
+
+// A merge of two sorted runs into one, in `pieces` pieces that threads
+// merge at once.
+struct Merge {
+    const FractionRecord* a;
+    std::size_t aSize;
+    const FractionRecord* b;
+    std::size_t bSize;
+    FractionRecord* out;
+    std::size_t pieces;
+};
+
+// Merges the piece `piece` of `merge.pieces` of the merge's output.
+void mergePiece(const Merge& merge, std::size_t piece)
+{
+    const std::size_t total = merge.aSize + merge.bSize;
+    const std::size_t begin = total * piece / merge.pieces;
+    const std::size_t end = total * (piece + 1) / merge.pieces;
+    const std::size_t aBegin = takenFromFirst(merge.a, merge.aSize, merge.b, merge.bSize, begin);
+    const std::size_t aEnd = takenFromFirst(merge.a, merge.aSize, merge.b, merge.bSize, end);
+    std::merge(merge.a + aBegin, merge.a + aEnd, merge.b + (begin - aBegin), merge.b + (end - aEnd),
+               merge.out + begin, EntryOrder());
+}
+
+// Sorts `parts` parts of the entries at once, then merges them in pairs,
+// each merge in pieces, until one run is left.
+class ThreadedSort {
+public:
+    ThreadedSort(std::size_t entries, std::size_t partCount, unsigned threadCount)
+        : count(entries),
+          parts(partCount),
+          threads(threadCount),
+          counts(parts),
+          piecesPerPair(parts + 1)
+    {
+        // Everything it keeps is had here, before an entry moves: what
+        // cannot be had leaves the entries as they were.
+        bounds.resize(parts + 1);
+        merged.reserve(parts + 1);
+        merges.reserve(parts);
+        for (std::size_t runs = parts; runs > 1; runs = (runs + 1) / 2) {
+            const std::size_t pairs = runs / 2;
+            piecesPerPair[runs] = (threads + pairs - 1) / pairs;
+            mergeSteps += pairs * piecesPerPair[runs] + runs % 2;
+            mostTasks = std::max<std::size_t>(mostTasks, pairs * piecesPerPair[runs] + runs % 2);
+        }
+        tasks.reserve(mostTasks);
+    }
+
+    void sort(FractionRecord* entries, FractionRecord* scratch, const SortSteps& tell)
+    {
+        for (std::size_t part = 0; part <= parts; ++part) {
+            bounds[part] = count * part / parts;
+        }
+        StepCount steps(tell, parts * kKeySortSteps + mergeSteps);
+        runTasks(parts, threads, [&](std::size_t part) {
+            const std::size_t begin = bounds[part];
+            const std::size_t size = bounds[part + 1] - begin;
+            const FractionRecord* const sorted =
+                keySort(entries + begin, scratch + begin, size, counts[part], steps);
+            if (sorted != entries + begin) {
+                std::copy(sorted, sorted + size, entries + begin);
+            }
+        });
+
+        FractionRecord* from = entries;
+        FractionRecord* to = scratch;
+        while (bounds.size() > 2) {
+            mergeRound(from, to, steps);
+            std::swap(from, to);
+        }
+        if (from != entries) {
+            std::copy(from, from + count, entries);
+        }
+        steps.finish();
+    }
+
+private:
+    void mergeRound(const FractionRecord* from, FractionRecord* to, StepCount& steps)
+    {
+        const std::size_t runs = bounds.size() - 1;
+        const std::size_t pieces = piecesPerPair[runs];
+        merges.clear();
+        merged.clear();
+        tasks.clear();
+        for (std::size_t run = 0; run < runs; run += 2) {
+            const bool pair = run + 2 <= runs;
+            const std::size_t begin = bounds[run];
+            const std::size_t middle = bounds[run + 1];
+            const std::size_t end = pair ? bounds[run + 2] : middle;
+            // A run left alone is copied across as a merge with nothing.
+            merges.push_back({from + begin, middle - begin, from + middle, end - middle, to + begin,
+                              pair ? pieces : 1});
+            merged.push_back(begin);
+            for (std::size_t piece = 0; piece < merges.back().pieces; ++piece) {
+                tasks.emplace_back(merges.size() - 1, piece);
+            }
+        }
+        merged.push_back(count);
+        runTasks(tasks.size(), threads, [&](std::size_t task) {
+            mergePiece(merges[tasks[task].first], tasks[task].second);
+            steps.step();
+        });
+        std::swap(bounds, merged);
+    }
+
+    std::size_t count;
+    std::size_t parts;
+    unsigned threads;
+    std::vector<DigitCounts> counts;
+    // For each count of runs, the pieces each merge of two is cut into.
+    std::vector<std::size_t> piecesPerPair;
+    std::uint64_t mergeSteps = 0;
+    std::size_t mostTasks = 0;
+    // Where each run begins, and the end.
+    std::vector<std::size_t> bounds;
+    std::vector<std::size_t> merged;
+    std::vector<Merge> merges;
+    // Each piece of a merge: the merge and the piece.
+    std::vector<std::pair<std::size_t, std::size_t>> tasks;
+};
+
+struct FreeScratch {
+    void operator()(FractionRecord* block) const noexcept { ::operator delete(block); }
+};
+using Scratch = std::unique_ptr<FractionRecord, FreeScratch>;
+
+// Room for `count` entries, when the budget has it and it can be had.
+Scratch scratchFor(std::size_t count, std::uint64_t spareBytes) noexcept
+{
+    const std::uint64_t bytes = std::uint64_t{count} * sizeof(FractionRecord);
+    if (bytes > spareBytes || bytes > std::numeric_limits<std::size_t>::max()) {
+        return nullptr;
+    }
+    // FractionRecord is an implicit-lifetime aggregate: the records begin
+    // to exist as they are written. Pages never written cost nothing.
+    return Scratch(static_cast<FractionRecord*>(
+        ::operator new(static_cast<std::size_t>(bytes), std::nothrow)));
+}
+
+}  // namespace
+
+void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOptions& options)
+{
+    const auto count = static_cast<std::size_t>(last - first);
+    Scratch scratch;
+    if (count >= kKeySortThreshold) {
+        scratch = scratchFor(count, options.spareBytes);
+    }
+    if (!scratch) {
+        compareSort(first, last, options.steps);
+        return;
+    }
+    const std::size_t parts =
+        std::clamp<std::size_t>(count / kEntriesPerThread, 1, std::max(options.threads, 1U));
+    if (parts > 1) {
+        std::optional<ThreadedSort> threaded;
+        try {
+            threaded.emplace(count, parts, options.threads);
+        } catch (const std::bad_alloc&) {
+            // One thread needs nothing more than the scratch.
+        }
+        if (threaded) {
+            threaded->sort(first, scratch.get(), options.steps);
+            return;
+        }
+    }
+    const std::unique_ptr<DigitCounts> counts(new (std::nothrow) DigitCounts);
+    if (!counts) {
+        compareSort(first, last, options.steps);
+        return;
+    }
+    StepCount steps(options.steps, kKeySortSteps);
+    const FractionRecord* const sorted = keySort(first, scratch.get(), count, *counts, steps);
+    if (sorted != first) {
+        std::copy(sorted, sorted + count, first);
+    }
+}
+
+}  // namespace sorting
