@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the suite as an optimised release build and
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as
-# errors; then the fuzzers for a bounded time and the static checks.
+# Builds and runs every test: the suite as an optimised release build,
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, and again
+# under ThreadSanitizer, warnings as errors; then the fuzzers for a bounded
+# time and the static checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \
@@ -13,7 +14,7 @@ bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-
 bash scripts/install-deps.sh clang-16 libc++-16-dev libc++abi-16-dev ||
     echo "no clang 16 with libc++ here: the test of std::format will be skipped" >&2
 
-for preset in release sanitize; do
+for preset in release sanitize tsan; do
     echo "=== $preset build and tests ==="
     cmake --workflow --preset "$preset" --fresh
 done

@@ -273,6 +273,25 @@ memory)
     expect_eq "pack under an address-space limit: status" "$?" 0
     expect_true "pack of the dump under the limit: the same bytes" 'cmp -s big.frac again.frac'
     ;;
+threads)
+    # Every thread count and budget gives the same bytes: few values in
+    # every representation, and wide values that seldom repeat.
+    many_fractions 300000 | pack many.frac
+    awk 'BEGIN { srand(7); for (i = 0; i < 200000; ++i)
+        printf "%d/%d\n", int(rand() * 4294967295) - 2147483647, int(rand() * 2147483646) + 1 }' |
+        pack wide.frac
+    for input in many wide; do
+        report "$input.frac"$'\n'"$input-1.frac"$'\n' --parallel=1
+        cp stdout.txt "$input-1.txt"
+        for options in "--parallel=2" "--parallel=3" "--parallel=8" "--parallel=3 -S 1" "--parallel=8 -S 1M"; do
+            # shellcheck disable=SC2086 # the options are words
+            report "$input.frac"$'\n'"$input-n.frac"$'\n' $options
+            expect_eq "$input, $options: status" "$status" 0
+            expect_true "$input, $options: the same text" "cmp -s $input-1.txt stdout.txt"
+            expect_true "$input, $options: the same file" "cmp -s $input-1.frac $input-n.frac"
+        done
+    done
+    ;;
 budget)
     # What the programs left in a directory. Wine, which runs the Windows
     # build here, keeps a folder of its own in TMPDIR.
