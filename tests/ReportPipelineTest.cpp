@@ -167,20 +167,20 @@ TEST(ReportPipeline, RunsMergedInPassesGiveWhatMemoryGives)
     std::mt19937 random(2718);
     std::uniform_int_distribution<std::int32_t> part(-9, 9);
     std::vector<FractionRecord> records(20000);
-    for (FractionRecord& record : records) {
-        record = random() % 50 == 0 ? kMarker : FractionRecord{part(random), part(random)};
-    }
+    std::generate(records.begin(), records.end(), [&random, &part] {
+        return random() % 50 == 0 ? kMarker : FractionRecord{part(random), part(random)};
+    });
     const std::string file = fractionFile(static_cast<std::int32_t>(records.size()), records);
-    std::vector<FractionRecord> expected;
-    for (const FractionRecord& record : records) {
+    // What a plain sort by entryOrder makes of the reduced values.
+    std::vector<FractionRecord> expected(records.size());
+    std::transform(records.begin(), records.end(), expected.begin(), [](FractionRecord record) {
         Fraction value = Fraction::fromRecord(record);
         value.reduce();
-        expected.push_back(sortEntry(value));
-    }
+        return sortEntry(value);
+    });
     std::sort(expected.begin(), expected.end(), EntryOrder());
-    for (FractionRecord& entry : expected) {
-        entry = Fraction::fromRecord(entry).toRecord();
-    }
+    std::transform(expected.begin(), expected.end(), expected.begin(),
+                   [](FractionRecord entry) { return Fraction::fromRecord(entry).toRecord(); });
 
     const RunDirectory directory;
     for (const ReportText shown : {ReportText::full, ReportText::summary, ReportText::none}) {

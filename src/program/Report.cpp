@@ -20,7 +20,6 @@ constexpr std::string_view kMessagePrefix = "fraction: ";
 Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
                const ReportOptions& options)
     : answers(source),
-      outputStream(output),
       out(output, options.flushEveryLine),
       err(errors),
       hint(options.hint),

@@ -96,7 +96,6 @@ private:
     void complain(const std::string& message);
 
     AnswerSource& answers;
-    std::ostream& outputStream;
     TextOutput out;
     std::ostream& err;
     std::string hint;

@@ -261,7 +261,8 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
 
 ReportPipeline::Result ReportPipeline::show()
 {
-    const Result lost{Outcome::failed, {}, {}};
+    // The text could not be written: whoever checks the output tells it.
+    const auto lost = [] { return Result{Outcome::failed, {}, {}}; };
     std::string error = store.prepare();
     if (!error.empty()) {
         return {Outcome::failed, error, {}};
@@ -281,7 +282,7 @@ ReportPipeline::Result ReportPipeline::show()
             return {Outcome::failed, error, {}};
         }
         if (!first.list(block, wanted)) {
-            return lost;
+            return lost();
         }
         error = store.add(wanted);
         if (!error.empty()) {
@@ -290,7 +291,7 @@ ReportPipeline::Result ReportPipeline::show()
         done += wanted;
     }
     if (out.failed()) {
-        return lost;
+        return lost();
     }
     error = store.finish();
     if (!error.empty()) {
@@ -307,7 +308,7 @@ ReportPipeline::Result ReportPipeline::show()
         return sorted.list(entries, count) ? std::string() : std::string("lost");
     });
     if (out.failed()) {
-        return lost;
+        return lost();
     }
     if (!error.empty()) {
         return {Outcome::failed, error, {}};

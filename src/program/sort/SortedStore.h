@@ -20,8 +20,8 @@ namespace sorting {
 // sees only the room it offers.
 class SortedStore {
 public:
-    // Run files go to `directory`; the work shows on `shown`.
-    SortedStore(std::string directory, Progress& shown);
+    // Run files go to the directory `where`; the work shows on `shown`.
+    SortedStore(std::string where, Progress& shown);
 
     // Makes room for `count` entries in `budget` bytes: for all of them when
     // they fit and the memory can be had, or else a workspace of the
