@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <iosfwd>
 #include <limits>
 #include <memory>
@@ -13,11 +11,9 @@
 #include <string_view>
 
 #include "Answers.h"
+#include "ReportPipeline.h"
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
-#include "fraction/FractionFile.h"
-#include "sort/EntryBlock.h"
-#include "sort/RecordSource.h"
 #include "sort/SortEntry.h"
 #include "terminal/Progress.h"
 
@@ -35,11 +31,6 @@
     }
     return a.isGreater(b);
 }
-
-// What the report prints of its own: everything, its summary alone (the
-// counts, the sum, the average, the median and the extremes), or nothing.
-// Its prompts and reasons are printed in every case.
-enum class ReportText { full, summary, none };
 
 // How the report meets its user.
 struct ReportOptions {
@@ -71,7 +62,8 @@ struct ReportOptions {
 
 // The interactive report: reads a fraction file named by `answers`, lists,
 // sorts and summarises it on `output`, and writes the sorted list to a
-// second file named by `answers`. Errors go to `errors`.
+// second file named by `answers`. Errors go to `errors`. This is the
+// dialogue about names; the work on the file is the ReportPipeline's.
 class Report {
 public:
     Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
@@ -81,14 +73,8 @@ public:
     // 1 when it cannot be.
     int run();
 
-    // Lists the records on the output (each reduced in place, so that the
-    // list holds what is listed), sorts them into the report's order, and
-    // prints their sum, average and median.
-    void listAndSummarise(fraction::RecordList& records, std::int32_t nData);
-
 private:
     enum class InputOutcome { ready, refused, endOfInput, failed };
-    enum class TakeOutcome { ready, unusable, failed };
 
     // The input file once one that can be used is found.
     struct InputFile {
@@ -96,57 +82,27 @@ private:
         // Reads the file or standard input as a stream, when it is not a
         // regular file and so has no size.
         std::unique_ptr<std::istream> streamOnly;
-        // The file, or standard input for a given "-", or streamOnly.
-        std::istream* stream = nullptr;
-        std::int32_t count = 0;
-        // All the records when they fit the budget; otherwise the
-        // workspace they pass through.
-        sorting::EntryBlock records;
-        bool outside = false;
-        // Where the records come from when they do not fit.
-        std::optional<sorting::RecordSource> source;
     };
 
-    class FirstListing;
-    class SortedListing;
-
-    // Writes the records of the output file to the stream; returns what
-    // went wrong, or an empty string.
-    using RecordWriter = std::function<std::string(std::ostream&)>;
-
     std::optional<std::string> readName();
-    InputOutcome readInputFile(InputFile& input);
-    // Opens and takes the fraction file `name`, or standard input for a
-    // given "-".
-    InputOutcome loadInputFile(const std::string& name, bool given, InputFile& input);
-    TakeOutcome takeRecords(const std::string& name, const fraction::FractionFileHeader& header,
-                            InputFile& input, std::string& message);
-    // False, with the report left unfinished, once its text cannot be
-    // written.
-    [[nodiscard]] bool listAndSummarise(fraction::FractionRecord* records, std::size_t count,
-                                        std::int32_t nData);
+    InputOutcome readInputFile(InputFile& input, ReportPipeline& pipeline);
+    // Opens the fraction file `name`, or standard input for a given "-",
+    // and has the pipeline take it.
+    InputOutcome loadInputFile(const std::string& name, bool given, InputFile& input,
+                               ReportPipeline& pipeline);
     // Ends a report whose text cannot be written; returns the exit status.
     int outputLost();
-    int reportOutsideMemory(InputFile& input);
-    void listHeading(std::int32_t nData);
-    void summarise(fraction::Fraction sum, std::int32_t validCount, const SortedListing& sorted);
-    int writeOutputFile(const RecordWriter& writeRecords);
-    int writeToStandardOutput(const RecordWriter& writeRecords);
-    void sortEntries(fraction::FractionRecord* entries, std::size_t count);
-    // What the memory budget leaves beside `heldEntries` entries.
-    [[nodiscard]] std::uint64_t spareBytes(std::size_t heldEntries) const noexcept;
+    // Asks for the output's name where none was given, and writes the
+    // sorted file there.
+    int writeOutputFile(ReportPipeline& pipeline);
     void complain(const std::string& message);
 
     AnswerSource& answers;
-    std::ostream& outputStream;
     TextOutput out;
-    ReportText shownText;
     std::ostream& err;
     std::string hint;
     Progress progress;
-    std::uint64_t memoryBudget;
-    unsigned threads;
-    std::string temporaryDirectory;
+    ReportPipeline::Settings settings;
     std::optional<std::string> givenInput;
     std::optional<std::string> givenOutput;
     std::istream* standardInput;

@@ -1,0 +1,163 @@
+#include "sort/SortedStore.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "Check.h"
+#include "sort/EntrySort.h"
+#include "sort/MemoryBudget.h"
+
+using fraction::FractionRecord;
+
+namespace sorting {
+
+namespace {
+
+// Entries held in memory are handed on in blocks of this many, so that
+// whoever takes them can show how far it has come.
+constexpr std::size_t kHandedBlock = std::size_t{1} << 20U;
+
+// A merge needs a block for each of two runs and one for what it merges.
+constexpr std::uint64_t kLeastWorkspace = 3;
+
+}  // namespace
+
+SortedStore::SortedStore(std::string where, Progress& shown, unsigned sortThreads)
+    : directory(std::move(where)), progress(shown), threads(sortThreads)
+{
+}
+
+std::string SortedStore::reserve(std::uint64_t count, std::uint64_t budget)
+{
+    merged.reset();
+    sorter.reset();
+    held = 0;
+    runsWanted = false;
+    memoryBudget = budget;
+    std::uint64_t capacity = budget / sizeof(FractionRecord);
+    if (count <= capacity && memory.allocate(static_cast<std::size_t>(count))) {
+        return {};
+    }
+    runsWanted = true;
+    capacity = std::max(std::min(capacity, count), kLeastWorkspace);
+    while (!memory.allocate(static_cast<std::size_t>(capacity))) {
+        if (capacity * sizeof(FractionRecord) <= kMinimumBudget) {
+            return "out of memory: even " + std::to_string(capacity * sizeof(FractionRecord)) +
+                   " bytes cannot be had to sort in";
+        }
+        capacity /= 2;
+    }
+    return {};
+}
+
+std::string SortedStore::prepare()
+{
+    if (!runsWanted || sorter) {
+        return {};
+    }
+    std::string error;
+    std::optional<RunFile> runs = RunFile::create(directory, error);
+    if (runs) {
+        sorter.emplace(std::move(*runs), memory.data(), memory.size(), directory, progress);
+    }
+    return error;
+}
+
+std::string SortedStore::add(std::size_t count)
+{
+    if (!runsWanted) {
+        held += count;
+        return {};
+    }
+    std::string error = prepare();
+    if (!error.empty()) {
+        return error;
+    }
+    sortBlock(memory.data(), count, false);
+    return sorter->addRun(memory.data(), count);
+}
+
+std::string SortedStore::finish()
+{
+    if (!runsWanted) {
+        sortBlock(memory.data(), held, progress.enabled());
+        return {};
+    }
+    std::string error = prepare();
+    if (error.empty()) {
+        error = sorter->mergeDown();
+    }
+    if (error.empty()) {
+        merged = RunFile::create(directory, error);
+    }
+    return error;
+}
+
+void SortedStore::sortBlock(FractionRecord* entries, std::size_t count, bool watched)
+{
+    SortSteps steps;
+    if (watched) {
+        steps = [this](std::uint64_t done, std::uint64_t total) {
+            if (done == 0) {
+                progress.phase("sorting", total);
+            }
+            progress.advance(done);
+        };
+    }
+    // What the budget leaves beside the entries held is the sort's to use.
+    const std::uint64_t heldBytes = std::uint64_t{memory.size()} * sizeof(FractionRecord);
+    const std::uint64_t spare = memoryBudget > heldBytes ? memoryBudget - heldBytes : 0;
+    sortEntries(entries, entries + count, {threads, spare, steps});
+}
+
+std::string SortedStore::forEachSorted(const EntrySink& sink)
+{
+    if (runsWanted) {
+        FRACTION_CHECK(merged.has_value());
+        return sorter ? passMerged(sink) : readMerged(sink);
+    }
+    for (std::size_t first = 0; first < held; first += kHandedBlock) {
+        std::string error = sink(memory.data() + first, std::min(kHandedBlock, held - first));
+        if (!error.empty()) {
+            return error;
+        }
+    }
+    return {};
+}
+
+std::string SortedStore::passMerged(const EntrySink& sink)
+{
+    // A pass that stops leaves the runs, so that the next one merges again
+    // into a run of its own.
+    merged->startRun();
+    std::string error =
+        sorter->forEachSorted([this, &sink](FractionRecord* entries, std::size_t count) {
+            std::string failure = sink(entries, count);
+            return failure.empty() ? merged->append(entries, count) : failure;
+        });
+    if (error.empty()) {
+        sorter.reset();
+    }
+    return error;
+}
+
+std::string SortedStore::readMerged(const EntrySink& sink)
+{
+    const Run& run = merged->runs().back();
+    FractionRecord* const block = memory.data();
+    for (std::uint64_t done = 0; done < run.count;) {
+        const auto count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(memory.size(), run.count - done));
+        std::string error = merged->read(run.first + done, block, count);
+        if (error.empty()) {
+            error = sink(block, count);
+        }
+        if (!error.empty()) {
+            return error;
+        }
+        done += count;
+    }
+    return {};
+}
+
+}  // namespace sorting
