@@ -37,6 +37,7 @@
 #include "Interruption.h"
 #include "MemoryReserve.h"
 #include "OutputFile.h"
+#include "ProgramName.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
 #include "platform/Platform.h"
@@ -91,7 +92,7 @@ void complain(const std::string& message)
     // Made whole before any of it is written: what fails to allocate here
     // is then told alone, not after a prefix already written.
     const std::string shown = terminalSafe(message);
-    std::cerr << "fracfile: " << shown << '\n';
+    std::cerr << kProgramName << ": " << shown << '\n';
 }
 
 std::string_view trim(std::string_view text)
@@ -485,6 +486,7 @@ int run(const std::vector<std::string_view>& arguments)
 
 int main(int argc, char** argv)
 {
+    setProgramName(kProgramName);
     if (!reserveStandardStreams(kProgramName)) {
         return kExitFailure;
     }

@@ -1,22 +1,11 @@
 #include "Check.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
-namespace {
-
-const char* programName() noexcept
-{
-#if defined(__GLIBC__)
-    return program_invocation_short_name;
-#else
-    return "fraction";
-#endif
-}
-
-}  // namespace
+#include "ProgramName.h"
 
 void checkFailed(const char* expression, const char* file, int line, const char* function) noexcept
 {
@@ -25,7 +14,8 @@ void checkFailed(const char* expression, const char* file, int line, const char*
     // stdio, which needs nothing of the iostreams' state on the way down.
     std::cout.flush();
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s:%d: %s: Assertion `%s' failed.\n", programName(), file, line,
-                 function, expression);
+    const std::string_view name = programName();
+    std::fprintf(stderr, "%.*s: %s:%d: %s: Assertion `%s' failed.\n", static_cast<int>(name.size()),
+                 name.data(), file, line, function, expression);
     std::abort();
 }

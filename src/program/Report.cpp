@@ -8,12 +8,12 @@
 
 #include "InputFile.h"
 #include "OutputFile.h"
+#include "ProgramName.h"
 #include "terminal/TerminalText.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr std::string_view kMessagePrefix = "fraction: ";
 
 }  // namespace
 
@@ -39,7 +39,7 @@ void Report::complain(const std::string& message)
     // Made whole before any of it is written: what fails to allocate here
     // is then told alone, not after a prefix already written.
     const std::string shown = terminalSafe(message);
-    err << kMessagePrefix << shown << std::endl;
+    err << programName() << ": " << shown << std::endl;
 }
 
 std::optional<std::string> Report::readName()
@@ -56,7 +56,7 @@ Report::InputOutcome Report::readInputFile(InputFile& input, ReportPipeline& pip
     }
     if (!hint.empty()) {
         out.flush();
-        err << kMessagePrefix << hint << std::endl;
+        err << programName() << ": " << hint << std::endl;
     }
     while (true) {
         const std::optional<std::string> name = readName();

@@ -6,6 +6,7 @@
 
 #include "Check.h"
 #include "OutputFile.h"
+#include "ProgramName.h"
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;
@@ -33,7 +34,7 @@ void writeRecordFile(const Fraction& fraction)
     }
     if (!error.empty()) {
         std::cout.flush();
-        std::cerr << "fraction: " << kRecordFileName << ": " << error << std::endl;
+        std::cerr << programName() << ": " << kRecordFileName << ": " << error << std::endl;
     }
 }
 

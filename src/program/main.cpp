@@ -14,6 +14,7 @@
 #include "FractionCommandLine.h"
 #include "Interruption.h"
 #include "MemoryReserve.h"
+#include "ProgramName.h"
 #include "Report.h"
 #include "SelfTest.h"
 #include "platform/Platform.h"
@@ -194,6 +195,7 @@ int runProgram(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    setProgramName(kProgramName);
     if (!reserveStandardStreams(kProgramName)) {
         return kExitFailure;
     }

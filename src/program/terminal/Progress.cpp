@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "Interruption.h"
+#include "ProgramName.h"
 
 using fraction::FRACTION_RECORD_SIZE;
 
@@ -30,7 +31,8 @@ std::string progressText(std::string_view name, std::uint64_t done, std::uint64_
     const std::uint64_t shownDone = std::min(done, total);
     const std::uint64_t percent =
         total == 0 ? 0 : std::min<std::uint64_t>(99, shownDone * 100 / total);
-    std::string text = "fraction: ";
+    std::string text(programName());
+    text += ": ";
     text += name;
     text += ' ';
     text += std::to_string(percent);
