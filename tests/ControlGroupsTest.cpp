@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ControlGroups.h"
 
@@ -82,16 +83,18 @@ TEST(ControlGroups, NoLimitAnywhereIsNoLimit)
     EXPECT_EQ(memoryLeft("0::/docker/abc\n", mounts, inContainer), std::uint64_t{64000000});
 }
 
+struct QuotaRow {
+    std::string cgroups;
+    std::string mounts;
+    std::map<std::string, std::string> files;
+    std::optional<unsigned> processors;
+};
+
 TEST(ControlGroups, ACpuQuotaGivesWholeProcessorsTheLeastUpToTheRoot)
 {
     const std::string v2 = "30 1 0:26 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n";
     const std::string group = "/sys/fs/cgroup/cpu,cpuacct/box/job";
-    const struct {
-        std::string cgroups;
-        std::string mounts;
-        std::map<std::string, std::string> files;
-        std::optional<unsigned> processors;
-    } cases[] = {
+    const std::vector<QuotaRow> cases = {
         // Version 2: one and a half processors round up to two.
         {"0::/app\n", v2, {{"/sys/fs/cgroup/app/cpu.max", "150000 100000\n"}}, 2},
         {"0::/app\n", v2, {{"/sys/fs/cgroup/app/cpu.max", "max 100000\n"}}, std::nullopt},
