@@ -445,10 +445,10 @@ public:
 const std::vector<std::string>& texts()
 {
     static const std::vector<std::string> made = [] {
-        std::vector<std::string> all;
-        for (const Parts& p : widthParts()) {
-            all.push_back(std::to_string(p.numerator) + "/" + std::to_string(p.denominator));
-        }
+        std::vector<std::string> all(widthParts().size());
+        std::transform(widthParts().begin(), widthParts().end(), all.begin(), [](const Parts& p) {
+            return std::to_string(p.numerator) + "/" + std::to_string(p.denominator);
+        });
         return all;
     }();
     return made;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <limits>
+#include <numeric>
 #include <utility>
 
 namespace sorting {
@@ -50,15 +51,14 @@ namespace {
 
 std::optional<std::uint64_t> leastLeft(const MemoryFacts& facts)
 {
-    std::optional<std::uint64_t> least;
-    for (const std::optional<std::uint64_t>& left :
-         {facts.controlGroupLeft, facts.process.addressSpaceLeft, facts.process.dataSegmentLeft,
-          facts.process.systemAvailable}) {
-        if (left && (!least || *left < *least)) {
-            least = left;
-        }
-    }
-    return least;
+    const std::array<std::optional<std::uint64_t>, 4> limits = {
+        facts.controlGroupLeft, facts.process.addressSpaceLeft, facts.process.dataSegmentLeft,
+        facts.process.systemAvailable};
+    return std::accumulate(
+        limits.begin(), limits.end(), std::optional<std::uint64_t>(),
+        [](std::optional<std::uint64_t> least, std::optional<std::uint64_t> left) {
+            return left && (!least || *left < *least) ? left : least;
+        });
 }
 
 constexpr std::uint64_t kKibi = std::uint64_t{1} << 10U;
