@@ -125,7 +125,7 @@ progress)
     wait_for_file status.txt 5 || fail "the report did not end"
     [ "$(cat status.txt)" = exit=0 ] || fail "status: $(cat status.txt)"
     [ -n "$seen" ] || fail "no progress was shown"
-    grep -q sorting <<<"$seen" || fail "the sorting phase was not shown: $seen"
+    grep -aq "fraction: sorting" drawn.txt || fail "the sorting phase was not shown: $seen"
     grep -aq "listing sorted" drawn.txt || fail "the sorted listing was not named: $seen"
     screen | grep -qE '[0-9]+%' && fail "the progress line was not erased: $(screen)"
     echo "--- progress seen:"
