@@ -97,14 +97,19 @@ void (*undoOnTermination)() noexcept = nullptr;
 // the system blocks the signal and runs the handler; the same signal sent
 // again then (timeout(1) sends it to the process and to its group) ends
 // the process at once, without the handler, leaving the temporary file.
+//
+// The handler returns before the signal raised again ends the process, so
+// it gives back the errno of the code it interrupted, as any handler must.
 extern "C" void endByTermination(int signalNumber)
 {
+    const int interruptedErrno = errno;
     undoOnTermination();
     struct sigaction byDefault {};
     byDefault.sa_handler = SIG_DFL;
     ::sigemptyset(&byDefault.sa_mask);
     ::sigaction(signalNumber, &byDefault, nullptr);
     ::raise(signalNumber);
+    errno = interruptedErrno;
 }
 
 sigset_t terminationSignalSet() noexcept
