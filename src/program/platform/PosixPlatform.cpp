@@ -109,6 +109,8 @@ extern "C" void endByTermination(int signalNumber)
     ::sigemptyset(&byDefault.sa_mask);
     ::sigaction(signalNumber, &byDefault, nullptr);
     ::raise(signalNumber);
+    // raise() returns: the signal stays blocked until this handler does.
+    // cppcheck-suppress unreachableCode
     errno = interruptedErrno;
 }
 
