@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <new>
@@ -29,7 +28,7 @@ public:
         // FractionRecord is an implicit-lifetime aggregate: the records
         // begin to exist in the memory as it is written.
         entries.reset(static_cast<fraction::FractionRecord*>(
-            std::malloc(count * sizeof(fraction::FractionRecord))));  // NOLINT
+            ::operator new(count * sizeof(fraction::FractionRecord), std::nothrow)));
         if (!entries && count > 0) {
             return false;
         }
@@ -44,7 +43,7 @@ private:
     struct Free {
         void operator()(fraction::FractionRecord* block) const noexcept
         {
-            std::free(block);  // NOLINT(cppcoreguidelines-no-malloc)
+            ::operator delete(block);
         }
     };
     std::unique_ptr<fraction::FractionRecord, Free> entries;

@@ -5,15 +5,15 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
-#include <exception>
 #include <memory>
 #include <new>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "EntryBlock.h"
 #include "SortEntry.h"
+#include "TaskPool.h"
 
 namespace sorting {
 namespace {
@@ -195,34 +195,6 @@ FractionRecord* keySort(FractionRecord* entries, FractionRecord* scratch, std::s
     return from;
 }
 
-// Runs task(0), ..., task(count - 1) on up to `threads` threads, the
-// caller's among them. A thread that cannot be started leaves its share to
-// the others.
-template <typename Task>
-void runTasks(std::size_t count, unsigned threads, const Task& task)
-{
-    std::atomic<std::size_t> next{0};
-    const auto work = [&next, count, &task] {
-        for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
-            task(i);
-        }
-    };
-    // Outlives the caller's share of the work: the helpers are joined
-    // only once that is done.
-    // cppcheck-suppress variableScope
-    std::vector<std::jthread> helpers;
-    try {
-        const std::size_t wanted = std::min<std::size_t>(threads, count) - 1;
-        helpers.reserve(wanted);
-        for (std::size_t i = 0; i < wanted; ++i) {
-            helpers.emplace_back(work);
-        }
-    } catch (const std::exception&) {
-        // Fewer helpers: the work waits for no one.
-    }
-    work();
-}
-
 // How many of the first `outputs` entries of the merge of a and b come
 // from a, where the merge takes a's entry first of two equivalent ones.
 std::size_t takenFromFirst(const FractionRecord* a, std::size_t aSize, const FractionRecord* b,
@@ -273,7 +245,7 @@ public:
     ThreadedSort(std::size_t entries, std::size_t partCount, unsigned threadCount)
         : count(entries),
           parts(partCount),
-          threads(threadCount),
+          pool(threadCount),
           counts(parts),
           piecesPerPair(parts + 1)
     {
@@ -282,9 +254,10 @@ public:
         bounds.resize(parts + 1);
         merged.reserve(parts + 1);
         merges.reserve(parts);
+        std::size_t mostTasks = 0;
         for (std::size_t runs = parts; runs > 1; runs = (runs + 1) / 2) {
             const std::size_t pairs = runs / 2;
-            piecesPerPair[runs] = (threads + pairs - 1) / pairs;
+            piecesPerPair[runs] = (pool.size() + pairs - 1) / pairs;
             mergeSteps += pairs * piecesPerPair[runs] + runs % 2;
             mostTasks = std::max<std::size_t>(mostTasks, pairs * piecesPerPair[runs] + runs % 2);
         }
@@ -297,7 +270,7 @@ public:
             bounds[part] = count * part / parts;
         }
         StepCount steps(tell, parts * kKeySortSteps + mergeSteps);
-        runTasks(parts, threads, [&](std::size_t part) {
+        pool.run(parts, [&](std::size_t part) {
             const std::size_t begin = bounds[part];
             const std::size_t size = bounds[part + 1] - begin;
             const FractionRecord* const sorted =
@@ -341,7 +314,7 @@ private:
             }
         }
         merged.push_back(count);
-        runTasks(tasks.size(), threads, [&](std::size_t task) {
+        pool.run(tasks.size(), [&](std::size_t task) {
             mergePiece(merges[tasks[task].first], tasks[task].second);
             steps.step();
         });
@@ -350,12 +323,11 @@ private:
 
     std::size_t count;
     std::size_t parts;
-    unsigned threads;
+    TaskPool pool;
     std::vector<DigitCounts> counts;
     // For each count of runs, the pieces each merge of two is cut into.
     std::vector<std::size_t> piecesPerPair;
     std::uint64_t mergeSteps = 0;
-    std::size_t mostTasks = 0;
     // Where each run begins, and the end.
     std::vector<std::size_t> bounds;
     std::vector<std::size_t> merged;
@@ -364,34 +336,18 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> tasks;
 };
 
-struct FreeScratch {
-    void operator()(FractionRecord* block) const noexcept { ::operator delete(block); }
-};
-using Scratch = std::unique_ptr<FractionRecord, FreeScratch>;
-
-// Room for `count` entries, when the budget has it and it can be had.
-Scratch scratchFor(std::size_t count, std::uint64_t spareBytes) noexcept
-{
-    const std::uint64_t bytes = std::uint64_t{count} * sizeof(FractionRecord);
-    if (bytes > spareBytes || bytes > std::numeric_limits<std::size_t>::max()) {
-        return nullptr;
-    }
-    // FractionRecord is an implicit-lifetime aggregate: the records begin
-    // to exist as they are written. Pages never written cost nothing.
-    return Scratch(static_cast<FractionRecord*>(
-        ::operator new(static_cast<std::size_t>(bytes), std::nothrow)));
-}
-
 }  // namespace
 
 void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOptions& options)
 {
     const auto count = static_cast<std::size_t>(last - first);
-    Scratch scratch;
-    if (count >= kKeySortThreshold) {
-        scratch = scratchFor(count, options.spareBytes);
-    }
-    if (!scratch) {
+    // The key sort's digit counts are 32 bits wide, and it needs as much
+    // room again as the entries take: without either, the sort is in place.
+    EntryBlock scratch;
+    const bool keySorted = count >= kKeySortThreshold && count <= UINT32_MAX &&
+                           std::uint64_t{count} * sizeof(FractionRecord) <= options.spareBytes &&
+                           scratch.allocate(count);
+    if (!keySorted) {
         compareSort(first, last, options.steps);
         return;
     }
@@ -405,7 +361,7 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
             // One thread needs nothing more than the scratch.
         }
         if (threaded) {
-            threaded->sort(first, scratch.get(), options.steps);
+            threaded->sort(first, scratch.data(), options.steps);
             return;
         }
     }
@@ -415,7 +371,7 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
         return;
     }
     StepCount steps(options.steps, kKeySortSteps);
-    const FractionRecord* const sorted = keySort(first, scratch.get(), count, *counts, steps);
+    const FractionRecord* const sorted = keySort(first, scratch.data(), count, *counts, steps);
     if (sorted != first) {
         std::copy(sorted, sorted + count, first);
     }

@@ -1,0 +1,74 @@
+#include "TaskPool.h"
+
+#include <exception>
+
+namespace sorting {
+
+TaskPool::TaskPool(unsigned threads)
+{
+    try {
+        const unsigned wanted = threads > 1 ? threads - 1 : 0;
+        helpers.reserve(wanted);
+        for (unsigned i = 0; i < wanted; ++i) {
+            helpers.emplace_back([this] { serve(); });
+        }
+    } catch (const std::exception&) {
+        // Fewer helpers: every round waits for no one.
+    }
+}
+
+TaskPool::~TaskPool()
+{
+    {
+        const std::scoped_lock guard(lock);
+        stopping = true;
+    }
+    roundStarted.notify_all();
+    helpers.clear();
+}
+
+void TaskPool::run(std::size_t count, const Task& task)
+{
+    {
+        const std::scoped_lock guard(lock);
+        current = &task;
+        taskCount = count;
+        next.store(0, std::memory_order_relaxed);
+        helpersDone = 0;
+        ++round;
+    }
+    roundStarted.notify_all();
+    work();
+    std::unique_lock<std::mutex> guard(lock);
+    helperDone.wait(guard, [this] { return helpersDone == helpers.size(); });
+    current = nullptr;
+}
+
+void TaskPool::serve()
+{
+    std::uint64_t roundsSeen = 0;
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+        roundStarted.wait(guard, [this, roundsSeen] { return stopping || round != roundsSeen; });
+        if (stopping) {
+            return;
+        }
+        roundsSeen = round;
+        guard.unlock();
+        work();
+        guard.lock();
+        ++helpersDone;
+        if (helpersDone == helpers.size()) {
+            helperDone.notify_one();
+        }
+    }
+}
+
+void TaskPool::work() noexcept
+{
+    for (std::size_t i = next.fetch_add(1); i < taskCount; i = next.fetch_add(1)) {
+        (*current)(i);
+    }
+}
+
+}  // namespace sorting
