@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <functional>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #include "InputFile.h"
 #include "fraction/FractionFile.h"
 #include "sort/SortEntry.h"
+#include "sort/TaskPool.h"
 
 using fraction::Fraction;
 using fraction::FRACTION_RECORD_SIZE;
@@ -17,15 +22,20 @@ using fraction::FractionRecord;
 namespace {
 
 constexpr std::size_t kIndexWidth = 3;
+constexpr std::size_t kLongestIndex = std::numeric_limits<std::uint64_t>::digits10 + 1;
 
 // The index column of a listing, "  0", "  1", ... "999", "1000", counted
 // up as text, so that no line pays for converting its number to decimal.
 class IndexColumn {
 public:
-    IndexColumn() noexcept
+    explicit IndexColumn(std::uint64_t start) noexcept
     {
+        std::array<char, kLongestIndex> number{};
+        char* const end = std::to_chars(number.data(), number.data() + number.size(), start).ptr;
+        const auto length = static_cast<std::size_t>(end - number.data());
         digits.fill(' ');
-        digits.back() = '0';
+        std::copy(number.data(), end, digits.end() - length);
+        first = std::min(first, digits.size() - length);
     }
 
     [[nodiscard]] std::string_view text() const noexcept
@@ -49,26 +59,133 @@ public:
     }
 
 private:
-    // Room for every index of a list, which has fewer than 2^31 entries.
-    std::array<char, 12> digits{};
+    // Room for any index at all, though a list has fewer than 2^31 entries.
+    std::array<char, kLongestIndex> digits{};
     std::size_t first = digits.size() - kIndexWidth;
 };
+
+// The longest line of a listing: an index, ": ", a fraction's text and the
+// line break.
+constexpr std::size_t kLongestLine = kLongestIndex + 2 + fraction::FRACTION_TEXT_CAPACITY + 1;
+
+// The lines of one range of a listing, formatted apart from the others.
+class ListingLines {
+public:
+    void start(std::size_t lines, std::uint64_t firstIndex)
+    {
+        text.resize(lines * kLongestLine);
+        end = text.data();
+        index = IndexColumn(firstIndex);
+    }
+
+    void add(const Fraction& value) noexcept
+    {
+        const std::string_view number = index.text();
+        end = std::copy(number.begin(), number.end(), end);
+        *end++ = ':';
+        *end++ = ' ';
+        end = value.formatText(end);
+        *end++ = '\n';
+        index.advance();
+    }
+
+    [[nodiscard]] std::string_view lines() const noexcept
+    {
+        return {text.data(), static_cast<std::size_t>(end - text.data())};
+    }
+
+private:
+    std::vector<char> text;
+    char* end = nullptr;
+    IndexColumn index{0};
+};
+
+// Lines formatted by a range, at most. Enough to make the threads' shares
+// worth handing out, few enough that the text of every range of two
+// stretches takes little memory next to the records.
+constexpr std::size_t kRangeLines = 4096;
 
 // Records are read this many at a time, so that progress can be shown.
 constexpr std::size_t kReadingBlock = std::size_t{1} << 20U;
 
-// A listing checks this often that its text still reaches the output, so
-// that a full disk or a reader gone (a closed pipe) stops the report within
-// a block of text instead of after the whole file.
-constexpr std::size_t kLinesBetweenChecks = 1024;
+// Goes through a block of records a stretch at a time: the ranges of a
+// stretch are worked on at once, on every thread of the pool, each listed
+// into its own lines, while the stretch before is settled: its lines
+// written out in order and the work that must go in order done.
+class StretchedWork {
+public:
+    // Turns the records [begin, end) of the block into what follows them,
+    // and lists each in `lines` when it is not null.
+    using RangeWork = std::function<void(std::size_t begin, std::size_t end, ListingLines* lines)>;
+    // The work on the records [begin, end) that must go in their order.
+    using InOrder = std::function<void(std::size_t begin, std::size_t end)>;
 
-void listEntry(TextOutput& out, std::string_view index, const Fraction& value)
-{
-    out.text(index);
-    out.text(": ");
-    out.fraction(value);
-    out.endLine();
-}
+    StretchedWork(sorting::TaskPool& threads, TextOutput& text, Progress& shown, bool showLines)
+        : pool(threads), out(text), progress(shown), listing(showLines)
+    {
+    }
+
+    // False, with the rest left as they are, once the text cannot be written.
+    [[nodiscard]] bool run(std::size_t count, const RangeWork& work, const InOrder& inOrder)
+    {
+        const std::size_t stretchSize = kRangeLines * pool.size();
+        std::size_t settledTo = 0;
+        bool written = true;
+        for (std::size_t begin = 0; begin < count || settledTo < begin;) {
+            const std::size_t end = std::min(count, begin + stretchSize);
+            const std::size_t ranges = (end - begin + kRangeLines - 1) / kRangeLines;
+            std::vector<ListingLines>& fresh = lines[stretches % 2];
+            std::vector<ListingLines>& previous = lines[(stretches + 1) % 2];
+            const bool settling = settledTo < begin;
+            if (fresh.size() < ranges) {
+                fresh.resize(ranges);
+            }
+            pool.run(ranges + (settling ? 1 : 0), [&](std::size_t task) {
+                if (task == ranges) {
+                    written = settle(previous, settledTo, begin, inOrder);
+                    return;
+                }
+                const std::size_t rangeBegin = begin + task * kRangeLines;
+                const std::size_t rangeEnd = std::min(end, rangeBegin + kRangeLines);
+                ListingLines* const rangeLines = listing ? &fresh[task] : nullptr;
+                if (rangeLines != nullptr) {
+                    rangeLines->start(rangeEnd - rangeBegin, listed + rangeBegin);
+                }
+                work(rangeBegin, rangeEnd, rangeLines);
+            });
+            if (!written) {
+                return false;
+            }
+            settledTo = begin;
+            begin = end;
+            ++stretches;
+        }
+        listed += count;
+        return true;
+    }
+
+private:
+    bool settle(std::vector<ListingLines>& ranges, std::size_t begin, std::size_t end,
+                const InOrder& inOrder)
+    {
+        if (listing) {
+            for (std::size_t range = 0; range * kRangeLines < end - begin; ++range) {
+                out.lines(ranges[range].lines());
+            }
+        }
+        inOrder(begin, end);
+        progress.advance(listed + end);
+        return !out.failed();
+    }
+
+    sorting::TaskPool& pool;
+    TextOutput& out;
+    Progress& progress;
+    bool listing;
+    std::uint64_t listed = 0;
+    std::uint64_t stretches = 0;
+    std::array<std::vector<ListingLines>, 2> lines;
+};
 
 }  // namespace
 
@@ -76,8 +193,8 @@ void listEntry(TextOutput& out, std::string_view index, const Fraction& value)
 // with the sum and the count of the valid ones.
 class ReportPipeline::FirstListing {
 public:
-    FirstListing(TextOutput& text, Progress& shown, bool showLines)
-        : out(text), progress(shown), listing(showLines)
+    FirstListing(sorting::TaskPool& pool, TextOutput& text, Progress& shown, bool showLines)
+        : stretches(pool, text, shown, showLines)
     {
         total.setZero();
     }
@@ -86,46 +203,41 @@ public:
     // False, with the rest left as they are, once the text cannot be written.
     [[nodiscard]] bool list(FractionRecord* records, std::size_t count)
     {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (i % kLinesBetweenChecks == 0 && out.failed()) {
-                return false;
+        const auto reduce = [records](std::size_t begin, std::size_t end, ListingLines* lines) {
+            for (std::size_t i = begin; i < end; ++i) {
+                Fraction value = Fraction::fromRecord(records[i]);
+                // An invalid record's parts carry no meaning: reducing them
+                // would change nothing that is listed or written.
+                if (value.isValid()) {
+                    value.reduce();
+                }
+                if (lines != nullptr) {
+                    lines->add(value);
+                }
+                records[i] = sortEntry(value);
             }
-            progress.advance(listed + i);
-            current.setFromRecord(records[i]);
-            // An invalid record's parts carry no meaning: reducing them would
-            // change nothing that is listed or written.
-            if (current.isValid()) {
-                current.reduce();
+        };
+        // The sum goes in file order: where it overflows, and so whether it
+        // stays valid, depends on the order of the terms.
+        const auto sum = [this, records](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const Fraction value = Fraction::fromRecord(records[i]);
+                if (value.isValid()) {
+                    total.add(value);
+                    ++valid;
+                }
             }
-            if (listing) {
-                listEntry(out, index.text(), current);
-                index.advance();
-            }
-            if (current.isValid()) {
-                total.add(current);
-                ++valid;
-            }
-            records[i] = sortEntry(current);
-        }
-        listed += count;
-        return !out.failed();
+        };
+        return stretches.run(count, reduce, sum);
     }
 
     [[nodiscard]] const Fraction& sum() const noexcept { return total; }
     [[nodiscard]] std::int32_t validCount() const noexcept { return valid; }
 
 private:
-    TextOutput& out;
-    Progress& progress;
-    bool listing;
-    IndexColumn index;
-    std::uint64_t listed = 0;
+    StretchedWork stretches;
     Fraction total;
     std::int32_t valid = 0;
-    // One fraction receives every record: an invalid record only clears
-    // its flag. Its entry is {0, 0} through the sort, and the marker pair
-    // once the sorted listing has passed it.
-    Fraction current;
 };
 
 // The listing in the report's order, carried on from block to block of
@@ -133,10 +245,9 @@ private:
 // as it passes.
 class ReportPipeline::SortedListing {
 public:
-    SortedListing(TextOutput& text, Progress& shown, std::int32_t validCount, bool showLines)
-        : out(text),
-          progress(shown),
-          listing(showLines),
+    SortedListing(sorting::TaskPool& pool, TextOutput& text, Progress& shown,
+                  std::int32_t validCount, bool showLines)
+        : stretches(pool, text, shown, showLines),
           medianIndex(validCount > 0 ? static_cast<std::uint64_t>((validCount + 1) / 2 - 1)
                                      : UINT64_MAX),
           leastIndex(validCount > 0 ? static_cast<std::uint64_t>(validCount - 1) : UINT64_MAX),
@@ -148,23 +259,23 @@ public:
     // the rest left as they are, once the text cannot be written.
     [[nodiscard]] bool list(FractionRecord* entries, std::size_t count)
     {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (i % kLinesBetweenChecks == 0 && out.failed()) {
-                return false;
+        const auto toRecords = [entries](std::size_t begin, std::size_t end, ListingLines* lines) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const Fraction entry = Fraction::fromRecord(entries[i]);
+                if (lines != nullptr) {
+                    lines->add(entry);
+                }
+                entries[i] = entry.toRecord();
             }
-            progress.advance(listed + i);
-            const Fraction entry = Fraction::fromRecord(entries[i]);
-            if (listing) {
-                listEntry(out, index.text(), entry);
-                index.advance();
-            }
-            entries[i] = entry.toRecord();
-        }
-        keep(entries, count, medianIndex, middle);
-        keep(entries, count, leastIndex, leastValue);
-        keep(entries, count, greatestIndex, greatestValue);
+        };
+        const auto keepAll = [this, entries](std::size_t begin, std::size_t end) {
+            keep(entries, begin, end, medianIndex, middle);
+            keep(entries, begin, end, leastIndex, leastValue);
+            keep(entries, begin, end, greatestIndex, greatestValue);
+        };
+        const bool written = stretches.run(count, toRecords, keepAll);
         listed += count;
-        return !out.failed();
+        return written;
     }
 
     // Each is invalid until it has been listed; with no valid entry it
@@ -174,19 +285,17 @@ public:
     [[nodiscard]] const Fraction& greatest() const noexcept { return greatestValue; }
 
 private:
-    // The entry at `position` of the whole list, when it is in this block.
-    void keep(const FractionRecord* entries, std::size_t count, std::uint64_t position,
-              Fraction& value) const noexcept
+    // The entry at `position` of the whole list, when it is among the
+    // entries [begin, end) of this block.
+    void keep(const FractionRecord* entries, std::size_t begin, std::size_t end,
+              std::uint64_t position, Fraction& value) const noexcept
     {
-        if (position - listed < count) {
+        if (position >= listed + begin && position < listed + end) {
             value = Fraction::fromRecord(entries[position - listed]);
         }
     }
 
-    TextOutput& out;
-    Progress& progress;
-    bool listing;
-    IndexColumn index;
+    StretchedWork stretches;
     std::uint64_t listed = 0;
     std::uint64_t medianIndex;
     std::uint64_t leastIndex;
@@ -202,6 +311,7 @@ ReportPipeline::ReportPipeline(TextOutput& text, Progress& shown, const Settings
       shownText(settings.text),
       memoryBudget(settings.memoryBudget),
       temporaryDirectory(settings.temporaryDirectory),
+      threads(settings.threads),
       store(settings.temporaryDirectory, shown, settings.threads)
 {
 }
@@ -269,7 +379,8 @@ ReportPipeline::Result ReportPipeline::show()
     }
     const bool listing = shownText == ReportText::full;
     listHeading();
-    FirstListing first(out, progress, listing);
+    sorting::TaskPool pool(threads);
+    FirstListing first(pool, out, progress, listing);
     // One phase for the whole listing, counted in records listed: a phase
     // for each step of each run would flip back and forth and never show
     // how far the whole has come.
@@ -301,7 +412,7 @@ ReportPipeline::Result ReportPipeline::show()
     if (listing) {
         out.text("The sorted array is\n");
     }
-    SortedListing sorted(out, progress, first.validCount(), listing);
+    SortedListing sorted(pool, out, progress, first.validCount(), listing);
     progress.phase(store.sortedPhase(), total, 1);
     error = store.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
         // Any message stops the store; the output's state tells the reason.

@@ -79,6 +79,7 @@ private:
     ReportText shownText;
     std::uint64_t memoryBudget;
     std::string temporaryDirectory;
+    unsigned threads;
     sorting::SortedStore store;
     // The count the file starts with, and the records it stands for.
     std::int32_t nData = 0;

@@ -42,6 +42,15 @@ public:
         commit(value.formatText(reserve(kLongestPiece)));
     }
 
+    // Whole lines at once; on a terminal they are shown at once.
+    void lines(std::string_view characters)
+    {
+        text(characters);
+        if (flushEveryLine) {
+            flush();
+        }
+    }
+
     // A line break; on a terminal the line is shown at once.
     void endLine()
     {
