@@ -81,6 +81,11 @@ TEST(ControlGroups, NoLimitAnywhereIsNoLimit)
     const std::string mounts = "30 1 0:26 /docker/abc /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n";
     const auto inContainer = filesOf({{"/sys/fs/cgroup/memory.max", "64000000\n"}});
     EXPECT_EQ(memoryLeft("0::/docker/abc\n", mounts, inContainer), std::uint64_t{64000000});
+    // A group whose name only begins with the mounted root's is not under
+    // it, though a path made by joining the names exists.
+    const std::string nextTo = "30 1 0:26 /docker/abc /sys/fs/cgroup/a rw - cgroup2 cgroup2 rw\n";
+    const auto besideIt = filesOf({{"/sys/fs/cgroup/ad/memory.max", "64000000\n"}});
+    EXPECT_FALSE(memoryLeft("0::/docker/abcd\n", nextTo, besideIt));
 }
 
 struct QuotaRow {

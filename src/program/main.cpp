@@ -139,10 +139,13 @@ int runReport(const FractionInvocation& invocation)
         } else {
             options.memoryBudget = sorting::defaultBudget(facts);
         }
-        options.temporaryDirectory =
-            invocation.temporaryDirectory.value_or(sorting::defaultTemporaryDirectory());
-        options.threads = invocation.threads.value_or(
-            std::min(platform::processorsAvailable(), kDefaultThreadsAtMost));
+        // The defaults are looked for only when no option gives the value.
+        options.temporaryDirectory = invocation.temporaryDirectory
+                                         ? *invocation.temporaryDirectory
+                                         : sorting::defaultTemporaryDirectory();
+        options.threads = invocation.threads
+                              ? *invocation.threads
+                              : std::min(platform::processorsAvailable(), kDefaultThreadsAtMost);
         // A listing on the terminal shows its own progress.
         if (errorsAreTerminal && !outputIsTerminal) {
             options.progressTerminal = &std::cerr;

@@ -122,7 +122,9 @@ std::optional<Limit> hierarchyLimit(const Hierarchy& hierarchy, std::string_view
                                     const GroupLimit<Limit>& limitOf)
 {
     const std::string_view root = hierarchy.root == "/" ? std::string_view() : hierarchy.root;
-    if (path.substr(0, root.size()) != root) {
+    const bool underRoot = path.substr(0, root.size()) == root &&
+                           (path.size() == root.size() || path[root.size()] == '/');
+    if (!underRoot) {
         return std::nullopt;  // the group is outside what is mounted here
     }
     std::string relative(path.substr(root.size()));

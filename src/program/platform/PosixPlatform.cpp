@@ -621,11 +621,13 @@ unsigned processorsAvailable()
 {
     const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     unsigned processors = online > 0 ? static_cast<unsigned>(online) : 1;
+#if defined(__linux__)
     cpu_set_t allowed;
     CPU_ZERO(&allowed);
     if (::sched_getaffinity(0, sizeof(allowed), &allowed) == 0) {
         processors = static_cast<unsigned>(CPU_COUNT(&allowed));
     }
+#endif
     const ControlGroupTexts texts;
     if (texts.cgroups && texts.mounts) {
         const std::optional<unsigned> quota = control_groups::processorQuota(
