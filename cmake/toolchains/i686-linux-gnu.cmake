@@ -23,6 +23,9 @@ if(NOT DEFINED FRACTION_I686_RUNS_NATIVELY)
   set(FRACTION_I686_RUNS_NATIVELY ${runs_natively} CACHE BOOL
       "Whether this kernel runs 32-bit x86 programs without an emulator")
 endif()
+# The checks CMake compiles read this file again: they take the answer
+# instead of probing once more.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES FRACTION_I686_RUNS_NATIVELY)
 if(NOT FRACTION_I686_RUNS_NATIVELY)
   find_program(FRACTION_QEMU qemu-i386 REQUIRED)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${FRACTION_QEMU})
