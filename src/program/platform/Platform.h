@@ -301,6 +301,11 @@ struct MemoryLimits {
 // allows, no more than its control groups' CPU quota grants; at least 1.
 [[nodiscard]] unsigned processorsAvailable();
 
+// Tells the system that the memory [start, start + size) is one large
+// block filled from end to end, which it may back with large pages: fewer
+// page faults where a report fills hundreds of megabytes. Only a hint.
+void adviseLargeBlock(void* start, std::size_t size) noexcept;
+
 // Removes the file `path`; false when it cannot. Allocates nothing, so
 // that it serves a destructor on a machine out of memory.
 bool remove(const std::string& path) noexcept;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -615,6 +616,27 @@ std::optional<std::uint64_t> controlGroupMemoryLeft()
         return std::nullopt;
     }
     return control_groups::memoryLeft(*texts.cgroups, *texts.mounts, control_groups::readWholeFile);
+}
+
+void adviseLargeBlock(void* start, std::size_t size) noexcept
+{
+#if defined(MADV_HUGEPAGE)
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page <= 0) {
+        return;
+    }
+    // madvise wants a start on a page boundary: the pages wholly inside.
+    const auto pageSize = static_cast<std::uintptr_t>(page);
+    const auto begin = reinterpret_cast<std::uintptr_t>(start);
+    const std::uintptr_t first = (begin + pageSize - 1) / pageSize * pageSize;
+    if (first - begin < size) {
+        // A refusal changes nothing but the speed.
+        (void)::madvise(reinterpret_cast<void*>(first), size - (first - begin), MADV_HUGEPAGE);
+    }
+#else
+    (void)start;
+    (void)size;
+#endif
 }
 
 unsigned processorsAvailable()

@@ -499,6 +499,11 @@ std::optional<std::uint64_t> controlGroupMemoryLeft()
     return std::nullopt;  // Windows has job objects, which report no room left
 }
 
+void adviseLargeBlock(void* /*start*/, std::size_t /*size*/) noexcept
+{
+    // Large pages on Windows need a privilege that a user seldom holds.
+}
+
 unsigned processorsAvailable()
 {
     DWORD_PTR processMask = 0;

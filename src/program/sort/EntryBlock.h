@@ -6,6 +6,7 @@
 #include <new>
 
 #include "fraction/FractionRecord.h"
+#include "platform/Platform.h"
 
 namespace sorting {
 
@@ -32,6 +33,7 @@ public:
         if (!entries && count > 0) {
             return false;
         }
+        platform::adviseLargeBlock(entries.get(), count * sizeof(fraction::FractionRecord));
         capacity = count;
         return true;
     }
