@@ -11,6 +11,13 @@ void TextOutput::writeBlock()
 
 void TextOutput::longText(std::string_view characters)
 {
+    // Text of a block or more goes to the stream as it is, after what was
+    // gathered before it, instead of being copied into the block first.
+    if (characters.size() >= block.size()) {
+        writeBlock();
+        out.write(characters.data(), static_cast<std::streamsize>(characters.size()));
+        return;
+    }
     while (!characters.empty()) {
         const std::size_t room = block.size() - used;
         if (room == 0) {

@@ -88,8 +88,8 @@ private:
         return block.data() + used;
     }
     void commit(const char* end) noexcept { used = static_cast<std::size_t>(end - block.data()); }
-    // Longer text, or text that does not fit the room left, written in as
-    // many blocks as it takes.
+    // Text of a block or more, written to the stream directly; or text that
+    // does not fit the room left, written in as many blocks as it takes.
     void longText(std::string_view characters);
     void writeBlock();
 
