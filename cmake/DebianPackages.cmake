@@ -1,6 +1,6 @@
 # `cpack -G DEB` makes Debian packages of the install components:
 #   fraction         the programs and their man pages
-#   libfraction1     the shared library (only when BUILD_SHARED_LIBS=ON)
+#   libfraction2     the shared library (only when BUILD_SHARED_LIBS=ON)
 #   libfraction-dev  headers, static library or link, CMake and pkg-config
 #                    files, the API reference
 # each with a machine-readable copyright file and the Debian changelog

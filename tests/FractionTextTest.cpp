@@ -91,6 +91,69 @@ TEST(FractionFromChars, TakesTheCompactFormOrSaysWhyNot)
     }
 }
 
+// The parts as written, in both forms: what a fraction file stores, so
+// 1/0 and 2/4 stay as they are and a part past 32 bits is refused.
+TEST(RecordFromChars, TakesThePartsAsWrittenInEitherForm)
+{
+    using fraction::FractionRecord;
+    using fraction::PartsText;
+    constexpr PartsText kCompact = PartsText::compact;
+    constexpr PartsText kSpaced = PartsText::spaced;
+    struct Row {
+        std::string_view text;
+        PartsText form;
+        std::errc error;
+        std::size_t used;
+        FractionRecord parts;
+    };
+    const FractionRecord unchanged{9, 8};
+    const std::vector<Row> rows = {
+        {"1/0", kCompact, std::errc(), 3, {1, 0}},
+        {"2/4", kCompact, std::errc(), 3, {2, 4}},
+        {"-0/-7", kCompact, std::errc(), 5, {0, -7}},
+        {"-3", kCompact, std::errc(), 2, {-3, 1}},
+        {"7/x", kCompact, std::errc(), 1, {7, 1}},
+        {"5 / 6", kCompact, std::errc(), 1, {5, 1}},
+        {"2147483647/-2147483648", kCompact, std::errc(), 22, {kMax, kMin}},
+        {"0000000000000000000012/1", kCompact, std::errc(), 24, {12, 1}},
+        {"invalid", kCompact, std::errc(), 7, fraction::INVALID_RECORD},
+        {"123456789/123456789", kCompact, std::errc(), 19, {1, 1}},
+        {"2147483648/3", kCompact, std::errc::result_out_of_range, 12, unchanged},
+        {"1/-2147483649", kCompact, std::errc::result_out_of_range, 13, unchanged},
+        {"99999999999999999999/1", kCompact, std::errc::result_out_of_range, 22, unchanged},
+        {"+1/2", kCompact, std::errc::invalid_argument, 0, unchanged},
+        {"- 1/2", kCompact, std::errc::invalid_argument, 0, unchanged},
+        {"Invalid Fraction!!", kCompact, std::errc::invalid_argument, 0, unchanged},
+        {"", kCompact, std::errc::invalid_argument, 0, unchanged},
+        {"- 3 / 4", kSpaced, std::errc(), 7, {-3, 4}},
+        {"+3\t/\r-\t4 ", kSpaced, std::errc(), 8, {3, -4}},
+        {"1/0", kSpaced, std::errc(), 3, {1, 0}},
+        {"-2147483648 / - 2147483648", kSpaced, std::errc(), 26, {kMin, kMin}},
+        {"Invalid Fraction!! ", kSpaced, std::errc(), 18, fraction::INVALID_RECORD},
+        {"invalid", kSpaced, std::errc(), 7, fraction::INVALID_RECORD},
+        {"123456789 / 123456789", kSpaced, std::errc(), 21, {1, 1}},
+        {"1/2/3", kSpaced, std::errc(), 3, {1, 2}},
+        {"2147483648 / 1", kSpaced, std::errc::result_out_of_range, 14, unchanged},
+        {"1/-99999999999", kSpaced, std::errc::result_out_of_range, 14, unchanged},
+        {"3", kSpaced, std::errc::invalid_argument, 0, unchanged},
+        {"3 /", kSpaced, std::errc::invalid_argument, 0, unchanged},
+        {" 1/2", kSpaced, std::errc::invalid_argument, 0, unchanged},
+        {"--1/2", kSpaced, std::errc::invalid_argument, 0, unchanged},
+        {"1/+-2", kSpaced, std::errc::invalid_argument, 0, unchanged},
+        {"1\v/2", kSpaced, std::errc::invalid_argument, 0, unchanged},
+    };
+    for (const auto& row : rows) {
+        FractionRecord parts = unchanged;
+        const std::from_chars_result result =
+            from_chars(row.text.data(), row.text.data() + row.text.size(), parts, row.form);
+        const bool spaced = row.form == kSpaced;
+        EXPECT_EQ(result.ec, row.error) << row.text << (spaced ? " (spaced)" : "");
+        EXPECT_EQ(result.ptr, row.text.data() + row.used) << row.text;
+        EXPECT_EQ(parts.numerator, row.parts.numerator) << row.text;
+        EXPECT_EQ(parts.denominator, row.parts.denominator) << row.text;
+    }
+}
+
 // Every fraction, of every width and representation and invalid ones,
 // reads back equal from what to_chars writes.
 TEST(FractionText, RoundTripsEveryValue)

@@ -35,7 +35,7 @@ expected=(bin/fraction bin/fracfile include/fraction/Fraction.h include/fraction
     share/doc/fraction/LICENSE)
 [ "$man_pages" = 0 ] || expected+=(share/man/man1/fraction.1 share/man/man1/fracfile.1)
 if [ "$shared" = 1 ]; then
-    expected+=("$libdir/libfraction.so" "$libdir/libfraction.so.1" "$libdir/libfraction.so.$version")
+    expected+=("$libdir/libfraction.so" "$libdir/libfraction.so.2" "$libdir/libfraction.so.$version")
 else
     expected+=("$libdir/libfraction.a")
 fi
@@ -55,13 +55,13 @@ foreign_names() {
     grep -v -E ' (fraction|std)::' | grep -v -E '^$|:$|DW\.ref\.__gxx_personality_v0|W __clang_call_terminate$'
 }
 if [ "$shared" = 1 ]; then
-    [ "$(readlink "$prefix/$libdir/libfraction.so")" = libfraction.so.1 ] ||
-        fail "libfraction.so does not link to libfraction.so.1"
-    [ "$(readlink "$prefix/$libdir/libfraction.so.1")" = "libfraction.so.$version" ] ||
-        fail "libfraction.so.1 does not link to the versioned file"
+    [ "$(readlink "$prefix/$libdir/libfraction.so")" = libfraction.so.2 ] ||
+        fail "libfraction.so does not link to libfraction.so.2"
+    [ "$(readlink "$prefix/$libdir/libfraction.so.2")" = "libfraction.so.$version" ] ||
+        fail "libfraction.so.2 does not link to the versioned file"
     soname=$(readelf -d "$prefix/$libdir/libfraction.so.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
-    [ "$soname" = libfraction.so.1 ] || fail "SONAME is '$soname'"
-    readelf -d "$prefix/bin/fraction" | grep -q 'NEEDED.*\[libfraction.so.1\]' ||
+    [ "$soname" = libfraction.so.2 ] || fail "SONAME is '$soname'"
+    readelf -d "$prefix/bin/fraction" | grep -q 'NEEDED.*\[libfraction.so.2\]' ||
         fail "the installed fraction does not use the shared library"
     names=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | foreign_names)
     exported=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | grep -c ' fraction::')

@@ -563,6 +563,9 @@ reasons)
     check_pack '+/3\n' "line 1: not a fraction: '+/3'"
     check_pack '2147483648/1\n' "line 1: a part outside the 32-bit range: '2147483648/1'"
     check_pack '1/-99999999999\n' "line 1: a part outside the 32-bit range: '1/-99999999999'"
+    # A part too wide only counts where the rest is a fraction's form.
+    check_pack '99999999999/x\n' "line 1: not a fraction: '99999999999/x'"
+    check_pack '1/2147483648x\n' "line 1: a part outside the 32-bit range: '1/2147483648x'"
     check_pack '1/2\ncount 1\n' "line 2: a count line must come before every record"
     check_pack 'count many\n' "line 1: not a count: 'count many'"
     expect_true "no file made by a refused text" '[ ! -e bad.frac ]'

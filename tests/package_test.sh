@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Debian packages of a build with cpack and checks what each holds
 # and says of itself: fraction (the programs), libfraction-dev (the files to
-# build against) and, for a shared build, libfraction1 (the library). With
+# build against) and, for a shared build, libfraction2 (the library). With
 # `lintian` as the second argument it then has lintian check them, failing
 # on any error or warning, and reports skipped (77) where lintian is missing.
 # Usage: package_test.sh BUILD_DIR [lintian]
@@ -22,7 +22,7 @@ fi
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 libdir=./usr/$(cache_value CMAKE_INSTALL_LIBDIR)
 names=(fraction libfraction-dev)
-[ "$(cache_value BUILD_SHARED_LIBS)" = ON ] && names+=(libfraction1)
+[ "$(cache_value BUILD_SHARED_LIBS)" = ON ] && names+=(libfraction2)
 made=$(find "$workdir" -maxdepth 1 -name '*.deb' | wc -l)
 [ "$made" = "${#names[@]}" ] || fail "cpack made $made packages, not ${#names[@]}: $(ls "$workdir")"
 
@@ -96,15 +96,15 @@ pc_prefix=$(dpkg-deb --fsys-tarfile "$development" | tar -xO "$libdir/pkgconfig/
     sed -n 's/^prefix=//p')
 [ "$pc_prefix" = /usr ] || fail "fraction.pc in libfraction-dev has the prefix '$pc_prefix'"
 if [ "${#names[@]}" = 3 ]; then
-    library=$(package_of libfraction1)
-    holds "$library" "$libdir/libfraction.so.1" "$libdir/libfraction.so.${version%-*}"
+    library=$(package_of libfraction2)
+    holds "$library" "$libdir/libfraction.so.2" "$libdir/libfraction.so.${version%-*}"
     holds "$development" "$libdir/libfraction.so"
     for dependent in "$programs" "$development"; do
-        dpkg-deb -f "$dependent" Depends | grep -q "libfraction1 (= $version)" ||
-            fail "$(basename "$dependent") does not depend on libfraction1 (= $version)"
+        dpkg-deb -f "$dependent" Depends | grep -q "libfraction2 (= $version)" ||
+            fail "$(basename "$dependent") does not depend on libfraction2 (= $version)"
     done
-    dpkg-deb --ctrl-tarfile "$library" | tar -xO ./shlibs | grep -q '^libfraction 1 libfraction1' ||
-        fail "libfraction1 has no shlibs file"
+    dpkg-deb --ctrl-tarfile "$library" | tar -xO ./shlibs | grep -q '^libfraction 2 libfraction2' ||
+        fail "libfraction2 has no shlibs file"
 else
     holds "$development" "$libdir/libfraction.a"
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project with BUILD_SHARED_LIBS=ON in a temporary folder, then
 # checks that build's install (consumers through CMake and pkg-config) and
-# Debian packages (libfraction1 among them, lintian-clean where lintian is
+# Debian packages (libfraction2 among them, lintian-clean where lintian is
 # installed) as the static build's are checked.
 # Usage: shared_build_test.sh SOURCE_DIR CXX_COMPILER
 set -uo pipefail

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +30,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "ArgumentParser.h"
@@ -38,13 +40,13 @@
 #include "MemoryReserve.h"
 #include "OutputFile.h"
 #include "ProgramName.h"
+#include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
 using fraction::FractionRecord;
-using fraction::INVALID_RECORD;
 using fraction::isMarkerPair;
 using fraction::writeFractionFile;
 
@@ -105,10 +107,9 @@ std::string_view trim(std::string_view text)
     return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
-// A signed decimal integer filling the whole of `text`, spaces allowed
-// between the sign and the digits as the report writes "- 3"; nullopt when
-// it is not one or does not fit in 32 bits (`outOfRange` tells which).
-std::optional<std::int32_t> parseInt32(std::string_view text, bool& outOfRange)
+// The count line's number, filling the whole of `text`, spaces allowed
+// around its sign; nullopt when it is not one or does not fit in 32 bits.
+std::optional<std::int32_t> parseCount(std::string_view text)
 {
     text = trim(text);
     bool negative = false;
@@ -127,13 +128,11 @@ std::optional<std::int32_t> parseInt32(std::string_view text, bool& outOfRange)
         }
         magnitude = magnitude * 10 + (digit - '0');
         if (magnitude > kLimit) {
-            outOfRange = true;
             return std::nullopt;
         }
     }
     const std::int64_t value = negative ? -magnitude : magnitude;
     if (value > std::numeric_limits<std::int32_t>::max()) {
-        outOfRange = true;
         return std::nullopt;
     }
     return static_cast<std::int32_t>(value);
@@ -176,29 +175,21 @@ std::string quoted(std::string_view text)
 }
 
 // The record of one line that is neither blank, a comment nor a count, or
-// nullopt with `problem` set.
+// nullopt with `problem` set. The parts are kept as written (a stored 1/0
+// comes back), in the spaced form the report writes too.
 std::optional<FractionRecord> parseRecord(std::string_view text, std::string& problem)
 {
     text = withoutIndex(text);
-    if (text == "invalid" || text == "Invalid Fraction!!") {
-        return INVALID_RECORD;
+    const char* const end = text.data() + text.size();
+    FractionRecord parts;
+    const std::from_chars_result result =
+        fraction::from_chars(text.data(), end, parts, fraction::PartsText::spaced);
+    if (result.ec == std::errc() && result.ptr == end) {
+        return parts;
     }
-    const auto slash = text.find('/');
-    bool outOfRange = false;
-    std::optional<std::int32_t> numerator;
-    std::optional<std::int32_t> denominator;
-    if (slash != std::string_view::npos) {
-        numerator = parseInt32(text.substr(0, slash), outOfRange);
-        denominator = parseInt32(text.substr(slash + 1), outOfRange);
-    }
-    if (!numerator || !denominator) {
-        problem = outOfRange ? "a part outside the 32-bit range" : "not a fraction";
-        return std::nullopt;
-    }
-    const FractionRecord parts{*numerator, *denominator};
-    // The marker pair stands for an invalid fraction only: the valid value
-    // 123456789/123456789 is stored as 1/1, as Fraction::toRecord stores it.
-    return isMarkerPair(parts) ? FractionRecord{1, 1} : parts;
+    problem = result.ec == std::errc::result_out_of_range ? "a part outside the 32-bit range"
+                                                          : "not a fraction";
+    return std::nullopt;
 }
 
 // Takes each record as it is parsed.
@@ -231,8 +222,7 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
             continue;
         }
         if (text.rfind("count", 0) == 0) {
-            bool outOfRange = false;
-            const std::optional<std::int32_t> given = parseInt32(text.substr(5), outOfRange);
+            const std::optional<std::int32_t> given = parseCount(text.substr(5));
             if (seenContent) {
                 bad("a count line must come before every record");
             } else if (!given) {

@@ -1015,9 +1015,38 @@ FRACTION_EXPORT std::to_chars_result to_chars(char* first, char* last,
 /// -2147483648/-3). Fails with errc::invalid_argument, ptr == first and
 /// `value` unchanged, where no form starts or the denominator is 0; with
 /// errc::result_out_of_range where no 32-bit parts hold the value. So
-/// from_chars(to_chars(x)) == x for every fraction x.
+/// from_chars(to_chars(x)) == x for every fraction x. The parts are read
+/// as from_chars into a FractionRecord reads them (PartsText::compact).
 FRACTION_EXPORT std::from_chars_result from_chars(const char* first, const char* last,
                                                   Fraction& value) noexcept;
+
+/// The text forms whose parts from_chars reads into a FractionRecord.
+enum class PartsText {
+    /// The compact form, as to_chars writes it: "n/d" or "invalid", each
+    /// part decimal digits with an optional leading "-" (no "+", no
+    /// spaces); an integer alone is n/1.
+    compact,
+    /// The spaced form, as print() writes it and fracfile reads it:
+    /// "- 3 / 4", "1/-2" or "Invalid Fraction!!" (or "invalid"). A part
+    /// may have a "+" or "-" sign; blanks, tabs and carriage returns may
+    /// stand after the sign and around the "/" (not before the first part
+    /// nor after the last). Both parts are needed.
+    spaced,
+};
+
+/// Reads a record's two parts as written, from the start of [first, last),
+/// in the given form: "n/d" gives {n, d} whatever their value (1/0 and
+/// 2/4 stay so: they are what a fraction file stores), "invalid" gives
+/// INVALID_RECORD, and a written pair of INVALID_MARKs gives 1/1, that
+/// value's stored form, since the pair itself is the invalid marker. As
+/// std::from_chars, it takes the longest such start and returns where it
+/// ended. Fails, leaving `parts` unchanged, with errc::invalid_argument and
+/// ptr == first where no form starts; with errc::result_out_of_range, ptr
+/// past the form, where a part does not fit in 32 bits ("2147483648/3",
+/// "-1/99999999999"). from_chars into a Fraction reads through it.
+FRACTION_EXPORT std::from_chars_result from_chars(const char* first, const char* last,
+                                                  FractionRecord& parts,
+                                                  PartsText form = PartsText::compact) noexcept;
 
 /// The compact form as a string; see to_chars.
 [[nodiscard]] FRACTION_EXPORT std::string to_string(const Fraction& value);

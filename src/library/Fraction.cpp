@@ -173,87 +173,177 @@ std::to_chars_result to_chars(char* first, char* last, const Fraction& value) no
 
 namespace {
 
-// A decimal integer with an optional "-", as its sign and magnitude.
-struct ParsedInteger {
+constexpr std::string_view kInvalidWord = "invalid";
+// What print() writes for an invalid fraction, without its closing space.
+constexpr std::string_view kPrintedInvalidWord = "Invalid Fraction!!";
+constexpr std::string_view kSpaces = " \t\r";
+constexpr std::uint64_t kTwoTo31 = std::uint64_t{1} << 31U;
+
+const char* skipSpaces(const char* first, const char* last, PartsText form) noexcept
+{
+    if (form == PartsText::spaced) {
+        while (first != last && kSpaces.find(*first) != std::string_view::npos) {
+            ++first;
+        }
+    }
+    return first;
+}
+
+// One part as written: its sign and its magnitude, 64 bits wide so that a
+// value written with wider parts can still be brought to 32-bit ones.
+struct ScannedPart {
     const char* end;
+    // invalid_argument: no part starts here; result_out_of_range: wider
+    // than 64 bits, with `end` past its digits.
     std::errc error;
     bool negative;
     std::uint64_t magnitude;
 };
 
-ParsedInteger parseInteger(const char* first, const char* last) noexcept
+ScannedPart scanPart(const char* first, const char* last, PartsText form) noexcept
 {
-    const bool negative = first != last && *first == '-';
-    const char* const digits = negative ? first + 1 : first;
-    std::uint64_t value = 0;
-    const std::from_chars_result result = std::from_chars(digits, last, value);
-    // "-" alone, or a second sign, is no integer.
-    if (result.ec == std::errc::invalid_argument || (digits != last && *digits == '-')) {
+    const char* digits = first;
+    bool negative = false;
+    if (digits != last && (*digits == '-' || (form == PartsText::spaced && *digits == '+'))) {
+        negative = *digits == '-';
+        digits = skipSpaces(digits + 1, last, form);
+    }
+    if (digits == last || *digits < '0' || *digits > '9') {
         return {first, std::errc::invalid_argument, false, 0};
     }
-    return {result.ptr, result.ec, negative, value};
+    std::uint64_t magnitude = 0;
+    const std::from_chars_result result = std::from_chars(digits, last, magnitude);
+    return {result.ptr, result.ec, negative, magnitude};
+}
+
+// The one reading of both text forms: the word, or the parts as written.
+struct ScannedParts {
+    const char* end;
+    std::errc error;
+    bool invalidWord;
+    ScannedPart numerator;
+    ScannedPart denominator;
+};
+
+ScannedParts scanParts(const char* first, const char* last, PartsText form) noexcept
+{
+    const std::string_view text(first, static_cast<std::size_t>(last - first));
+    const auto word = [&](std::string_view name) {
+        return ScannedParts{first + name.size(), std::errc(), true, {}, {}};
+    };
+    if (text.substr(0, kInvalidWord.size()) == kInvalidWord) {
+        return word(kInvalidWord);
+    }
+    if (form == PartsText::spaced &&
+        text.substr(0, kPrintedInvalidWord.size()) == kPrintedInvalidWord) {
+        return word(kPrintedInvalidWord);
+    }
+    const ScannedPart numerator = scanPart(first, last, form);
+    const ScannedParts none{first, std::errc::invalid_argument, false, {}, {}};
+    if (numerator.error == std::errc::invalid_argument) {
+        return none;
+    }
+    ScannedPart denominator{numerator.end, std::errc(), false, 1};
+    const char* const slash = skipSpaces(numerator.end, last, form);
+    bool hasDenominator = false;
+    if (slash != last && *slash == '/') {
+        const ScannedPart given = scanPart(skipSpaces(slash + 1, last, form), last, form);
+        hasDenominator = given.error != std::errc::invalid_argument;
+        if (hasDenominator) {
+            denominator = given;
+        }
+    }
+    if (form == PartsText::spaced && !hasDenominator) {
+        return none;
+    }
+    const bool wide = numerator.error != std::errc() || denominator.error != std::errc();
+    return {denominator.end, wide ? std::errc::result_out_of_range : std::errc(), false, numerator,
+            denominator};
+}
+
+bool fits(std::uint64_t magnitude, bool negative) noexcept
+{
+    return magnitude < kTwoTo31 || (negative && magnitude == kTwoTo31);
+}
+
+std::int32_t signedPart(std::uint64_t magnitude, bool negative) noexcept
+{
+    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                              : static_cast<std::int64_t>(magnitude));
+}
+
+// Parts wider than 32 bits, brought to lowest terms, where a magnitude of
+// 2^31 fits with the signs moved.
+std::from_chars_result fromWideParts(const char* first, const char* last, Fraction& value) noexcept
+{
+    const ScannedParts scanned = scanParts(first, last, PartsText::compact);
+    if (scanned.error != std::errc()) {
+        return {scanned.end, scanned.error};
+    }
+    if (scanned.denominator.magnitude == 0) {
+        return {first, std::errc::invalid_argument};
+    }
+    std::uint64_t top = scanned.numerator.magnitude;
+    std::uint64_t bottom = scanned.denominator.magnitude;
+    const std::uint64_t divisor = std::gcd(top, bottom);
+    top /= divisor;
+    bottom /= divisor;
+    // A negative value's sign goes on the numerator, unless the
+    // denominator is 2^31, which only its negative fits; a positive
+    // value with a part of 2^31 takes a sign on both.
+    const bool negative = top != 0 && scanned.numerator.negative != scanned.denominator.negative;
+    const bool wide = top == kTwoTo31 || bottom == kTwoTo31;
+    const bool topNegative = negative ? bottom != kTwoTo31 : wide;
+    const bool bottomNegative = negative ? bottom == kTwoTo31 : wide;
+    if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
+        return {scanned.end, std::errc::result_out_of_range};
+    }
+    value =
+        Fraction::fromRecord({signedPart(top, topNegative), signedPart(bottom, bottomNegative)});
+    return {scanned.end, std::errc()};
 }
 
 }  // namespace
 
+std::from_chars_result from_chars(const char* first, const char* last, FractionRecord& parts,
+                                  PartsText form) noexcept
+{
+    const ScannedParts scanned = scanParts(first, last, form);
+    if (scanned.error != std::errc()) {
+        return {scanned.end, scanned.error};
+    }
+    if (scanned.invalidWord) {
+        parts = INVALID_RECORD;
+        return {scanned.end, std::errc()};
+    }
+    const ScannedPart& top = scanned.numerator;
+    const ScannedPart& bottom = scanned.denominator;
+    if (!fits(top.magnitude, top.negative) || !fits(bottom.magnitude, bottom.negative)) {
+        return {scanned.end, std::errc::result_out_of_range};
+    }
+    const FractionRecord written{signedPart(top.magnitude, top.negative),
+                                 signedPart(bottom.magnitude, bottom.negative)};
+    // The marker pair would read back as an invalid fraction: 1/1 is its value.
+    parts = isMarkerPair(written) ? FractionRecord{1, 1} : written;
+    return {scanned.end, std::errc()};
+}
+
 std::from_chars_result from_chars(const char* first, const char* last, Fraction& value) noexcept
 {
-    constexpr std::string_view kInvalidWord = "invalid";
-    if (std::string_view(first, static_cast<std::size_t>(last - first))
-            .substr(0, kInvalidWord.size()) == kInvalidWord) {
-        value = Fraction();
-        return {first + kInvalidWord.size(), std::errc()};
+    FractionRecord parts;
+    const std::from_chars_result written = from_chars(first, last, parts);
+    if (written.ec == std::errc::result_out_of_range) {
+        // Parts that do not fit as written may still hold the value.
+        return fromWideParts(first, last, value);
     }
-    const ParsedInteger numerator = parseInteger(first, last);
-    if (numerator.error == std::errc::invalid_argument) {
+    if (written.ec != std::errc()) {
+        return written;
+    }
+    if (parts.denominator == 0) {
         return {first, std::errc::invalid_argument};
     }
-    ParsedInteger denominator{numerator.end, std::errc(), false, 1};
-    if (numerator.end != last && *numerator.end == '/') {
-        const ParsedInteger given = parseInteger(numerator.end + 1, last);
-        if (given.error != std::errc::invalid_argument) {
-            denominator = given;
-        }
-    }
-    if (numerator.error != std::errc() || denominator.error != std::errc()) {
-        return {denominator.end, std::errc::result_out_of_range};
-    }
-    if (denominator.magnitude == 0) {
-        return {first, std::errc::invalid_argument};
-    }
-    // Parts that fit are kept as written; others are brought to lowest
-    // terms, where a magnitude of 2^31 fits with the signs moved.
-    constexpr std::uint64_t kTwoTo31 = std::uint64_t{1} << 31U;
-    std::uint64_t top = numerator.magnitude;
-    std::uint64_t bottom = denominator.magnitude;
-    bool topNegative = numerator.negative;
-    bool bottomNegative = denominator.negative;
-    const auto fits = [](std::uint64_t magnitude, bool negative) {
-        return magnitude < kTwoTo31 || (negative && magnitude == kTwoTo31);
-    };
-    if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
-        const std::uint64_t divisor = std::gcd(top, bottom);
-        top /= divisor;
-        bottom /= divisor;
-        // A negative value's sign goes on the numerator, unless the
-        // denominator is 2^31, which only its negative fits; a positive
-        // value with a part of 2^31 takes a sign on both.
-        const bool negative = top != 0 && topNegative != bottomNegative;
-        const bool wide = top == kTwoTo31 || bottom == kTwoTo31;
-        topNegative = negative ? bottom != kTwoTo31 : wide;
-        bottomNegative = negative ? bottom == kTwoTo31 : wide;
-        if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
-            return {denominator.end, std::errc::result_out_of_range};
-        }
-    }
-    const auto signedPart = [](std::uint64_t magnitude, bool negative) {
-        return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
-                                                  : static_cast<std::int64_t>(magnitude));
-    };
-    const FractionRecord parts{signedPart(top, topNegative), signedPart(bottom, bottomNegative)};
-    // The marker pair would read back as an invalid fraction: 1/1 is its value.
-    value = Fraction::fromRecord(isMarkerPair(parts) ? FractionRecord{1, 1} : parts);
-    return {denominator.end, std::errc()};
+    value = Fraction::fromRecord(parts);
+    return written;
 }
 
 std::string to_string(const Fraction& value)
