@@ -16,8 +16,8 @@
 #include <iterator>
 #include <string>
 
-#include "Interruption.h"
 #include "OutputFile.h"
+#include "common/Interruption.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Interruption.h"
+#include "common/Interruption.h"
 #include "platform/Platform.h"
 
 // A file written so that nothing the user had is lost on the way.

@@ -8,7 +8,7 @@
 
 #include "InputFile.h"
 #include "OutputFile.h"
-#include "ProgramName.h"
+#include "common/ProgramName.h"
 #include "terminal/TerminalText.h"
 
 namespace {

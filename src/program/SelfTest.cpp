@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
-#include "Check.h"
 #include "OutputFile.h"
-#include "ProgramName.h"
+#include "common/Check.h"
+#include "common/ProgramName.h"
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;

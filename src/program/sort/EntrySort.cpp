@@ -1,4 +1,4 @@
-#include "EntrySort.h"
+#include "sort/EntrySort.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "SortEntry.h"
+#include "sort/SortEntry.h"
 
 namespace sorting {
 namespace {

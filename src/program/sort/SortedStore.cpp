@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "Check.h"
+#include "common/Check.h"
 #include "sort/EntrySort.h"
 #include "sort/MemoryBudget.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <ostream>
 
-#include "Interruption.h"
-#include "ProgramName.h"
+#include "common/Interruption.h"
+#include "common/ProgramName.h"
 
 using fraction::FRACTION_RECORD_SIZE;
 

@@ -1,4 +1,4 @@
-#include "Interruption.h"
+#include "common/Interruption.h"
 
 #include <algorithm>
 #include <array>
