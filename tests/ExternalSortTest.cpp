@@ -11,13 +11,26 @@
 #include "sort/ExternalSort.h"
 #include "sort/RunFile.h"
 #include "sort/SortEntry.h"
-#include "terminal/Progress.h"
+#include "sort/SortProgress.h"
 
 using fraction::FractionRecord;
 using sorting::ExternalSorter;
 using sorting::RunFile;
 
 namespace {
+
+// Nobody watches these sorts.
+class Unwatched : public sorting::SortProgress {
+public:
+    [[nodiscard]] bool enabled() const noexcept override { return false; }
+    void phase(std::string_view /*name*/, std::uint64_t /*total*/,
+               std::uint64_t /*stepsPerRecord*/) override
+    {
+    }
+
+private:
+    void look(std::uint64_t /*done*/) override {}
+};
 
 std::string temporaryDirectory()
 {
@@ -49,7 +62,7 @@ std::vector<FractionRecord> sortOutside(std::vector<FractionRecord> entries, std
     std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
     EXPECT_TRUE(runs) << error;
     std::vector<FractionRecord> workspace(workspaceSize);
-    Progress quiet(nullptr);
+    Unwatched quiet;
     ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
                           temporaryDirectory(), quiet);
     for (std::size_t first = 0; first < entries.size(); first += runSize) {
@@ -103,7 +116,7 @@ TEST(ExternalSort, MergesCanBeRepeated)
     std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
     ASSERT_TRUE(runs) << error;
     std::vector<FractionRecord> workspace(9000);
-    Progress quiet(nullptr);
+    Unwatched quiet;
     ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
                           temporaryDirectory(), quiet);
     for (std::int32_t run = 0; run < 3; ++run) {
@@ -128,7 +141,7 @@ TEST(ExternalSort, ASinkThatFailsStopsTheMerge)
     std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
     ASSERT_TRUE(runs) << error;
     std::vector<FractionRecord> workspace(9000);
-    Progress quiet(nullptr);
+    Unwatched quiet;
     ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
                           temporaryDirectory(), quiet);
     const std::vector<FractionRecord> entries(5000, FractionRecord{1, 1});

@@ -101,7 +101,7 @@ std::string refill(RunFile& file, Cursor& cursor, std::size_t blockSize)
 // into one block for each run and one for what is merged.
 std::string mergeRuns(RunFile& file, const Run* first, std::size_t count,
                       fraction::FractionRecord* workspace, std::size_t workspaceSize,
-                      const EntrySink& sink, Progress& progress, std::uint64_t& done)
+                      const EntrySink& sink, SortProgress& progress, std::uint64_t& done)
 {
     const std::size_t blockSize = workspaceSize / (count + 1);
     std::vector<Cursor> cursors(count);
@@ -148,7 +148,7 @@ std::string mergeRuns(RunFile& file, const Run* first, std::size_t count,
 }  // namespace
 
 ExternalSorter::ExternalSorter(RunFile runFile, fraction::FractionRecord* memory,
-                               std::size_t memorySize, std::string where, Progress& shown)
+                               std::size_t memorySize, std::string where, SortProgress& shown)
     : runs(std::move(runFile)),
       workspace(memory),
       workspaceSize(memorySize),

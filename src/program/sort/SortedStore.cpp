@@ -22,7 +22,7 @@ constexpr std::uint64_t kLeastWorkspace = 3;
 
 }  // namespace
 
-SortedStore::SortedStore(std::string where, Progress& shown, unsigned sortThreads)
+SortedStore::SortedStore(std::string where, SortProgress& shown, unsigned sortThreads)
     : directory(std::move(where)), progress(shown), threads(sortThreads)
 {
 }

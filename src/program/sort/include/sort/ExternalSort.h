@@ -7,7 +7,7 @@
 
 #include "fraction/FractionRecord.h"
 #include "sort/RunFile.h"
-#include "terminal/Progress.h"
+#include "sort/SortProgress.h"
 
 namespace sorting {
 
@@ -25,7 +25,7 @@ public:
     // the runs are all added, the merges use it. It holds three entries at
     // least.
     ExternalSorter(RunFile runFile, fraction::FractionRecord* memory, std::size_t memorySize,
-                   std::string where, Progress& shown);
+                   std::string where, SortProgress& shown);
 
     // Keeps `count` entries, already in order, as the next run.
     [[nodiscard]] std::string addRun(const fraction::FractionRecord* entries, std::size_t count);
@@ -47,7 +47,7 @@ private:
     fraction::FractionRecord* workspace;
     std::size_t workspaceSize;
     std::string directory;
-    Progress& progress;
+    SortProgress& progress;
     std::uint64_t entryCount = 0;
 };
 

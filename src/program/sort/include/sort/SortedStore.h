@@ -9,7 +9,7 @@
 #include "sort/EntryBlock.h"
 #include "sort/ExternalSort.h"
 #include "sort/RunFile.h"
-#include "terminal/Progress.h"
+#include "sort/SortProgress.h"
 
 namespace sorting {
 
@@ -22,7 +22,7 @@ class SortedStore {
 public:
     // Run files go to the directory `where`; the work shows on `shown`; a
     // sort may use up to `sortThreads` threads.
-    SortedStore(std::string where, Progress& shown, unsigned sortThreads = 1);
+    SortedStore(std::string where, SortProgress& shown, unsigned sortThreads = 1);
 
     // Makes room for `count` entries in `budget` bytes: for all of them when
     // they fit and the memory can be had, or else a workspace of the
@@ -71,7 +71,7 @@ private:
     [[nodiscard]] std::string readMerged(const EntrySink& sink);
 
     std::string directory;
-    Progress& progress;
+    SortProgress& progress;
     unsigned threads;
     std::uint64_t memoryBudget = 0;
     EntryBlock memory;
