@@ -36,10 +36,11 @@
 #include "InputFile.h"
 #include "MemoryReserve.h"
 #include "OutputFile.h"
-#include "common/Interruption.h"
+#include "common/Outcome.h"
 #include "common/ProgramName.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
+#include "platform/Interruption.h"
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
@@ -176,8 +177,8 @@ std::string quoted(std::string_view text)
 }
 
 // The record of one line that is neither blank, a comment nor a count, or
-// nullopt with `problem` set.
-std::optional<FractionRecord> parseRecord(std::string_view text, std::string& problem)
+// what is wrong with the line.
+Result<FractionRecord> parseRecord(std::string_view text)
 {
     text = withoutIndex(text);
     if (text == "invalid" || text == "Invalid Fraction!!") {
@@ -192,8 +193,7 @@ std::optional<FractionRecord> parseRecord(std::string_view text, std::string& pr
         denominator = parseInt32(text.substr(slash + 1), outOfRange);
     }
     if (!numerator || !denominator) {
-        problem = outOfRange ? "a part outside the 32-bit range" : "not a fraction";
-        return std::nullopt;
+        return Failure(outOfRange ? "a part outside the 32-bit range" : "not a fraction");
     }
     const FractionRecord parts{*numerator, *denominator};
     // The marker pair stands for an invalid fraction only: the valid value
@@ -241,12 +241,11 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
                 count = given;
             }
         } else {
-            std::string problem;
-            const std::optional<FractionRecord> record = parseRecord(text, problem);
+            const Result<FractionRecord> record = parseRecord(text);
             if (record) {
-                take(*record);
+                take(record.value());
             } else {
-                bad(problem + ": " + quoted(text));
+                bad(record.reason() + ": " + quoted(text));
             }
         }
         seenContent = true;
@@ -321,12 +320,12 @@ int packStreaming(OutputFile& output, const std::string& outputName)
     }
     std::array<char, fraction::FRACTION_COUNT_SIZE> header{};
     fraction::encodeInt32(*count, header.data());
-    std::string error = output.rewriteStart(header.data(), header.size());
-    if (error.empty()) {
-        error = output.finish();
+    Status written = output.rewriteStart(header.data(), header.size());
+    if (written) {
+        written = output.finish();
     }
-    if (!error.empty()) {
-        complain(outputName + ": " + error);
+    if (!written) {
+        complain(outputName + ": " + written.reason());
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -346,13 +345,14 @@ int finishStandardOutput()
 int pack(const std::string& outputName)
 {
     const bool toStandardOutput = outputName == "-";
-    std::optional<OutputFile> output;
+    std::unique_ptr<OutputFile> output;
     if (!toStandardOutput) {
-        output.emplace(outputName);
-        if (!output->isOpen()) {
-            complain(outputName + ": " + output->openFailure());
+        Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(outputName);
+        if (!opened) {
+            complain(outputName + ": " + opened.reason());
             return kExitFailure;
         }
+        output = std::move(opened).value();
         if (output->canRewriteStart()) {
             return packStreaming(*output, outputName);
         }
@@ -374,9 +374,9 @@ int pack(const std::string& outputName)
         return finishStandardOutput();
     }
     writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
-    const std::string error = output->finish();
-    if (!error.empty()) {
-        complain(outputName + ": " + error);
+    const Status finished = output->finish();
+    if (!finished) {
+        complain(outputName + ": " + finished.reason());
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -388,9 +388,9 @@ int dump(const std::string& inputName)
     std::ifstream opened;
     const bool fromStandardInput = inputName == "-";
     if (!fromStandardInput) {
-        const std::string reason = openInputFile(inputName, opened);
-        if (!reason.empty()) {
-            complain(inputName + ": " + reason);
+        const Status readable = openInputFile(inputName, opened);
+        if (!readable) {
+            complain(inputName + ": " + readable.reason());
             return kExitFailure;
         }
     }

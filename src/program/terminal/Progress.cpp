@@ -4,8 +4,8 @@
 #include <cmath>
 #include <ostream>
 
-#include "common/Interruption.h"
 #include "common/ProgramName.h"
+#include "platform/Interruption.h"
 
 using fraction::FRACTION_RECORD_SIZE;
 
