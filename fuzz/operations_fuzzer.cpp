@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "Check.h"
+#include "common/Check.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionRecord.h"
 

@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "Check.h"
 #include "ReportPipeline.h"
 #include "TextOutput.h"
+#include "common/Check.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
 

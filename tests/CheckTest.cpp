@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Check.h"
+#include "common/Check.h"
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;

@@ -11,13 +11,26 @@
 #include "sort/ExternalSort.h"
 #include "sort/RunFile.h"
 #include "sort/SortEntry.h"
-#include "terminal/Progress.h"
+#include "sort/SortProgress.h"
 
 using fraction::FractionRecord;
 using sorting::ExternalSorter;
 using sorting::RunFile;
 
 namespace {
+
+// Nobody watches these sorts.
+class Unwatched : public sorting::SortProgress {
+public:
+    [[nodiscard]] bool enabled() const noexcept override { return false; }
+    void phase(std::string_view /*name*/, std::uint64_t /*total*/,
+               std::uint64_t /*stepsPerRecord*/) override
+    {
+    }
+
+private:
+    void look(std::uint64_t /*done*/) override {}
+};
 
 std::string temporaryDirectory()
 {
@@ -45,30 +58,30 @@ std::vector<FractionRecord> crowdedEntries(std::size_t count, std::uint32_t seed
 std::vector<FractionRecord> sortOutside(std::vector<FractionRecord> entries, std::size_t runSize,
                                         std::size_t workspaceSize, std::size_t* runsLeft = nullptr)
 {
-    std::string error;
-    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
-    EXPECT_TRUE(runs) << error;
+    Result<RunFile> runs = RunFile::create(temporaryDirectory());
+    EXPECT_TRUE(runs.ok());
     std::vector<FractionRecord> workspace(workspaceSize);
-    Progress quiet(nullptr);
-    ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
+    Unwatched quiet;
+    ExternalSorter sorter(std::move(runs).value(), workspace.data(), workspace.size(),
                           temporaryDirectory(), quiet);
     for (std::size_t first = 0; first < entries.size(); first += runSize) {
         const std::size_t count = std::min(runSize, entries.size() - first);
         std::copy_n(entries.begin() + static_cast<std::ptrdiff_t>(first), count, workspace.begin());
         std::sort(workspace.begin(), workspace.begin() + static_cast<std::ptrdiff_t>(count),
                   EntryOrder());
-        EXPECT_EQ(sorter.addRun(workspace.data(), count), "");
+        EXPECT_TRUE(sorter.addRun(workspace.data(), count).ok());
     }
-    EXPECT_EQ(sorter.mergeDown(), "");
+    EXPECT_TRUE(sorter.mergeDown().ok());
     if (runsLeft != nullptr) {
         *runsLeft = sorter.runCount();
     }
     std::vector<FractionRecord> merged;
-    EXPECT_EQ(sorter.forEachSorted([&merged](FractionRecord* block, std::size_t count) {
-        merged.insert(merged.end(), block, block + count);
-        return std::string();
-    }),
-              "");
+    EXPECT_TRUE(sorter
+                    .forEachSorted([&merged](FractionRecord* block, std::size_t count) {
+                        merged.insert(merged.end(), block, block + count);
+                        return Status();
+                    })
+                    .ok());
     return merged;
 }
 
@@ -99,69 +112,70 @@ TEST(ExternalSort, TheOrderDependsOnlyOnTheEntries)
 
 TEST(ExternalSort, MergesCanBeRepeated)
 {
-    std::string error;
-    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
-    ASSERT_TRUE(runs) << error;
+    Result<RunFile> runs = RunFile::create(temporaryDirectory());
+    ASSERT_TRUE(runs.ok()) << runs.reason();
     std::vector<FractionRecord> workspace(9000);
-    Progress quiet(nullptr);
-    ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
+    Unwatched quiet;
+    ExternalSorter sorter(std::move(runs).value(), workspace.data(), workspace.size(),
                           temporaryDirectory(), quiet);
     for (std::int32_t run = 0; run < 3; ++run) {
         const std::vector<FractionRecord> entries = {{3 - run, 1}, {-run, 1}};
-        ASSERT_EQ(sorter.addRun(entries.data(), entries.size()), "");
+        ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
     }
     const std::vector<FractionRecord> expected = {{3, 1}, {2, 1}, {1, 1}, {0, 1}, {-1, 1}, {-2, 1}};
     for (int pass = 0; pass < 2; ++pass) {
         std::vector<FractionRecord> merged;
-        ASSERT_EQ(sorter.forEachSorted([&merged](FractionRecord* block, std::size_t count) {
-            merged.insert(merged.end(), block, block + count);
-            return std::string();
-        }),
-                  "");
+        ASSERT_TRUE(sorter
+                        .forEachSorted([&merged](FractionRecord* block, std::size_t count) {
+                            merged.insert(merged.end(), block, block + count);
+                            return Status();
+                        })
+                        .ok());
         EXPECT_EQ(merged, expected);
     }
 }
 
 TEST(ExternalSort, ASinkThatFailsStopsTheMerge)
 {
-    std::string error;
-    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
-    ASSERT_TRUE(runs) << error;
+    Result<RunFile> runs = RunFile::create(temporaryDirectory());
+    ASSERT_TRUE(runs.ok()) << runs.reason();
     std::vector<FractionRecord> workspace(9000);
-    Progress quiet(nullptr);
-    ExternalSorter sorter(std::move(*runs), workspace.data(), workspace.size(),
+    Unwatched quiet;
+    ExternalSorter sorter(std::move(runs).value(), workspace.data(), workspace.size(),
                           temporaryDirectory(), quiet);
     const std::vector<FractionRecord> entries(5000, FractionRecord{1, 1});
-    ASSERT_EQ(sorter.addRun(entries.data(), entries.size()), "");
-    ASSERT_EQ(sorter.addRun(entries.data(), entries.size()), "");
+    ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
+    ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
     int calls = 0;
-    EXPECT_EQ(sorter.forEachSorted([&calls](FractionRecord*, std::size_t) {
-        ++calls;
-        return std::string("stop");
-    }),
+    EXPECT_EQ(sorter
+                  .forEachSorted([&calls](FractionRecord*, std::size_t) {
+                      ++calls;
+                      return Status(Failure("stop"));
+                  })
+                  .reason(),
               "stop");
     EXPECT_EQ(calls, 1);
 }
 
 TEST(RunFile, EntriesReadBackAsWrittenAndNoFurther)
 {
-    std::string error;
-    std::optional<RunFile> runs = RunFile::create(temporaryDirectory(), error);
-    ASSERT_TRUE(runs) << error;
-    runs->startRun();
+    Result<RunFile> runs = RunFile::create(temporaryDirectory());
+    ASSERT_TRUE(runs.ok()) << runs.reason();
+    runs.value().startRun();
     const std::vector<FractionRecord> entries = {{1, 2}, {-3, 4}, {5, -6}};
-    ASSERT_EQ(runs->append(entries.data(), entries.size()), "");
+    ASSERT_TRUE(runs.value().append(entries.data(), entries.size()).ok());
     std::vector<FractionRecord> back(2);
-    ASSERT_EQ(runs->read(1, back.data(), back.size()), "");
+    ASSERT_TRUE(runs.value().read(1, back.data(), back.size()).ok());
     EXPECT_EQ(back, (std::vector<FractionRecord>{{-3, 4}, {5, -6}}));
-    EXPECT_EQ(runs->read(2, back.data(), back.size()),
+    EXPECT_EQ(runs.value().read(2, back.data(), back.size()).reason(),
               temporaryDirectory() + ": cannot read a temporary file: it ended early");
 }
 
 TEST(RunFile, ARunFileInAMissingDirectorySaysWhere)
 {
-    std::string error;
-    EXPECT_FALSE(RunFile::create("/no/such/directory", error));
+    const Result<RunFile> runs = RunFile::create("/no/such/directory");
+    ASSERT_FALSE(runs.ok());
+    const std::string& error = runs.reason();
     // The reason is the system's own words, which differ between systems.
     const std::string where = "/no/such/directory: cannot make a temporary file: ";
     ASSERT_GT(error.size(), where.size());

@@ -16,8 +16,8 @@
 #include <iterator>
 #include <string>
 
-#include "Interruption.h"
 #include "OutputFile.h"
+#include "platform/Interruption.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
@@ -110,9 +110,10 @@ TEST(OutputFile, RefusesADirectoryWithTheReason)
 {
     const ScratchDirectory directory;
     for (const auto links : {OutputFile::Links::follow, OutputFile::Links::replace}) {
-        const OutputFile output(directory.name(), links);
-        EXPECT_FALSE(output.isOpen());
-        EXPECT_EQ(output.openFailure(), "Is a directory");
+        const Result<std::unique_ptr<OutputFile>> output =
+            OutputFile::open(directory.name(), links);
+        ASSERT_FALSE(output.ok());
+        EXPECT_EQ(output.reason(), "Is a directory");
     }
 }
 
@@ -121,9 +122,9 @@ TEST(OutputFile, RefusesALoopOfLinksWithTheReason)
     const ScratchDirectory directory;
     fs::create_symlink("b", directory / "a");
     fs::create_symlink("a", directory / "b");
-    const OutputFile output(directory / "a");
-    EXPECT_FALSE(output.isOpen());
-    EXPECT_EQ(output.openFailure(), "Too many levels of symbolic links");
+    const Result<std::unique_ptr<OutputFile>> output = OutputFile::open(directory / "a");
+    ASSERT_FALSE(output.ok());
+    EXPECT_EQ(output.reason(), "Too many levels of symbolic links");
     EXPECT_EQ(directory.entries(), 2U);
 }
 
@@ -131,11 +132,12 @@ TEST(OutputFile, APieceLargerThanItsBlockArrivesWhole)
 {
     const ScratchDirectory directory;
     const std::string large(std::size_t{100} * 1024, 'x');
-    OutputFile output(directory / "large");
-    ASSERT_TRUE(output.isOpen());
+    Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(directory / "large");
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    OutputFile& output = *opened.value();
     output.stream() << "head ";
     output.stream().write(large.data(), static_cast<std::streamsize>(large.size()));
-    EXPECT_EQ(output.finish(), "");
+    EXPECT_TRUE(output.finish().ok());
     EXPECT_EQ(contentsOf(directory / "large"), "head " + large);
     EXPECT_EQ(directory.entries(), 1U);
 }
@@ -143,10 +145,11 @@ TEST(OutputFile, APieceLargerThanItsBlockArrivesWhole)
 TEST(OutputFile, ALargePieceThatCannotBeWrittenIsReported)
 {
     const std::string large(std::size_t{100} * 1024, 'x');
-    OutputFile output("/dev/full");
-    ASSERT_TRUE(output.isOpen());
+    Result<std::unique_ptr<OutputFile>> opened = OutputFile::open("/dev/full");
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    OutputFile& output = *opened.value();
     output.stream().write(large.data(), static_cast<std::streamsize>(large.size()));
-    EXPECT_EQ(output.finish(), "cannot write: No space left on device");
+    EXPECT_EQ(output.finish().reason(), "cannot write: No space left on device");
 }
 
 TEST(OutputFile, AnAbandonedFileLeavesTheOldOneAndNoTemporary)
@@ -154,8 +157,9 @@ TEST(OutputFile, AnAbandonedFileLeavesTheOldOneAndNoTemporary)
     const ScratchDirectory directory;
     writeFile(directory / "old", "old contents");
     {
-        OutputFile output(directory / "old");
-        ASSERT_TRUE(output.isOpen());
+        Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(directory / "old");
+        ASSERT_TRUE(opened.ok()) << opened.reason();
+        OutputFile& output = *opened.value();
         output.stream() << "new contents";
         output.stream().flush();
         EXPECT_EQ(directory.entries(), 2U);
@@ -168,15 +172,15 @@ TEST(OutputFile, AStandardStreamIsWrittenAfterWhatItHolds)
 {
     const ScratchDirectory directory;
     const std::string captured = directory / "errors";
-    std::string error = "not finished";
-    withErrorsTo(captured, [&error] {
+    Status finished = Failure("not finished");
+    withErrorsTo(captured, [&finished] {
         platform::writeToErrorsAtOnce("before ", 7);
         OutputFile output(platform::StandardStream::error);
         output.stream() << "written";
-        error = output.finish();
+        finished = output.finish();
         platform::writeToErrorsAtOnce(" after", 6);
     });
-    EXPECT_EQ(error, "");
+    EXPECT_TRUE(finished.ok());
     EXPECT_EQ(contentsOf(captured), "before written after");
 }
 
@@ -267,10 +271,11 @@ TEST(Platform, TakingTheOwnerKeepsWhatTheUserMay)
             std::exit(2);  // NOLINT(concurrency-mt-unsafe)
         }
         std::string path;
-        platform::OpenFailure failure;
-        platform::WritableFile file = platform::WritableFile::createBeside(model, path, failure);
-        const bool kept = file.isOpen() && file.takeOwner(model).empty();
-        static_cast<void>(file.close());
+        platform::OpenedFile file = platform::WritableFile::createBeside(model, path);
+        const bool kept = file.ok() && file.value().takeOwner(model).ok();
+        if (file) {
+            static_cast<void>(file.value().close());
+        }
         std::exit(kept ? 0 : 1);  // NOLINT(concurrency-mt-unsafe)
     }
     int status = 0;

@@ -82,7 +82,10 @@ Outcomes runPipeline(const std::string& file, bool sized, std::uint64_t budget,
         if (run.taken.outcome == Outcome::ready) {
             run.shown = pipeline.show();
             if (run.shown.outcome == Outcome::ready) {
-                run.shown.message = pipeline.write(written);
+                const Status wrote = pipeline.write(written);
+                if (!wrote) {
+                    run.shown.message = wrote.reason();
+                }
             }
         }
     }

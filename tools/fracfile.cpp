@@ -36,13 +36,14 @@
 #include "ArgumentParser.h"
 #include "CommandConventions.h"
 #include "InputFile.h"
-#include "Interruption.h"
 #include "MemoryReserve.h"
 #include "OutputFile.h"
-#include "ProgramName.h"
+#include "common/Outcome.h"
+#include "common/ProgramName.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
+#include "platform/Interruption.h"
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
@@ -175,9 +176,9 @@ std::string quoted(std::string_view text)
 }
 
 // The record of one line that is neither blank, a comment nor a count, or
-// nullopt with `problem` set. The parts are kept as written (a stored 1/0
-// comes back), in the spaced form the report writes too.
-std::optional<FractionRecord> parseRecord(std::string_view text, std::string& problem)
+// what is wrong with the line. The parts are kept as written (a stored
+// 1/0 comes back), in the spaced form the report writes too.
+Result<FractionRecord> parseRecord(std::string_view text)
 {
     text = withoutIndex(text);
     const char* const end = text.data() + text.size();
@@ -187,9 +188,8 @@ std::optional<FractionRecord> parseRecord(std::string_view text, std::string& pr
     if (result.ec == std::errc() && result.ptr == end) {
         return parts;
     }
-    problem = result.ec == std::errc::result_out_of_range ? "a part outside the 32-bit range"
-                                                          : "not a fraction";
-    return std::nullopt;
+    return Failure(result.ec == std::errc::result_out_of_range ? "a part outside the 32-bit range"
+                                                               : "not a fraction");
 }
 
 // Takes each record as it is parsed.
@@ -231,12 +231,11 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
                 count = given;
             }
         } else {
-            std::string problem;
-            const std::optional<FractionRecord> record = parseRecord(text, problem);
+            const Result<FractionRecord> record = parseRecord(text);
             if (record) {
-                take(*record);
+                take(record.value());
             } else {
-                bad(problem + ": " + quoted(text));
+                bad(record.reason() + ": " + quoted(text));
             }
         }
         seenContent = true;
@@ -311,12 +310,12 @@ int packStreaming(OutputFile& output, const std::string& outputName)
     }
     std::array<char, fraction::FRACTION_COUNT_SIZE> header{};
     fraction::encodeInt32(*count, header.data());
-    std::string error = output.rewriteStart(header.data(), header.size());
-    if (error.empty()) {
-        error = output.finish();
+    Status written = output.rewriteStart(header.data(), header.size());
+    if (written) {
+        written = output.finish();
     }
-    if (!error.empty()) {
-        complain(outputName + ": " + error);
+    if (!written) {
+        complain(outputName + ": " + written.reason());
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -336,13 +335,14 @@ int finishStandardOutput()
 int pack(const std::string& outputName)
 {
     const bool toStandardOutput = outputName == "-";
-    std::optional<OutputFile> output;
+    std::unique_ptr<OutputFile> output;
     if (!toStandardOutput) {
-        output.emplace(outputName);
-        if (!output->isOpen()) {
-            complain(outputName + ": " + output->openFailure());
+        Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(outputName);
+        if (!opened) {
+            complain(outputName + ": " + opened.reason());
             return kExitFailure;
         }
+        output = std::move(opened).value();
         if (output->canRewriteStart()) {
             return packStreaming(*output, outputName);
         }
@@ -364,9 +364,9 @@ int pack(const std::string& outputName)
         return finishStandardOutput();
     }
     writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
-    const std::string error = output->finish();
-    if (!error.empty()) {
-        complain(outputName + ": " + error);
+    const Status finished = output->finish();
+    if (!finished) {
+        complain(outputName + ": " + finished.reason());
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -378,9 +378,9 @@ int dump(const std::string& inputName)
     std::ifstream opened;
     const bool fromStandardInput = inputName == "-";
     if (!fromStandardInput) {
-        const std::string reason = openInputFile(inputName, opened);
-        if (!reason.empty()) {
-            complain(inputName + ": " + reason);
+        const Status readable = openInputFile(inputName, opened);
+        if (!readable) {
+            complain(inputName + ": " + readable.reason());
             return kExitFailure;
         }
     }

@@ -5,21 +5,21 @@
 
 #include "platform/Platform.h"
 
-std::string openInputFile(const std::string& name, std::ifstream& file)
+Status openInputFile(const std::string& name, std::ifstream& file)
 {
     std::error_code ignored;
     // A directory opens on some systems but can never be read.
     if (std::filesystem::is_directory(name, ignored)) {
-        return std::make_error_code(std::errc::is_a_directory).message();
+        return Failure(std::make_error_code(std::errc::is_a_directory).message());
     }
     file.open(name, std::ios::binary | std::ios::in);
     if (file.is_open()) {
         return {};
     }
-    std::string reason = platform::whyCannotRead(name);
+    const Status readable = platform::canRead(name);
     // Opened by the system but refused by the stream: rare enough to need
     // no words of the system's.
-    return reason.empty() ? "cannot be read" : reason;
+    return readable ? Status(Failure("cannot be read")) : readable;
 }
 
 bool inputHasSize(const std::string& name)

@@ -6,10 +6,12 @@
 #include <streambuf>
 #include <string>
 
-// Opens the file `name` for reading in binary mode. Returns an empty string
-// when `file` is open, or else the system's reason ("No such file or
-// directory", "Is a directory", "Permission denied").
-[[nodiscard]] std::string openInputFile(const std::string& name, std::ifstream& file);
+#include "common/Outcome.h"
+
+// Opens the file `name` for reading in binary mode into `file`, or fails
+// with the system's reason ("No such file or directory", "Is a directory",
+// "Permission denied").
+[[nodiscard]] Status openInputFile(const std::string& name, std::ifstream& file);
 
 // True when the input can tell its size: a regular file, by the name `name`,
 // or standard input when `name` is empty.

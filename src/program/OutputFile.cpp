@@ -47,11 +47,11 @@ OutputFile::FileBuffer::FileBuffer(platform::WritableFile& target) : file(target
 
 bool OutputFile::FileBuffer::writeOut(const char* data, std::size_t size)
 {
-    if (!error.empty()) {
+    if (!error) {
         return false;
     }
     error = file.write(data, size);
-    return error.empty();
+    return error.ok();
 }
 
 bool OutputFile::FileBuffer::drain()
@@ -90,13 +90,15 @@ int OutputFile::FileBuffer::sync()
     return drain() ? 0 : -1;
 }
 
-OutputFile::OutputFile(const std::string& name, Links links)
+Result<std::unique_ptr<OutputFile>> OutputFile::open(const std::string& name, Links links)
 {
-    if (links == Links::follow) {
-        openFollowingLinks(name);
-    } else {
-        openReplacingName(name);
+    auto output = std::make_unique<OutputFile>(Opening{});
+    const Status opened =
+        links == Links::follow ? output->openFollowingLinks(name) : output->openReplacingName(name);
+    if (!opened) {
+        return opened.failure();
     }
+    return output;
 }
 
 OutputFile::OutputFile(platform::StandardStream stream)
@@ -104,25 +106,22 @@ OutputFile::OutputFile(platform::StandardStream stream)
 {
 }
 
-void OutputFile::openFollowingLinks(const std::string& name)
+Status OutputFile::openFollowingLinks(const std::string& name)
 {
     // The system takes an empty name for no file at all.
     if (name.empty()) {
-        failure = describe(std::errc::no_such_file_or_directory);
-        return;
+        return Failure(describe(std::errc::no_such_file_or_directory));
     }
     // The system judges the name first, as opening it would, before any
     // work: a name too long, a loop of links, or a link it will not follow.
-    const platform::NameLookup reached = platform::lookUp(name);
-    if (!reached.refusal.empty()) {
-        failure = reached.refusal;
-        return;
+    const Result<std::optional<platform::FileIdentity>> reached = platform::lookUp(name);
+    if (!reached) {
+        return reached.status();
     }
     std::error_code error;
     const fs::file_status status = fs::status(name, error);
     if (fs::is_directory(status)) {
-        failure = describe(std::errc::is_a_directory);
-        return;
+        return Failure(describe(std::errc::is_a_directory));
     }
     const bool exists = fs::exists(status);
     // Streams are opened by the name given: a link such as /dev/stdout may
@@ -130,67 +129,73 @@ void OutputFile::openFollowingLinks(const std::string& name)
     if (exists) {
         if (const auto held = platform::standardStreamBehind(name)) {
             file = platform::WritableFile::standardStream(*held);
-            return;
+            return {};
         }
         if (!fs::is_regular_file(status)) {
             targetPath = name;
-            openInPlace();
-            return;
+            return openInPlace();
         }
     }
     const std::optional<std::string> resolved = resolveLinks(name);
     if (!resolved) {
-        failure = describe(std::errc::too_many_symbolic_link_levels);
-        return;
+        return Failure(describe(std::errc::too_many_symbolic_link_levels));
     }
     targetPath = *resolved;
     // Following the links here must reach no file that the name itself
     // does not: the very file it reaches, or none where it reaches none.
-    const platform::NameLookup resolvedReached = platform::lookUp(targetPath);
-    if (!resolvedReached.refusal.empty() || resolvedReached.file != reached.file) {
-        failure = resolvedReached.refusal.empty() ? describe(std::errc::permission_denied)
-                                                  : resolvedReached.refusal;
-        return;
+    const Result<std::optional<platform::FileIdentity>> resolvedReached =
+        platform::lookUp(targetPath);
+    if (!resolvedReached) {
+        return resolvedReached.status();
+    }
+    if (resolvedReached.value() != reached.value()) {
+        return Failure(describe(std::errc::permission_denied));
     }
     if (exists) {
         if (fs::hard_link_count(targetPath, error) > 1) {
-            openInPlace();
-            return;
+            return openInPlace();
         }
         // The replacement must not get round a permission that opening the
         // file for writing would respect.
-        failure = platform::writeRefusal(targetPath);
-        if (!failure.empty()) {
-            return;
+        Status writable = platform::canWrite(targetPath);
+        if (!writable) {
+            return writable;
         }
     }
-    bool refused = false;
-    if (!openTemporary(exists, refused) && exists && refused) {
-        // The file may be written though its directory takes no new file
-        // (/proc answers such a file with its own reason when written).
-        failure.clear();
-        openInPlace();
+    platform::OpenedFile created = createTemporary();
+    if (!created) {
+        const platform::OpenFailure& refusal = created.failure();
+        if (exists && (refusal.permissionDenied() || refusal.takesNoNewFile())) {
+            // The file may be written though its directory takes no new
+            // file (/proc answers such a file with its own reason when
+            // written).
+            return openInPlace();
+        }
+        return created.status();
     }
+    return keepTemporary(std::move(created).value(), exists);
 }
 
-void OutputFile::openReplacingName(const std::string& name)
+Status OutputFile::openReplacingName(const std::string& name)
 {
     targetPath = name;
     std::error_code error;
     const fs::file_status status = fs::symlink_status(targetPath, error);
     if (fs::is_directory(status)) {
-        failure = describe(std::errc::is_a_directory);
-        return;
+        return Failure(describe(std::errc::is_a_directory));
     }
     const bool replacesFile = fs::is_regular_file(status);
     if (replacesFile) {
-        failure = platform::writeRefusal(targetPath);
-        if (!failure.empty()) {
-            return;
+        Status writable = platform::canWrite(targetPath);
+        if (!writable) {
+            return writable;
         }
     }
-    bool refused = false;
-    openTemporary(replacesFile, refused);
+    platform::OpenedFile created = createTemporary();
+    if (!created) {
+        return created.status();
+    }
+    return keepTemporary(std::move(created).value(), replacesFile);
 }
 
 void OutputFile::Temporary::take(std::string&& newPath) noexcept
@@ -213,53 +218,47 @@ void OutputFile::Temporary::release() noexcept
     name.clear();
 }
 
-bool OutputFile::openTemporary(bool replacesExisting, bool& refused)
+platform::OpenedFile OutputFile::createTemporary()
 {
-    platform::OpenFailure openError;
-    platform::WritableFile created;
-    {
-        // A signal between the file's making and its name's handing over
-        // would leave the file: it waits until the name is handed over.
-        const platform::TerminationDeferred deferred;
-        std::string path;
-        created = platform::WritableFile::createBeside(targetPath, path, openError);
-        if (created.isOpen()) {
-            temporary.take(std::move(path));
-        }
+    // A signal between the file's making and its name's handing over would
+    // leave the file: it waits until the name is handed over.
+    const platform::TerminationDeferred deferred;
+    std::string path;
+    platform::OpenedFile created = platform::WritableFile::createBeside(targetPath, path);
+    if (created) {
+        temporary.take(std::move(path));
     }
-    if (!created.isOpen()) {
-        failure = openError.reason;
-        refused = openError.permissionDenied || openError.takesNoNewFile;
-        return false;
-    }
-    // The replacement takes the old file's permissions and owner; a new file
-    // gets those that creating it directly would have given.
-    failure = created.takePermissions(replacesExisting ? targetPath : std::string());
-    if (failure.empty() && replacesExisting) {
-        failure = created.takeOwner(targetPath);
-    }
-    if (!failure.empty()) {
-        created = platform::WritableFile();
-        temporary.drop();
-        return false;
-    }
-    file = std::move(created);
-    return true;
+    return created;
 }
 
-void OutputFile::openInPlace()
+Status OutputFile::keepTemporary(platform::WritableFile created, bool replacesExisting)
 {
-    platform::OpenFailure openError;
-    file = platform::WritableFile::openInPlace(targetPath, openError);
-    failure = openError.reason;
+    // The replacement takes the old file's permissions and owner; a new file
+    // gets those that creating it directly would have given.
+    Status taken = created.takePermissions(replacesExisting ? targetPath : std::string());
+    if (taken && replacesExisting) {
+        taken = created.takeOwner(targetPath);
+    }
+    if (!taken) {
+        created = platform::WritableFile();
+        temporary.drop();
+        return taken;
+    }
+    file = std::move(created);
+    return {};
+}
+
+Status OutputFile::openInPlace()
+{
+    platform::OpenedFile opened = platform::WritableFile::openInPlace(targetPath);
+    if (!opened) {
+        return opened.status();
+    }
+    file = std::move(opened).value();
+    return {};
 }
 
 OutputFile::~OutputFile() = default;
-
-bool OutputFile::isOpen() const
-{
-    return file.isOpen();
-}
 
 std::ostream& OutputFile::stream()
 {
@@ -271,39 +270,42 @@ bool OutputFile::canRewriteStart() const
     return !temporary.empty();
 }
 
-std::string OutputFile::rewriteStart(const char* data, std::size_t size)
+Status OutputFile::rewriteStart(const char* data, std::size_t size)
 {
     out.flush();
-    if (!buffer.firstError().empty()) {
-        return "cannot write: " + buffer.firstError();
+    if (!buffer.firstError()) {
+        return Failure("cannot write: " + buffer.firstError().reason());
     }
-    const std::string error = file.writeAt(0, data, size);
-    return error.empty() ? error : "cannot write: " + error;
+    const Status written = file.writeAt(0, data, size);
+    if (!written) {
+        return Failure("cannot write: " + written.reason());
+    }
+    return {};
 }
 
-std::string OutputFile::finish()
+Status OutputFile::finish()
 {
     out.flush();
-    if (!buffer.firstError().empty()) {
-        return "cannot write: " + buffer.firstError();
+    if (!buffer.firstError()) {
+        return Failure("cannot write: " + buffer.firstError().reason());
     }
     // Make the new contents durable before they replace the old ones.
     if (!temporary.empty()) {
-        const std::string error = file.flushToDisk();
-        if (!error.empty()) {
-            return "cannot write: " + error;
+        const Status flushed = file.flushToDisk();
+        if (!flushed) {
+            return Failure("cannot write: " + flushed.reason());
         }
     }
-    const std::string closeError = file.close();
-    if (!closeError.empty()) {
-        return "cannot write: " + closeError;
+    const Status closed = file.close();
+    if (!closed) {
+        return Failure("cannot write: " + closed.reason());
     }
     if (temporary.empty()) {
         return {};
     }
-    const std::string replaceError = platform::replace(temporary.path(), targetPath);
-    if (!replaceError.empty()) {
-        return "cannot replace the file: " + replaceError;
+    const Status replaced = platform::replace(temporary.path(), targetPath);
+    if (!replaced) {
+        return Failure("cannot replace the file: " + replaced.reason());
     }
     temporary.release();
     return {};

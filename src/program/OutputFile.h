@@ -1,13 +1,15 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
 #include <vector>
 
-#include "Interruption.h"
+#include "common/Outcome.h"
+#include "platform/Interruption.h"
 #include "platform/Platform.h"
 
 // A file written so that nothing the user had is lost on the way.
@@ -35,8 +37,8 @@
 // does; a failure while writing then leaves it cut short.
 //
 // A name that cannot be written (a directory, a missing directory, a file
-// or directory without write permission, a name too long) leaves the object
-// closed, with nothing created, and openFailure() saying why. So does a
+// or directory without write permission, a name too long) is refused, with
+// nothing created, and the reason why. So is a
 // link the system itself would not follow, such as one that another user
 // planted in a shared directory like /tmp: following links here reaches no
 // file that opening the name would not.
@@ -50,17 +52,23 @@ public:
         replace,
     };
 
-    explicit OutputFile(const std::string& name, Links links = Links::follow);
+private:
+    struct Opening {};
+
+public:
+    // The file `name`, open to be written, or the system's reason why it
+    // cannot be.
+    [[nodiscard]] static Result<std::unique_ptr<OutputFile>> open(const std::string& name,
+                                                                  Links links = Links::follow);
     // Writes through standard output or standard error itself, at its
     // position, as the name /dev/stdout or /dev/stderr would.
     explicit OutputFile(platform::StandardStream stream);
+    // Only open() makes one by name.
+    explicit OutputFile(Opening /*unused*/) {}
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    [[nodiscard]] bool isOpen() const;
-    // The system's reason when the object is closed.
-    [[nodiscard]] const std::string& openFailure() const { return failure; }
     [[nodiscard]] std::ostream& stream();
 
     // True when the file is written beside its target, so that its first
@@ -69,11 +77,10 @@ public:
 
     // Writes `size` bytes again at the start of the file, over what was
     // written there first. Only where canRewriteStart().
-    [[nodiscard]] std::string rewriteStart(const char* data, std::size_t size);
+    [[nodiscard]] Status rewriteStart(const char* data, std::size_t size);
 
     // Checks that every write reached the file and puts it in place.
-    // Returns an empty string on success, or what went wrong.
-    [[nodiscard]] std::string finish();
+    [[nodiscard]] Status finish();
 
 private:
     // A stream buffer over the platform's file that keeps the system's
@@ -81,7 +88,7 @@ private:
     class FileBuffer : public std::streambuf {
     public:
         explicit FileBuffer(platform::WritableFile& target);
-        [[nodiscard]] const std::string& firstError() const { return error; }
+        [[nodiscard]] const Status& firstError() const { return error; }
 
     protected:
         int_type overflow(int_type character) override;
@@ -96,15 +103,17 @@ private:
         // On the heap: the object lives on the stack of programs that must
         // run with a small one.
         std::vector<char> block;
-        std::string error;
+        Status error;
     };
 
-    void openFollowingLinks(const std::string& name);
-    void openReplacingName(const std::string& name);
-    // Opens a temporary file beside targetPath to take its place. Returns
-    // false, with `refused` set, when the directory refuses it.
-    bool openTemporary(bool replacesExisting, bool& refused);
-    void openInPlace();
+    [[nodiscard]] Status openFollowingLinks(const std::string& name);
+    [[nodiscard]] Status openReplacingName(const std::string& name);
+    // Creates a temporary file beside targetPath to take its place.
+    [[nodiscard]] platform::OpenedFile createTemporary();
+    // Makes the temporary file `created` the one written, with the
+    // permissions and owner of the file it replaces, if any.
+    [[nodiscard]] Status keepTemporary(platform::WritableFile created, bool replacesExisting);
+    [[nodiscard]] Status openInPlace();
 
     // The temporary file while it is not in place: removed when dropped,
     // and by a signal meanwhile. A member of its own, so that it is removed
@@ -135,7 +144,6 @@ private:
     // Declared before the file, so that the file is closed before the
     // temporary is removed: some systems cannot remove an open file.
     Temporary temporary;
-    std::string failure;
     platform::WritableFile file;
     FileBuffer buffer{file};
     std::ostream out{&buffer};

@@ -8,7 +8,7 @@
 
 #include "InputFile.h"
 #include "OutputFile.h"
-#include "ProgramName.h"
+#include "common/ProgramName.h"
 #include "terminal/TerminalText.h"
 
 namespace {
@@ -84,9 +84,9 @@ Report::InputOutcome Report::loadInputFile(const std::string& name, bool given, 
     if (fromStandardInput) {
         stream = standardInput;
     } else {
-        const std::string reason = openInputFile(name, *input.file);
-        if (!reason.empty()) {
-            complain(name + ": " + reason);
+        const Status opened = openInputFile(name, *input.file);
+        if (!opened) {
+            complain(name + ": " + opened.reason());
             return InputOutcome::refused;
         }
     }
@@ -146,19 +146,20 @@ int Report::writeOutputFile(ReportPipeline& pipeline)
     if (out.failed()) {
         return outputLost();
     }
-    std::optional<OutputFile> output;
+    std::unique_ptr<OutputFile> output;
     std::string outputName;
     if (givenOutput) {
         if (*givenOutput == "-") {
             // After the report's text, in the order written.
-            output.emplace(platform::StandardStream::output);
+            output = std::make_unique<OutputFile>(platform::StandardStream::output);
             outputName = "standard output";
         } else {
-            output.emplace(*givenOutput);
-            if (!output->isOpen()) {
-                complain(*givenOutput + ": " + output->openFailure());
+            Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(*givenOutput);
+            if (!opened) {
+                complain(*givenOutput + ": " + opened.reason());
                 return kExitFailure;
             }
+            output = std::move(opened).value();
             outputName = *givenOutput;
         }
     } else {
@@ -170,13 +171,13 @@ int Report::writeOutputFile(ReportPipeline& pipeline)
             complain("end of input while waiting for an output file name");
             return kExitFailure;
         }
-        output.emplace(*name);
-        if (output->isOpen()) {
+        Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(*name);
+        if (opened) {
+            output = std::move(opened).value();
             outputName = *name;
             break;
         }
-        complain(*name + ": " + output->openFailure());
-        output.reset();
+        complain(*name + ": " + opened.reason());
         out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
     }
 
@@ -188,16 +189,16 @@ int Report::writeOutputFile(ReportPipeline& pipeline)
     if (out.failed()) {
         return outputLost();
     }
-    const std::string failure = pipeline.write(output->stream());
-    if (!failure.empty()) {
+    const Status written = pipeline.write(output->stream());
+    if (!written) {
         // The output file is dropped unfinished: what was there stays.
-        complain(failure);
+        complain(written.reason());
         return kExitFailure;
     }
-    const std::string error = output->finish();
+    const Status finished = output->finish();
     progress.clear();
-    if (!error.empty()) {
-        complain(outputName + ": " + error);
+    if (!finished) {
+        complain(outputName + ": " + finished.reason());
         return kExitFailure;
     }
     out.flush();

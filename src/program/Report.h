@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "Answers.h"
 #include "ReportPipeline.h"
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
 #include "sort/SortEntry.h"
+#include "terminal/Answers.h"
 #include "terminal/Progress.h"
 
 // The report's order: valid fractions first, greatest first; invalid ones

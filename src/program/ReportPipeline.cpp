@@ -328,9 +328,9 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
     nData = header.header->count;
     total = static_cast<std::uint64_t>(std::max(nData, 0));
     const std::uint64_t expectedBytes = total * FRACTION_RECORD_SIZE;
-    const std::string error = store.reserve(total, memoryBudget);
-    if (!error.empty()) {
-        return {Outcome::failed, name + ": " + error, {}};
+    const Status reserved = store.reserve(total, memoryBudget);
+    if (!reserved) {
+        return {Outcome::failed, name + ": " + reserved.reason(), {}};
     }
     if (total <= store.roomSize()) {
         // Read whole at once where they fit: a file cut short is then
@@ -353,11 +353,11 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
         source.emplace(in, name);
     } else {
         std::uint64_t arrived = 0;
-        std::string failure;
-        source = sorting::RecordSource::copyOf(in, total, temporaryDirectory, arrived, failure);
-        if (!source) {
-            return {Outcome::failed, failure, {}};
+        auto copy = sorting::RecordSource::copyOf(in, total, temporaryDirectory, arrived);
+        if (!copy) {
+            return {Outcome::failed, copy.reason(), {}};
         }
+        source = std::move(copy).value();
         if (arrived < expectedBytes) {
             return {
                 Outcome::unusable, name + ": " + fraction::describeShortFile(nData, arrived), {}};
@@ -373,9 +373,9 @@ ReportPipeline::Result ReportPipeline::show()
 {
     // The text could not be written: whoever checks the output tells it.
     const auto lost = [] { return Result{Outcome::failed, {}, {}}; };
-    std::string error = store.prepare();
-    if (!error.empty()) {
-        return {Outcome::failed, error, {}};
+    Status status = store.prepare();
+    if (!status) {
+        return {Outcome::failed, status.reason(), {}};
     }
     const bool listing = shownText == ReportText::full;
     listHeading();
@@ -389,24 +389,27 @@ ReportPipeline::Result ReportPipeline::show()
         FractionRecord* const block = store.room();
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(store.roomSize(), total - done));
-        if (source && source->read(block, wanted, error) < wanted) {
-            return {Outcome::failed, error, {}};
+        if (source) {
+            status = source->read(block, wanted);
+            if (!status) {
+                return {Outcome::failed, status.reason(), {}};
+            }
         }
         if (!first.list(block, wanted)) {
             return lost();
         }
-        error = store.add(wanted);
-        if (!error.empty()) {
-            return {Outcome::failed, error, {}};
+        status = store.add(wanted);
+        if (!status) {
+            return {Outcome::failed, status.reason(), {}};
         }
         done += wanted;
     }
     if (out.failed()) {
         return lost();
     }
-    error = store.finish();
-    if (!error.empty()) {
-        return {Outcome::failed, error, {}};
+    status = store.finish();
+    if (!status) {
+        return {Outcome::failed, status.reason(), {}};
     }
 
     if (listing) {
@@ -414,21 +417,21 @@ ReportPipeline::Result ReportPipeline::show()
     }
     SortedListing sorted(pool, out, progress, first.validCount(), listing);
     progress.phase(store.sortedPhase(), total, 1);
-    error = store.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
-        // Any message stops the store; the output's state tells the reason.
-        return sorted.list(entries, count) ? std::string() : std::string("lost");
+    status = store.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
+        // Any failure stops the store; the output's state tells the reason.
+        return sorted.list(entries, count) ? Status() : Status(Failure("lost"));
     });
     if (out.failed()) {
         return lost();
     }
-    if (!error.empty()) {
-        return {Outcome::failed, error, {}};
+    if (!status) {
+        return {Outcome::failed, status.reason(), {}};
     }
     summarise(first.sum(), first.validCount(), sorted);
     return {};
 }
 
-std::string ReportPipeline::write(std::ostream& file)
+Status ReportPipeline::write(std::ostream& file)
 {
     progress.phase("writing", total, 1);
     fraction::writeCount(file, nData);
@@ -437,7 +440,7 @@ std::string ReportPipeline::write(std::ostream& file)
         fraction::writeRecords(file, records, records + count);
         done += count;
         progress.advance(done);
-        return std::string();
+        return Status();
     });
 }
 

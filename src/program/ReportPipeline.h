@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TextOutput.h"
+#include "common/Outcome.h"
 #include "sort/RecordSource.h"
 #include "sort/SortedStore.h"
 #include "terminal/Progress.h"
@@ -63,9 +64,8 @@ public:
     // Lists, sorts, lists again and summarises the records taken.
     [[nodiscard]] Result show();
 
-    // Writes the sorted file to `file`; returns what went wrong, or an empty
-    // string.
-    [[nodiscard]] std::string write(std::ostream& file);
+    // Writes the sorted file to `file`.
+    [[nodiscard]] Status write(std::ostream& file);
 
 private:
     class FirstListing;

@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
-#include "Check.h"
 #include "OutputFile.h"
-#include "ProgramName.h"
+#include "common/Check.h"
+#include "common/ProgramName.h"
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;
@@ -24,17 +24,19 @@ constexpr const char* kRecordFileName = "unitTest.dat";
 // holds it.
 void writeRecordFile(const Fraction& fraction)
 {
-    OutputFile recordFile(kRecordFileName, OutputFile::Links::replace);
-    std::string error;
-    if (recordFile.isOpen()) {
-        fraction.writeBinary(recordFile.stream());
-        error = recordFile.finish();
+    Result<std::unique_ptr<OutputFile>> recordFile =
+        OutputFile::open(kRecordFileName, OutputFile::Links::replace);
+    Status written = recordFile.status();
+    if (recordFile) {
+        fraction.writeBinary(recordFile.value()->stream());
+        written = recordFile.value()->finish();
     } else {
-        error = "cannot write: " + recordFile.openFailure();
+        written = Failure("cannot write: " + recordFile.reason());
     }
-    if (!error.empty()) {
+    if (!written) {
         std::cout.flush();
-        std::cerr << programName() << ": " << kRecordFileName << ": " << error << std::endl;
+        std::cerr << programName() << ": " << kRecordFileName << ": " << written.reason()
+                  << std::endl;
     }
 }
 

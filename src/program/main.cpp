@@ -9,16 +9,16 @@
 #include <string_view>
 #include <vector>
 
-#include "Answers.h"
 #include "CommandConventions.h"
 #include "FractionCommandLine.h"
-#include "Interruption.h"
 #include "MemoryReserve.h"
-#include "ProgramName.h"
 #include "Report.h"
 #include "SelfTest.h"
+#include "common/ProgramName.h"
+#include "platform/Interruption.h"
 #include "platform/Platform.h"
 #include "sort/MemoryBudget.h"
+#include "terminal/Answers.h"
 #include "terminal/LineEditor.h"
 
 namespace {

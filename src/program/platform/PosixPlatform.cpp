@@ -29,9 +29,9 @@ namespace platform {
 
 namespace {
 
-std::string lastError()
+Failure lastError()
 {
-    return std::strerror(errno);
+    return Failure(std::strerror(errno));
 }
 
 // The call fails as the test build asks, setting errno as the system would.
@@ -148,7 +148,7 @@ static_assert(sizeof(off_t) >= sizeof(std::int64_t), "build with _FILE_OFFSET_BI
 
 // Writes all `size` bytes at byte `offset`, through interruptions; the
 // output file and the run file share it.
-std::string writeWholeAt(int descriptor, std::uint64_t offset, const char* data, std::size_t size)
+Status writeWholeAt(int descriptor, std::uint64_t offset, const char* data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t written = failsByInjection(Operation::write)
@@ -237,14 +237,17 @@ bool isRegularFile(StandardStream stream) noexcept
     return status && S_ISREG(status->st_mode);
 }
 
-NameLookup lookUp(const std::string& path)
+Result<std::optional<FileIdentity>> lookUp(const std::string& path)
 {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         // A dangling link the system would follow reaches nothing too.
-        return {errno == ENOENT ? std::string() : lastError(), std::nullopt};
+        if (errno == ENOENT) {
+            return std::optional<FileIdentity>();
+        }
+        return lastError();
     }
-    return {{}, FileIdentity{status.st_dev, status.st_ino}};
+    return std::optional<FileIdentity>(FileIdentity{status.st_dev, status.st_ino});
 }
 
 std::optional<StandardStream> standardStreamBehind(const std::string& path)
@@ -335,14 +338,13 @@ const char* endOfInputKeys() noexcept
 
 void useBinaryStandardStreams() noexcept {}
 
-WritableFile WritableFile::openInPlace(const std::string& path, OpenFailure& failure)
+OpenedFile WritableFile::openInPlace(const std::string& path)
 {
     const int descriptor = failsByInjection(Operation::create)
                                ? -1
                                : ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (descriptor < 0) {
-        failure = openFailure();
-        return {};
+        return openFailure();
     }
     return WritableFile(descriptor);
 }
@@ -352,8 +354,7 @@ WritableFile WritableFile::standardStream(StandardStream stream) noexcept
     return WritableFile(descriptorOfStream(stream), false);
 }
 
-WritableFile WritableFile::createBeside(const std::string& target, std::string& path,
-                                        OpenFailure& failure)
+OpenedFile WritableFile::createBeside(const std::string& target, std::string& path)
 {
     // The name is made in full before the file: nothing may fail between
     // creating the file and handing its name over.
@@ -362,16 +363,15 @@ WritableFile WritableFile::createBeside(const std::string& target, std::string& 
         failsByInjection(Operation::create) ? -1 : ::mkostemp(path.data(), O_CLOEXEC);
     if (descriptor < 0) {
         const int error = errno;
-        failure = openFailure();
+        bool takesNoNewFile = false;
         if (error == ENOENT) {
             const std::filesystem::path directory = std::filesystem::path(target).parent_path();
             struct stat status {};
-            failure.takesNoNewFile =
-                ::stat(directory.empty() ? "." : directory.c_str(), &status) == 0 &&
-                S_ISDIR(status.st_mode);
+            takesNoNewFile = ::stat(directory.empty() ? "." : directory.c_str(), &status) == 0 &&
+                             S_ISDIR(status.st_mode);
         }
         path.clear();
-        return {};
+        return OpenFailure(std::strerror(error), error == EACCES || error == EPERM, takesNoNewFile);
     }
     return WritableFile(descriptor);
 }
@@ -381,7 +381,7 @@ bool WritableFile::isOpen() const noexcept
     return handle >= 0;
 }
 
-std::string WritableFile::write(const char* data, std::size_t size)
+Status WritableFile::write(const char* data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t written =
@@ -398,12 +398,12 @@ std::string WritableFile::write(const char* data, std::size_t size)
     return {};
 }
 
-std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+Status WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
 {
     return writeWholeAt(descriptorOf(handle), offset, data, size);
 }
 
-std::string WritableFile::flushToDisk()
+Status WritableFile::flushToDisk()
 {
     if (failsByInjection(Operation::flushToDisk) || ::fsync(descriptorOf(handle)) != 0) {
         return lastError();
@@ -411,7 +411,7 @@ std::string WritableFile::flushToDisk()
     return {};
 }
 
-std::string WritableFile::takePermissions(const std::string& model)
+Status WritableFile::takePermissions(const std::string& model)
 {
     struct stat existing {};
     mode_t mode = 0666U & ~currentUmask();
@@ -427,7 +427,7 @@ std::string WritableFile::takePermissions(const std::string& model)
     return {};
 }
 
-std::string WritableFile::takeOwner(const std::string& model)
+Status WritableFile::takeOwner(const std::string& model)
 {
     struct stat existing {};
     if (::stat(model.c_str(), &existing) != 0) {
@@ -449,7 +449,7 @@ std::string WritableFile::takeOwner(const std::string& model)
     return lastError();
 }
 
-std::string WritableFile::close()
+Status WritableFile::close()
 {
     const int descriptor = descriptorOf(std::exchange(handle, kClosed));
     if (!owned) {
@@ -475,7 +475,7 @@ void WritableFile::discard() noexcept
     handle = kClosed;
 }
 
-std::string writeRefusal(const std::string& path)
+Status canWrite(const std::string& path)
 {
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (descriptor < 0) {
@@ -485,7 +485,7 @@ std::string writeRefusal(const std::string& path)
     return {};
 }
 
-std::string replace(const std::string& from, const std::string& to)
+Status replace(const std::string& from, const std::string& to)
 {
     if (failsByInjection(Operation::rename) || ::rename(from.c_str(), to.c_str()) != 0) {
         return lastError();
@@ -498,7 +498,7 @@ bool remove(const std::string& path) noexcept
     return !failsByInjection(Operation::remove) && ::unlink(path.c_str()) == 0;
 }
 
-TemporaryFile TemporaryFile::create(const std::string& directory, std::string& error)
+Result<TemporaryFile> TemporaryFile::create(const std::string& directory)
 {
 #ifdef O_TMPFILE
     // A file that never had a name: not even SIGKILL can leave it behind.
@@ -512,8 +512,7 @@ TemporaryFile TemporaryFile::create(const std::string& directory, std::string& e
     // File systems without unnamed files say so in one of these ways; any
     // other answer is the directory's own trouble.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        error = lastError();
-        return {};
+        return lastError();
     }
 #endif
     const std::string pattern = (std::filesystem::path(directory) / ".fraction-XXXXXX").string();
@@ -523,13 +522,12 @@ TemporaryFile TemporaryFile::create(const std::string& directory, std::string& e
     const TerminationDeferred deferred;
     const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
     if (descriptor < 0) {
-        error = lastError();
-        return {};
+        return lastError();
     }
     if (::unlink(name.data()) != 0) {
-        error = lastError();
+        Failure failure = lastError();
         ::close(descriptor);
-        return {};
+        return failure;
     }
     return TemporaryFile(descriptor);
 }
@@ -539,15 +537,14 @@ bool TemporaryFile::isOpen() const noexcept
     return handle >= 0;
 }
 
-std::string TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+Status TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
 {
     return writeWholeAt(descriptorOf(handle), offset, data, size);
 }
 
-std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size,
-                                  std::size_t& got)
+Result<std::size_t> TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size)
 {
-    got = 0;
+    std::size_t got = 0;
     while (got < size) {
         const ssize_t read = failsByInjection(Operation::read)
                                  ? -1
@@ -564,7 +561,7 @@ std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t 
         }
         got += static_cast<std::size_t>(read);
     }
-    return {};
+    return got;
 }
 
 void TemporaryFile::discard() noexcept
@@ -659,7 +656,7 @@ unsigned processorsAvailable()
     return std::max(processors, 1U);
 }
 
-std::string whyCannotRead(const std::string& path)
+Status canRead(const std::string& path)
 {
     // Without waiting for a writer, should the name be a pipe.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -39,9 +39,9 @@ std::string describe(DWORD error)
     return description;
 }
 
-std::string lastError()
+Failure lastError()
 {
-    return describe(::GetLastError());
+    return Failure(describe(::GetLastError()));
 }
 
 HANDLE handleOf(std::intptr_t handle) noexcept
@@ -139,7 +139,7 @@ bool isRegularFile(StandardStream stream) noexcept
     return ::GetFileType(standardHandle(stream)) == FILE_TYPE_DISK;
 }
 
-NameLookup lookUp(const std::string& path)
+Result<std::optional<FileIdentity>> lookUp(const std::string& path)
 {
     HANDLE named =
         ::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -147,21 +147,20 @@ NameLookup lookUp(const std::string& path)
     if (named == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            return {};
+            return std::optional<FileIdentity>();
         }
-        return {describe(error), std::nullopt};
+        return Failure(describe(error));
     }
     BY_HANDLE_FILE_INFORMATION information{};
-    NameLookup found;
-    if (::GetFileInformationByHandle(named, &information) != 0) {
-        found.file = FileIdentity{
-            information.dwVolumeSerialNumber,
-            (std::uint64_t{information.nFileIndexHigh} << 32U) | information.nFileIndexLow};
-    } else {
-        found.refusal = lastError();
+    if (::GetFileInformationByHandle(named, &information) == 0) {
+        Failure failure = lastError();
+        ::CloseHandle(named);
+        return failure;
     }
     ::CloseHandle(named);
-    return found;
+    return std::optional<FileIdentity>(FileIdentity{
+        information.dwVolumeSerialNumber,
+        (std::uint64_t{information.nFileIndexHigh} << 32U) | information.nFileIndexLow});
 }
 
 std::optional<StandardStream> standardStreamBehind(const std::string& path)
@@ -220,12 +219,11 @@ void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept
                 nullptr);
 }
 
-WritableFile WritableFile::openInPlace(const std::string& path, OpenFailure& failure)
+OpenedFile WritableFile::openInPlace(const std::string& path)
 {
     HANDLE handle = openForWriting(path, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) {
-        failure = openFailure();
-        return {};
+        return openFailure();
     }
     // Emptied as the POSIX side's O_TRUNC does; a device or pipe has no end
     // to set.
@@ -241,8 +239,7 @@ WritableFile WritableFile::standardStream(StandardStream stream) noexcept
     return WritableFile(nativeOf(::GetStdHandle(which)), false);
 }
 
-WritableFile WritableFile::createBeside(const std::string& target, std::string& path,
-                                        OpenFailure& failure)
+OpenedFile WritableFile::createBeside(const std::string& target, std::string& path)
 {
     const std::filesystem::path targetPath(target);
     // Unique enough with the process and the clock; CREATE_NEW refuses a
@@ -271,9 +268,9 @@ WritableFile WritableFile::createBeside(const std::string& target, std::string& 
             break;
         }
     }
-    failure = openFailure();
+    OpenFailure failure = openFailure();
     path.clear();
-    return {};
+    return failure;
 }
 
 bool WritableFile::isOpen() const noexcept
@@ -281,7 +278,7 @@ bool WritableFile::isOpen() const noexcept
     return handleOf(handle) != INVALID_HANDLE_VALUE;
 }
 
-std::string WritableFile::write(const char* data, std::size_t size)
+Status WritableFile::write(const char* data, std::size_t size)
 {
     constexpr std::size_t kLargestWrite = 1U << 30U;
     while (size > 0) {
@@ -296,7 +293,7 @@ std::string WritableFile::write(const char* data, std::size_t size)
     return {};
 }
 
-std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+Status WritableFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
 {
     // A write at an explicit offset leaves the file pointer where it was,
     // as pwrite does.
@@ -317,36 +314,44 @@ std::string WritableFile::writeAt(std::uint64_t offset, const char* data, std::s
         size -= written;
         offset += written;
     }
-    return ::SetFilePointerEx(handleOf(handle), here, nullptr, FILE_BEGIN) != 0 ? std::string()
-                                                                                : lastError();
+    if (::SetFilePointerEx(handleOf(handle), here, nullptr, FILE_BEGIN) == 0) {
+        return lastError();
+    }
+    return {};
 }
 
-std::string WritableFile::flushToDisk()
+Status WritableFile::flushToDisk()
 {
-    return ::FlushFileBuffers(handleOf(handle)) != 0 ? std::string() : lastError();
+    if (::FlushFileBuffers(handleOf(handle)) == 0) {
+        return lastError();
+    }
+    return {};
 }
 
-std::string WritableFile::takePermissions(const std::string& /*model*/)
+Status WritableFile::takePermissions(const std::string& /*model*/)
 {
     // Windows keeps no permission bits to carry over; a new file gets the
     // access its directory grants, as one created directly would.
     return {};
 }
 
-std::string WritableFile::takeOwner(const std::string& /*model*/)
+Status WritableFile::takeOwner(const std::string& /*model*/)
 {
     // A file belongs to whoever creates it; the access its directory grants
     // is what it inherits.
     return {};
 }
 
-std::string WritableFile::close()
+Status WritableFile::close()
 {
     HANDLE closing = handleOf(std::exchange(handle, kClosed));
     if (!owned) {
         return {};
     }
-    return ::CloseHandle(closing) != 0 ? std::string() : lastError();
+    if (::CloseHandle(closing) == 0) {
+        return lastError();
+    }
+    return {};
 }
 
 void WritableFile::discard() noexcept
@@ -357,7 +362,7 @@ void WritableFile::discard() noexcept
     handle = kClosed;
 }
 
-std::string writeRefusal(const std::string& path)
+Status canWrite(const std::string& path)
 {
     HANDLE handle = openForWriting(path, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -372,11 +377,14 @@ bool remove(const std::string& path) noexcept
     return ::DeleteFileA(path.c_str()) != 0;
 }
 
-std::string replace(const std::string& from, const std::string& to)
+Status replace(const std::string& from, const std::string& to)
 {
     const bool moved = ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    return moved ? std::string() : lastError();
+    if (!moved) {
+        return lastError();
+    }
+    return {};
 }
 
 const char* endOfInputKeys() noexcept
@@ -393,7 +401,7 @@ void useBinaryStandardStreams() noexcept
     ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
-TemporaryFile TemporaryFile::create(const std::string& directory, std::string& error)
+Result<TemporaryFile> TemporaryFile::create(const std::string& directory)
 {
     // The system deletes the file when its handle closes, also when the
     // process is ended from outside.
@@ -414,8 +422,7 @@ TemporaryFile TemporaryFile::create(const std::string& directory, std::string& e
             break;
         }
     }
-    error = lastError();
-    return {};
+    return lastError();
 }
 
 bool TemporaryFile::isOpen() const noexcept
@@ -423,7 +430,7 @@ bool TemporaryFile::isOpen() const noexcept
     return handleOf(handle) != INVALID_HANDLE_VALUE;
 }
 
-std::string TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+Status TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_t size)
 {
     constexpr std::size_t kLargestWrite = 1U << 30U;
     while (size > 0) {
@@ -442,11 +449,10 @@ std::string TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::
     return {};
 }
 
-std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size,
-                                  std::size_t& got)
+Result<std::size_t> TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size)
 {
     constexpr std::size_t kLargestRead = 1U << 30U;
-    got = 0;
+    std::size_t got = 0;
     while (got < size) {
         const std::size_t wanted = size - got;
         const auto piece = static_cast<DWORD>(wanted < kLargestRead ? wanted : kLargestRead);
@@ -465,7 +471,7 @@ std::string TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t 
         }
         got += read;
     }
-    return {};
+    return got;
 }
 
 void TemporaryFile::discard() noexcept
@@ -519,7 +525,7 @@ unsigned processorsAvailable()
     return 1;
 }
 
-std::string whyCannotRead(const std::string& path)
+Status canRead(const std::string& path)
 {
     HANDLE handle =
         ::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -1,4 +1,4 @@
-#include "EntrySort.h"
+#include "sort/EntrySort.h"
 
 #include <algorithm>
 #include <array>
@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "EntryBlock.h"
-#include "SortEntry.h"
-#include "TaskPool.h"
+#include "sort/EntryBlock.h"
+#include "sort/SortEntry.h"
+#include "sort/TaskPool.h"
 
 namespace sorting {
 namespace {

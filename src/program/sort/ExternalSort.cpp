@@ -86,22 +86,22 @@ private:
 };
 
 // Loads the next block of a run.
-std::string refill(RunFile& file, Cursor& cursor, std::size_t blockSize)
+Status refill(RunFile& file, Cursor& cursor, std::size_t blockSize)
 {
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(cursor.left, blockSize));
-    std::string error = file.read(cursor.position, cursor.block, count);
+    Status read = file.read(cursor.position, cursor.block, count);
     cursor.position += count;
     cursor.left -= count;
     cursor.next = cursor.block;
     cursor.end = cursor.block + count;
-    return error;
+    return read;
 }
 
 // Merges `count` runs from `first` on into `sink`, with the workspace cut
 // into one block for each run and one for what is merged.
-std::string mergeRuns(RunFile& file, const Run* first, std::size_t count,
-                      fraction::FractionRecord* workspace, std::size_t workspaceSize,
-                      const EntrySink& sink, Progress& progress, std::uint64_t& done)
+Status mergeRuns(RunFile& file, const Run* first, std::size_t count,
+                 fraction::FractionRecord* workspace, std::size_t workspaceSize,
+                 const EntrySink& sink, SortProgress& progress, std::uint64_t& done)
 {
     const std::size_t blockSize = workspaceSize / (count + 1);
     std::vector<Cursor> cursors(count);
@@ -109,9 +109,9 @@ std::string mergeRuns(RunFile& file, const Run* first, std::size_t count,
         cursors[run].block = workspace + run * blockSize;
         cursors[run].position = first[run].first;
         cursors[run].left = first[run].count;
-        std::string error = refill(file, cursors[run], blockSize);
-        if (!error.empty()) {
-            return error;
+        Status filled = refill(file, cursors[run], blockSize);
+        if (!filled) {
+            return filled;
         }
     }
     fraction::FractionRecord* const merged = workspace + count * blockSize;
@@ -121,9 +121,9 @@ std::string mergeRuns(RunFile& file, const Run* first, std::size_t count,
         Cursor& cursor = heap.top();
         merged[used++] = *cursor.next++;
         if (used == blockSize) {
-            std::string error = sink(merged, used);
-            if (!error.empty()) {
-                return error;
+            Status taken = sink(merged, used);
+            if (!taken) {
+                return taken;
             }
             done += used;
             progress.advance(done);
@@ -134,21 +134,21 @@ std::string mergeRuns(RunFile& file, const Run* first, std::size_t count,
                 heap.dropTop();
                 continue;
             }
-            std::string error = refill(file, cursor, blockSize);
-            if (!error.empty()) {
-                return error;
+            Status filled = refill(file, cursor, blockSize);
+            if (!filled) {
+                return filled;
             }
         }
         heap.topChanged();
     }
     done += used;
-    return used == 0 ? std::string() : sink(merged, used);
+    return used == 0 ? Status() : sink(merged, used);
 }
 
 }  // namespace
 
 ExternalSorter::ExternalSorter(RunFile runFile, fraction::FractionRecord* memory,
-                               std::size_t memorySize, std::string where, Progress& shown)
+                               std::size_t memorySize, std::string where, SortProgress& shown)
     : runs(std::move(runFile)),
       workspace(memory),
       workspaceSize(memorySize),
@@ -165,14 +165,14 @@ std::size_t ExternalSorter::fanIn(std::size_t workspaceSize) noexcept
     return blocks - 1;
 }
 
-std::string ExternalSorter::addRun(const fraction::FractionRecord* entries, std::size_t count)
+Status ExternalSorter::addRun(const fraction::FractionRecord* entries, std::size_t count)
 {
     runs.startRun();
     entryCount += count;
     return runs.append(entries, count);
 }
 
-std::string ExternalSorter::mergeDown()
+Status ExternalSorter::mergeDown()
 {
     const std::size_t most = fanIn(workspaceSize);
     // Every pass is one part of a single phase, so that its share only grows.
@@ -185,31 +185,30 @@ std::string ExternalSorter::mergeDown()
     }
     std::uint64_t done = 0;
     while (runs.runs().size() > most) {
-        std::string error;
-        std::optional<RunFile> merged = RunFile::create(directory, error);
+        Result<RunFile> merged = RunFile::create(directory);
         if (!merged) {
-            return error;
+            return merged.status();
         }
         const std::vector<Run>& all = runs.runs();
         for (std::size_t group = 0; group < all.size(); group += most) {
-            merged->startRun();
+            merged.value().startRun();
             const std::size_t count = std::min(most, all.size() - group);
-            error = mergeRuns(
+            Status passed = mergeRuns(
                 runs, all.data() + group, count, workspace, workspaceSize,
                 [&merged](fraction::FractionRecord* block, std::size_t size) {
-                    return merged->append(block, size);
+                    return merged.value().append(block, size);
                 },
                 progress, done);
-            if (!error.empty()) {
-                return error;
+            if (!passed) {
+                return passed;
             }
         }
-        runs = std::move(*merged);
+        runs = std::move(merged).value();
     }
     return {};
 }
 
-std::string ExternalSorter::forEachSorted(const EntrySink& sink)
+Status ExternalSorter::forEachSorted(const EntrySink& sink)
 {
     std::uint64_t done = 0;
     return mergeRuns(runs, runs.runs().data(), runs.runs().size(), workspace, workspaceSize, sink,

@@ -15,16 +15,14 @@ constexpr std::size_t kEntrySize = sizeof(fraction::FractionRecord);
 
 }  // namespace
 
-std::optional<RecordSource> RecordSource::copyOf(std::istream& stream, std::uint64_t count,
-                                                 const std::string& directory,
-                                                 std::uint64_t& arrivedBytes, std::string& error)
+Result<RecordSource> RecordSource::copyOf(std::istream& stream, std::uint64_t count,
+                                          const std::string& directory, std::uint64_t& arrivedBytes)
 {
-    std::string reason;
-    platform::TemporaryFile file = platform::TemporaryFile::create(directory, reason);
-    if (!file.isOpen()) {
-        error = directory + ": cannot make a temporary file: " + reason;
-        return std::nullopt;
+    Result<platform::TemporaryFile> made = platform::TemporaryFile::create(directory);
+    if (!made) {
+        return Failure(directory + ": cannot make a temporary file: " + made.reason());
     }
+    platform::TemporaryFile file = std::move(made).value();
     // Kept decoded, in the machine's own layout, ready to be read back.
     std::array<fraction::FractionRecord, kCopyBlock> block{};
     arrivedBytes = 0;
@@ -34,13 +32,10 @@ std::optional<RecordSource> RecordSource::copyOf(std::istream& stream, std::uint
         const std::uint64_t got = fraction::readFractionRecords(stream, block.data(), wanted);
         arrivedBytes += got;
         const auto records = static_cast<std::size_t>(got / fraction::FRACTION_RECORD_SIZE);
-        reason = file.writeAt(copied * kEntrySize, reinterpret_cast<const char*>(block.data()),
-                              records * kEntrySize);
-        if (!reason.empty()) {
-            error = directory;
-            error += ": cannot write a temporary file: ";
-            error += reason;
-            return std::nullopt;
+        const Status written = file.writeAt(
+            copied * kEntrySize, reinterpret_cast<const char*>(block.data()), records * kEntrySize);
+        if (!written) {
+            return Failure(directory + ": cannot write a temporary file: " + written.reason());
         }
         copied += records;
         if (records < wanted) {
@@ -50,29 +45,27 @@ std::optional<RecordSource> RecordSource::copyOf(std::istream& stream, std::uint
     return RecordSource(std::move(file), directory);
 }
 
-std::size_t RecordSource::read(fraction::FractionRecord* records, std::size_t count,
-                               std::string& error)
+Status RecordSource::read(fraction::FractionRecord* records, std::size_t count)
 {
-    std::size_t got = 0;
     if (in != nullptr) {
-        got = static_cast<std::size_t>(fraction::readFractionRecords(*in, records, count) /
-                                       fraction::FRACTION_RECORD_SIZE);
+        const auto got = static_cast<std::size_t>(
+            fraction::readFractionRecords(*in, records, count) / fraction::FRACTION_RECORD_SIZE);
         if (got < count) {
-            error = directory + ": the file ended early";
+            return Failure(directory + ": the file ended early");
         }
-        return got;
+        return {};
     }
-    std::size_t bytes = 0;
-    const std::string reason = copy.readAt(position * kEntrySize, reinterpret_cast<char*>(records),
-                                           count * kEntrySize, bytes);
-    got = bytes / kEntrySize;
+    const Result<std::size_t> bytes =
+        copy.readAt(position * kEntrySize, reinterpret_cast<char*>(records), count * kEntrySize);
+    if (!bytes) {
+        return Failure(directory + ": cannot read a temporary file: " + bytes.reason());
+    }
+    const std::size_t got = bytes.value() / kEntrySize;
     position += got;
-    if (!reason.empty()) {
-        error = directory + ": cannot read a temporary file: " + reason;
-    } else if (got < count) {
-        error = directory + ": cannot read a temporary file: it ended early";
+    if (got < count) {
+        return Failure(directory + ": cannot read a temporary file: it ended early");
     }
-    return got;
+    return {};
 }
 
 }  // namespace sorting

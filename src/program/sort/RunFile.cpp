@@ -8,15 +8,13 @@ constexpr std::size_t kEntrySize = sizeof(fraction::FractionRecord);
 
 }  // namespace
 
-std::optional<RunFile> RunFile::create(const std::string& directory, std::string& error)
+Result<RunFile> RunFile::create(const std::string& directory)
 {
-    std::string reason;
-    platform::TemporaryFile file = platform::TemporaryFile::create(directory, reason);
-    if (!file.isOpen()) {
-        error = directory + ": cannot make a temporary file: " + reason;
-        return std::nullopt;
+    Result<platform::TemporaryFile> file = platform::TemporaryFile::create(directory);
+    if (!file) {
+        return Failure(directory + ": cannot make a temporary file: " + file.reason());
     }
-    return RunFile(std::move(file), directory);
+    return RunFile(std::move(file).value(), directory);
 }
 
 void RunFile::startRun()
@@ -24,30 +22,26 @@ void RunFile::startRun()
     stored.push_back({end, 0});
 }
 
-std::string RunFile::append(const fraction::FractionRecord* entries, std::size_t count)
+Status RunFile::append(const fraction::FractionRecord* entries, std::size_t count)
 {
     // The entries are plain pairs of integers: their bytes are the data.
-    const std::string reason =
+    const Status written =
         file.writeAt(end * kEntrySize, reinterpret_cast<const char*>(entries), count * kEntrySize);
-    if (!reason.empty()) {
-        return directory + ": cannot write a temporary file: " + reason;
+    if (!written) {
+        return Failure(directory + ": cannot write a temporary file: " + written.reason());
     }
     end += count;
     stored.back().count += count;
     return {};
 }
 
-std::string RunFile::read(std::uint64_t position, fraction::FractionRecord* entries,
-                          std::size_t count)
+Status RunFile::read(std::uint64_t position, fraction::FractionRecord* entries, std::size_t count)
 {
-    std::size_t got = 0;
-    std::string reason = file.readAt(position * kEntrySize, reinterpret_cast<char*>(entries),
-                                     count * kEntrySize, got);
-    if (reason.empty() && got != count * kEntrySize) {
-        reason = "it ended early";
-    }
-    if (!reason.empty()) {
-        return directory + ": cannot read a temporary file: " + reason;
+    const Result<std::size_t> got =
+        file.readAt(position * kEntrySize, reinterpret_cast<char*>(entries), count * kEntrySize);
+    if (!got || got.value() != count * kEntrySize) {
+        return Failure(directory + ": cannot read a temporary file: " +
+                       (got ? std::string("it ended early") : got.reason()));
     }
     return {};
 }

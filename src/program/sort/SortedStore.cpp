@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "Check.h"
+#include "common/Check.h"
 #include "sort/EntrySort.h"
 #include "sort/MemoryBudget.h"
 
@@ -22,12 +22,12 @@ constexpr std::uint64_t kLeastWorkspace = 3;
 
 }  // namespace
 
-SortedStore::SortedStore(std::string where, Progress& shown, unsigned sortThreads)
+SortedStore::SortedStore(std::string where, SortProgress& shown, unsigned sortThreads)
     : directory(std::move(where)), progress(shown), threads(sortThreads)
 {
 }
 
-std::string SortedStore::reserve(std::uint64_t count, std::uint64_t budget)
+Status SortedStore::reserve(std::uint64_t count, std::uint64_t budget)
 {
     merged.reset();
     sorter.reset();
@@ -42,55 +42,61 @@ std::string SortedStore::reserve(std::uint64_t count, std::uint64_t budget)
     capacity = std::max(std::min(capacity, count), kLeastWorkspace);
     while (!memory.allocate(static_cast<std::size_t>(capacity))) {
         if (capacity * sizeof(FractionRecord) <= kMinimumBudget) {
-            return "out of memory: even " + std::to_string(capacity * sizeof(FractionRecord)) +
-                   " bytes cannot be had to sort in";
+            return Failure("out of memory: even " +
+                           std::to_string(capacity * sizeof(FractionRecord)) +
+                           " bytes cannot be had to sort in");
         }
         capacity /= 2;
     }
     return {};
 }
 
-std::string SortedStore::prepare()
+Status SortedStore::prepare()
 {
     if (!runsWanted || sorter) {
         return {};
     }
-    std::string error;
-    std::optional<RunFile> runs = RunFile::create(directory, error);
-    if (runs) {
-        sorter.emplace(std::move(*runs), memory.data(), memory.size(), directory, progress);
+    Result<RunFile> runs = RunFile::create(directory);
+    if (!runs) {
+        return runs.status();
     }
-    return error;
+    sorter.emplace(std::move(runs).value(), memory.data(), memory.size(), directory, progress);
+    return {};
 }
 
-std::string SortedStore::add(std::size_t count)
+Status SortedStore::add(std::size_t count)
 {
     if (!runsWanted) {
         held += count;
         return {};
     }
-    std::string error = prepare();
-    if (!error.empty()) {
-        return error;
+    Status prepared = prepare();
+    if (!prepared) {
+        return prepared;
     }
     sortBlock(memory.data(), count, false);
     return sorter->addRun(memory.data(), count);
 }
 
-std::string SortedStore::finish()
+Status SortedStore::finish()
 {
     if (!runsWanted) {
         sortBlock(memory.data(), held, progress.enabled());
         return {};
     }
-    std::string error = prepare();
-    if (error.empty()) {
-        error = sorter->mergeDown();
+    Status done = prepare();
+    if (done) {
+        done = sorter->mergeDown();
     }
-    if (error.empty()) {
-        merged = RunFile::create(directory, error);
+    if (!done) {
+        return done;
     }
-    return error;
+    Result<RunFile> made = RunFile::create(directory);
+    if (!made) {
+        return made.status();
+    }
+    merged = std::move(made).value();
+    return {};
 }
 
 void SortedStore::sortBlock(FractionRecord* entries, std::size_t count, bool watched)
@@ -110,50 +116,50 @@ void SortedStore::sortBlock(FractionRecord* entries, std::size_t count, bool wat
     sortEntries(entries, entries + count, {threads, spare, steps});
 }
 
-std::string SortedStore::forEachSorted(const EntrySink& sink)
+Status SortedStore::forEachSorted(const EntrySink& sink)
 {
     if (runsWanted) {
         FRACTION_CHECK(merged.has_value());
         return sorter ? passMerged(sink) : readMerged(sink);
     }
     for (std::size_t first = 0; first < held; first += kHandedBlock) {
-        std::string error = sink(memory.data() + first, std::min(kHandedBlock, held - first));
-        if (!error.empty()) {
-            return error;
+        Status taken = sink(memory.data() + first, std::min(kHandedBlock, held - first));
+        if (!taken) {
+            return taken;
         }
     }
     return {};
 }
 
-std::string SortedStore::passMerged(const EntrySink& sink)
+Status SortedStore::passMerged(const EntrySink& sink)
 {
     // A pass that stops leaves the runs, so that the next one merges again
     // into a run of its own.
     merged->startRun();
-    std::string error =
+    Status passed =
         sorter->forEachSorted([this, &sink](FractionRecord* entries, std::size_t count) {
-            std::string failure = sink(entries, count);
-            return failure.empty() ? merged->append(entries, count) : failure;
+            Status taken = sink(entries, count);
+            return taken ? merged->append(entries, count) : taken;
         });
-    if (error.empty()) {
+    if (passed) {
         sorter.reset();
     }
-    return error;
+    return passed;
 }
 
-std::string SortedStore::readMerged(const EntrySink& sink)
+Status SortedStore::readMerged(const EntrySink& sink)
 {
     const Run& run = merged->runs().back();
     FractionRecord* const block = memory.data();
     for (std::uint64_t done = 0; done < run.count;) {
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(memory.size(), run.count - done));
-        std::string error = merged->read(run.first + done, block, count);
-        if (error.empty()) {
-            error = sink(block, count);
+        Status passed = merged->read(run.first + done, block, count);
+        if (passed) {
+            passed = sink(block, count);
         }
-        if (!error.empty()) {
-            return error;
+        if (!passed) {
+            return passed;
         }
         done += count;
     }

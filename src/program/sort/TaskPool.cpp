@@ -1,4 +1,4 @@
-#include "TaskPool.h"
+#include "sort/TaskPool.h"
 
 #include <exception>
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <ostream>
 
-#include "Interruption.h"
-#include "ProgramName.h"
+#include "common/ProgramName.h"
+#include "platform/Interruption.h"
 
 using fraction::FRACTION_RECORD_SIZE;
 
@@ -73,7 +73,7 @@ void Progress::phase(std::string_view name, std::uint64_t total, std::uint64_t s
     phaseTotal = total;
     phaseStepsPerRecord = stepsPerRecord;
     lookEvery = std::max<std::uint64_t>(1, total / kLooksPerPhase);
-    nextLook = 0;
+    lookFrom(0);
     advance(0);
 }
 
@@ -91,7 +91,7 @@ void Progress::advanced(std::uint64_t done, std::uint64_t total)
 
 void Progress::look(std::uint64_t done)
 {
-    nextLook = done + lookEvery;
+    lookFrom(done + lookEvery);
     const Clock::time_point now = Clock::now();
     if ((quietStart && now - *started < kQuietStart) || now - lastDrawn < kRedrawInterval) {
         return;

@@ -1,4 +1,4 @@
-#include "Answers.h"
+#include "terminal/Answers.h"
 
 #include <istream>
 #include <ostream>

@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/Outcome.h"
 #include "fraction/FractionRecord.h"
 #include "platform/Platform.h"
 
@@ -26,19 +26,18 @@ struct Run {
 // directory and the system's reason.
 class RunFile {
 public:
-    // Makes the file in `directory`; empty, with `error` set, when it cannot.
-    [[nodiscard]] static std::optional<RunFile> create(const std::string& directory,
-                                                       std::string& error);
+    // Makes the file in `directory`.
+    [[nodiscard]] static Result<RunFile> create(const std::string& directory);
 
     // Starts a new, empty run at the end of the file.
     void startRun();
 
     // Appends entries to the run last started.
-    [[nodiscard]] std::string append(const fraction::FractionRecord* entries, std::size_t count);
+    [[nodiscard]] Status append(const fraction::FractionRecord* entries, std::size_t count);
 
     // Reads `count` entries from entry `position` on.
-    [[nodiscard]] std::string read(std::uint64_t position, fraction::FractionRecord* entries,
-                                   std::size_t count);
+    [[nodiscard]] Status read(std::uint64_t position, fraction::FractionRecord* entries,
+                              std::size_t count);
 
     [[nodiscard]] const std::vector<Run>& runs() const noexcept { return stored; }
 

@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "common/Outcome.h"
 #include "fraction/FractionRecord.h"
 #include "sort/EntryBlock.h"
 #include "sort/ExternalSort.h"
 #include "sort/RunFile.h"
-#include "terminal/Progress.h"
+#include "sort/SortProgress.h"
 
 namespace sorting {
 
@@ -22,35 +23,35 @@ class SortedStore {
 public:
     // Run files go to the directory `where`; the work shows on `shown`; a
     // sort may use up to `sortThreads` threads.
-    SortedStore(std::string where, Progress& shown, unsigned sortThreads = 1);
+    SortedStore(std::string where, SortProgress& shown, unsigned sortThreads = 1);
 
     // Makes room for `count` entries in `budget` bytes: for all of them when
     // they fit and the memory can be had, or else a workspace of the
     // budget's size, or of less when not even that much can be had. Drops
-    // whatever the store held. Returns what went wrong, fit to follow
-    // "NAME: ", or an empty string.
-    [[nodiscard]] std::string reserve(std::uint64_t count, std::uint64_t budget);
+    // whatever the store held. A failure's reason is fit to follow
+    // "NAME: ".
+    [[nodiscard]] Status reserve(std::uint64_t count, std::uint64_t budget);
 
     // Makes the file the runs go to, where the entries do not fit: before
     // anything is listed, so that a directory that takes no file ends the
     // report before it begins.
-    [[nodiscard]] std::string prepare();
+    [[nodiscard]] Status prepare();
 
     // Where the next entries are gathered, and how many fit there.
     [[nodiscard]] fraction::FractionRecord* room() noexcept { return memory.data() + held; }
     [[nodiscard]] std::size_t roomSize() const noexcept { return memory.size() - held; }
 
     // Takes the `count` entries gathered in room().
-    [[nodiscard]] std::string add(std::size_t count);
+    [[nodiscard]] Status add(std::size_t count);
 
     // After the last entries are added: sorts what is held in memory, or
     // merges runs until one merge can take all that are left.
-    [[nodiscard]] std::string finish();
+    [[nodiscard]] Status finish();
 
     // Hands every entry, in order, to `sink`, a block at a time. Can be
     // called again: what the sink leaves in a block is what the next call
     // hands on.
-    [[nodiscard]] std::string forEachSorted(const EntrySink& sink);
+    [[nodiscard]] Status forEachSorted(const EntrySink& sink);
 
     // The phases that show how far the store's work has come: while the
     // entries are listed and added, and while they are listed in order.
@@ -67,11 +68,11 @@ private:
     // Every sort of a block of entries goes through here; `watched` shows
     // its progress.
     void sortBlock(fraction::FractionRecord* entries, std::size_t count, bool watched);
-    [[nodiscard]] std::string passMerged(const EntrySink& sink);
-    [[nodiscard]] std::string readMerged(const EntrySink& sink);
+    [[nodiscard]] Status passMerged(const EntrySink& sink);
+    [[nodiscard]] Status readMerged(const EntrySink& sink);
 
     std::string directory;
-    Progress& progress;
+    SortProgress& progress;
     unsigned threads;
     std::uint64_t memoryBudget = 0;
     EntryBlock memory;

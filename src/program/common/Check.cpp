@@ -1,11 +1,11 @@
-#include "Check.h"
+#include "common/Check.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string_view>
 
-#include "ProgramName.h"
+#include "common/ProgramName.h"
 
 void checkFailed(const char* expression, const char* file, int line, const char* function) noexcept
 {

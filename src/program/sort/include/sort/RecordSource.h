@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <utility>
 
+#include "common/Outcome.h"
 #include "fraction/FractionRecord.h"
 #include "platform/Platform.h"
 
@@ -24,20 +24,17 @@ public:
     }
 
     // Copies `count` records of `stream` into a temporary file in
-    // `directory`. Empty, with `error` saying why in a line fit to follow
-    // "fraction: ", when the file cannot be made or written; `arrivedBytes`
-    // tells how many bytes of records came, which is less than count
-    // records only when the stream ended first.
-    [[nodiscard]] static std::optional<RecordSource> copyOf(std::istream& stream,
-                                                            std::uint64_t count,
-                                                            const std::string& directory,
-                                                            std::uint64_t& arrivedBytes,
-                                                            std::string& error);
+    // `directory`. Fails, with a reason fit to follow "fraction: ", when
+    // the file cannot be made or written; `arrivedBytes` tells how many
+    // bytes of records came, which is less than count records only when
+    // the stream ended first.
+    [[nodiscard]] static Result<RecordSource> copyOf(std::istream& stream, std::uint64_t count,
+                                                     const std::string& directory,
+                                                     std::uint64_t& arrivedBytes);
 
-    // Reads the next `count` records, decoded. Fewer arrive only when the
-    // file is shorter than it was found to be; `error` then says so.
-    [[nodiscard]] std::size_t read(fraction::FractionRecord* records, std::size_t count,
-                                   std::string& error);
+    // Reads the next `count` records, decoded. Fails when the file is
+    // shorter than it was found to be.
+    [[nodiscard]] Status read(fraction::FractionRecord* records, std::size_t count);
 
 private:
     RecordSource(platform::TemporaryFile file, std::string where)

@@ -6,13 +6,15 @@
 #include <string>
 #include <utility>
 
+#include "common/Outcome.h"
+
 // What the programs need of the operating system beyond the standard
 // streams and std::filesystem, behind one interface. PosixPlatform.cpp and
 // WindowsPlatform.cpp implement it; the build compiles exactly one of them,
 // so nothing above this layer knows which system it runs on.
 //
-// Calls that can fail return the system's description of the failure, and
-// an empty string on success.
+// Calls that can fail say so with a Status or a Result (common/Outcome.h),
+// the reason being the system's description of the failure.
 namespace platform {
 
 enum class StandardStream { input, output, error };
@@ -48,16 +50,10 @@ struct FileIdentity {
 // the name would, under the same protections: Linux, for one, refuses to
 // follow a link that another user planted in a shared directory such as
 // /tmp (fs.protected_symlinks).
-struct NameLookup {
-    // The system's reason when the name cannot be used at all (such a link,
-    // a name too long, a loop of links); empty when it reaches a file, or
-    // nothing (a name free for a new file, or one in a missing directory).
-    std::string refusal;
-    // The file reached; empty when there is none.
-    std::optional<FileIdentity> file;
-};
-
-[[nodiscard]] NameLookup lookUp(const std::string& path);
+// The file reached, or none (a name free for a new file, or one in a
+// missing directory); a failure when the name cannot be used at all (such
+// a link, a name too long, a loop of links).
+[[nodiscard]] Result<std::optional<FileIdentity>> lookUp(const std::string& path);
 
 // Standard output or standard error when the existing file `path` names
 // the very file behind it (the same device and file number), reached by
@@ -128,16 +124,28 @@ void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept;
 // the call does nothing.
 void useBinaryStandardStreams() noexcept;
 
-// Why a file could not be opened or created.
-struct OpenFailure {
-    // The system's description.
-    std::string reason;
+// Why a file could not be opened or created: the system's description,
+// and what the caller may do about it.
+class OpenFailure : public Failure {
+public:
+    OpenFailure(std::string why, bool refused, bool takesNone = false) noexcept
+        : Failure(std::move(why)), denied(refused), noNewFile(takesNone)
+    {
+    }
+
     // The system refused this process the access (rather than failing).
-    bool permissionDenied = false;
+    [[nodiscard]] bool permissionDenied() const noexcept { return denied; }
     // The directory is there, yet takes no new file: /proc on Linux says
     // "No such file or directory" to a file created in it.
-    bool takesNoNewFile = false;
+    [[nodiscard]] bool takesNoNewFile() const noexcept { return noNewFile; }
+
+private:
+    bool denied = false;
+    bool noNewFile = false;
 };
+
+class WritableFile;
+using OpenedFile = Result<WritableFile, OpenFailure>;
 
 // A file open for writing. The object closes it when it ends, dropping any
 // error; close() reports one.
@@ -163,9 +171,8 @@ public:
 
     // Opens an existing file where it is, emptied: for what cannot be
     // replaced by a rename (a device, a pipe) or should not be (a file with
-    // other names). Closed, with `failure` saying why, when it cannot be
-    // opened.
-    [[nodiscard]] static WritableFile openInPlace(const std::string& path, OpenFailure& failure);
+    // other names).
+    [[nodiscard]] static OpenedFile openInPlace(const std::string& path);
 
     // Standard output or standard error, written at its current position
     // and left open by close().
@@ -174,36 +181,32 @@ public:
     // Creates a new file with a unique name in the directory of `target`, so
     // that replace() can later put it in target's place; `path` receives its
     // name, which fits the system's limit whatever the length of target's.
-    // Closed, with `path` empty and `failure` saying why, when no file can
-    // be created there.
-    [[nodiscard]] static WritableFile createBeside(const std::string& target, std::string& path,
-                                                   OpenFailure& failure);
-
-    [[nodiscard]] bool isOpen() const noexcept;
+    // A failure, with `path` empty, when no file can be created there.
+    [[nodiscard]] static OpenedFile createBeside(const std::string& target, std::string& path);
 
     // Writes all `size` bytes.
-    [[nodiscard]] std::string write(const char* data, std::size_t size);
+    [[nodiscard]] Status write(const char* data, std::size_t size);
 
     // Writes all `size` bytes at byte `offset`, where the file can seek;
     // later write() calls go on where they left off.
-    [[nodiscard]] std::string writeAt(std::uint64_t offset, const char* data, std::size_t size);
+    [[nodiscard]] Status writeAt(std::uint64_t offset, const char* data, std::size_t size);
 
     // Waits until what was written is on the storage device.
-    [[nodiscard]] std::string flushToDisk();
+    [[nodiscard]] Status flushToDisk();
 
     // Gives the file the permission bits of the existing file `model`, or,
     // when model is empty, those that creating a file directly would give.
     // Windows keeps no such bits: there this does nothing and succeeds.
-    [[nodiscard]] std::string takePermissions(const std::string& model);
+    [[nodiscard]] Status takePermissions(const std::string& model);
 
     // Gives the file the owner and group of the existing file `model`, as
     // far as this process may: a group it belongs to when the owner cannot
     // be given, nothing more when neither can. Windows keeps the owner of
     // whoever creates the file: there this does nothing and succeeds.
-    [[nodiscard]] std::string takeOwner(const std::string& model);
+    [[nodiscard]] Status takeOwner(const std::string& model);
 
     // Closes the file; a standard stream is left open.
-    [[nodiscard]] std::string close();
+    [[nodiscard]] Status close();
 
 private:
     static constexpr std::intptr_t kClosed = -1;
@@ -212,6 +215,8 @@ private:
         : handle(nativeHandle), owned(ownsHandle)
     {
     }
+
+    [[nodiscard]] bool isOpen() const noexcept;
 
     // Closes the file, if open, without reporting an error.
     void discard() noexcept;
@@ -222,13 +227,13 @@ private:
     bool owned = true;
 };
 
-// Empty when this process may open the existing file `path` for writing;
-// otherwise the system's reason. Nothing is changed.
-[[nodiscard]] std::string writeRefusal(const std::string& path);
+// Whether this process may open the existing file `path` for writing, and
+// the system's reason when not. Nothing is changed.
+[[nodiscard]] Status canWrite(const std::string& path);
 
 // Puts the file `from` in the place of `to` in one step, replacing the file
 // `to` named; neither a reader nor a crash sees a half-written `to`.
-[[nodiscard]] std::string replace(const std::string& from, const std::string& to);
+[[nodiscard]] Status replace(const std::string& from, const std::string& to);
 
 // A file with no name, for data that must never outlive the process: it
 // is gone once closed, and also when the process is killed. On POSIX it is
@@ -250,25 +255,22 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() { discard(); }
 
-    // Makes one in `directory`. Closed, with `error` holding the system's
-    // reason, when none can be made there.
-    [[nodiscard]] static TemporaryFile create(const std::string& directory, std::string& error);
-
-    [[nodiscard]] bool isOpen() const noexcept;
+    // Makes one in `directory`.
+    [[nodiscard]] static Result<TemporaryFile> create(const std::string& directory);
 
     // Writes all `size` bytes at byte `offset`.
-    [[nodiscard]] std::string writeAt(std::uint64_t offset, const char* data, std::size_t size);
+    [[nodiscard]] Status writeAt(std::uint64_t offset, const char* data, std::size_t size);
 
-    // Reads `size` bytes at byte `offset` into `data`; `got` tells how many
-    // came, fewer only at the end of the file.
-    [[nodiscard]] std::string readAt(std::uint64_t offset, char* data, std::size_t size,
-                                     std::size_t& got);
+    // Reads `size` bytes at byte `offset` into `data`; tells how many came,
+    // fewer only at the end of the file.
+    [[nodiscard]] Result<std::size_t> readAt(std::uint64_t offset, char* data, std::size_t size);
 
 private:
     static constexpr std::intptr_t kClosed = -1;
 
     explicit TemporaryFile(std::intptr_t nativeHandle) noexcept : handle(nativeHandle) {}
 
+    [[nodiscard]] bool isOpen() const noexcept;
     void discard() noexcept;
 
     // A file descriptor on POSIX, a HANDLE on Windows.
@@ -310,8 +312,8 @@ void adviseLargeBlock(void* start, std::size_t size) noexcept;
 // that it serves a destructor on a machine out of memory.
 bool remove(const std::string& path) noexcept;
 
-// Why the file `path` cannot be opened for reading, in the system's words
-// ("No such file or directory", "File name too long"); empty when it can.
-[[nodiscard]] std::string whyCannotRead(const std::string& path);
+// Whether the file `path` can be opened for reading, and why not in the
+// system's words ("No such file or directory", "File name too long").
+[[nodiscard]] Status canRead(const std::string& path);
 
 }  // namespace platform

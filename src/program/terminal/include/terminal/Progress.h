@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fraction/FractionFile.h"
+#include "sort/SortProgress.h"
 
 // The progress line's text for `done` of `total` steps of the phase `name`,
 // which began `elapsed` ago: the phase and its percentage, and once it has
@@ -24,7 +25,7 @@
 // records or more (short work shows nothing), and erased when the work is
 // done, fails, or waits for an answer. A disabled Progress draws nothing
 // and costs one comparison per call.
-class Progress : public fraction::FileProgress {
+class Progress : public fraction::FileProgress, public sorting::SortProgress {
 public:
     // Draws on `terminal`; on nothing, disabled, when it is null.
     explicit Progress(std::ostream* terminal) noexcept : out(terminal) {}
@@ -32,20 +33,10 @@ public:
     Progress& operator=(const Progress&) = delete;
     ~Progress() override { clear(); }
 
-    [[nodiscard]] bool enabled() const noexcept { return out != nullptr; }
+    [[nodiscard]] bool enabled() const noexcept override { return out != nullptr; }
 
-    // A new phase of `total` steps, none done yet; every `stepsPerRecord`
-    // steps are a record (0 when the steps are no records, as a sort's
-    // comparisons are not).
-    void phase(std::string_view name, std::uint64_t total, std::uint64_t stepsPerRecord = 0);
-
-    // `done` steps of the phase are done.
-    void advance(std::uint64_t done)
-    {
-        if (done >= nextLook) {
-            look(done);
-        }
-    }
+    void phase(std::string_view name, std::uint64_t total,
+               std::uint64_t stepsPerRecord = 0) override;
 
     void advanced(std::uint64_t done, std::uint64_t total) override;
 
@@ -55,16 +46,15 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    void look(std::uint64_t done);
+    void look(std::uint64_t done) override;
 
     std::ostream* out = nullptr;
     std::string phaseName;
     std::uint64_t phaseTotal = 0;
     std::uint64_t phaseStepsPerRecord = 0;
     Clock::time_point phaseStarted{};
-    // advance() looks at the clock only from this step on, so that a call
+    // advance() looks at the clock every this many steps, so that a call
     // per step stays cheap.
-    std::uint64_t nextLook = UINT64_MAX;
     std::uint64_t lookEvery = 1;
     std::optional<Clock::time_point> started;
     Clock::time_point lastDrawn{};

@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <memory>
 
-#include "Answers.h"
+#include "terminal/Answers.h"
 
 // Answers typed at a terminal with line editing: Tab completes file names,
 // the arrow keys move through the line and through the answers given so

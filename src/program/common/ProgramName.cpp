@@ -1,4 +1,4 @@
-#include "ProgramName.h"
+#include "common/ProgramName.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Interruption.h"
+#include "platform/Interruption.h"
 
 #include <algorithm>
 #include <array>

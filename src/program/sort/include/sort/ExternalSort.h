@@ -5,15 +5,15 @@
 #include <functional>
 #include <string>
 
+#include "common/Outcome.h"
 #include "fraction/FractionRecord.h"
 #include "sort/RunFile.h"
-#include "terminal/Progress.h"
+#include "sort/SortProgress.h"
 
 namespace sorting {
 
-// Takes sorted entries a block at a time; returns what went wrong, which
-// stops the merge, or an empty string to go on.
-using EntrySink = std::function<std::string(fraction::FractionRecord*, std::size_t)>;
+// Takes sorted entries a block at a time; a failure stops the merge.
+using EntrySink = std::function<Status(fraction::FractionRecord*, std::size_t)>;
 
 // Sorts more entries than memory holds: runs sorted in memory are kept in
 // a run file, then merged in the report's order (entryOrder), as many at
@@ -25,17 +25,17 @@ public:
     // the runs are all added, the merges use it. It holds three entries at
     // least.
     ExternalSorter(RunFile runFile, fraction::FractionRecord* memory, std::size_t memorySize,
-                   std::string where, Progress& shown);
+                   std::string where, SortProgress& shown);
 
     // Keeps `count` entries, already in order, as the next run.
-    [[nodiscard]] std::string addRun(const fraction::FractionRecord* entries, std::size_t count);
+    [[nodiscard]] Status addRun(const fraction::FractionRecord* entries, std::size_t count);
 
     // Merges groups of runs until one pass can merge all that are left.
-    [[nodiscard]] std::string mergeDown();
+    [[nodiscard]] Status mergeDown();
 
     // Passes every entry, in order, to `sink`. Can be called again: the runs
     // stay as they are.
-    [[nodiscard]] std::string forEachSorted(const EntrySink& sink);
+    [[nodiscard]] Status forEachSorted(const EntrySink& sink);
 
     // How many runs one pass merges with a workspace of `workspaceSize` entries.
     [[nodiscard]] static std::size_t fanIn(std::size_t workspaceSize) noexcept;
@@ -47,7 +47,7 @@ private:
     fraction::FractionRecord* workspace;
     std::size_t workspaceSize;
     std::string directory;
-    Progress& progress;
+    SortProgress& progress;
     std::uint64_t entryCount = 0;
 };
 
