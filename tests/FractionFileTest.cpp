@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "LargeAllocations.h"
+#include "ScratchDirectory.h"
 #include "fraction/FractionFile.h"
 
 using fraction::encodeInt32;
@@ -334,41 +335,13 @@ TEST(FractionFileRecords, ResizeKeepsTheFirstRecordsAndZeroesTheRest)
 
 }  // namespace
 
-namespace {
-
-// A directory of the test's own, removed with everything in it.
-class ScratchDirectory {
-public:
-    ScratchDirectory()
-    {
-        std::random_device seed;
-        do {
-            path = std::filesystem::temp_directory_path() /
-                   ("fraction-files-" + std::to_string(seed()));
-        } while (!std::filesystem::create_directory(path));
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    ~ScratchDirectory()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    [[nodiscard]] std::string file(const char* name) const { return (path / name).string(); }
-
-private:
-    std::filesystem::path path;
-};
-
-}  // namespace
-
 TEST(FractionFilesByPath, RoundTripKeepsEveryFractionAsStored)
 {
     const ScratchDirectory scratch;
     const std::vector<fraction::Fraction> written = {
         fraction::Fraction(6, -4), fraction::Fraction(0, 3), fraction::Fraction(),
         fraction::Fraction::fromRecord({-2147483647 - 1, -1})};
-    const std::string path = scratch.file("round.frac");
+    const std::string path = scratch / "round.frac";
     ASSERT_EQ(fraction::writeFractions(path, written), "");
     const fraction::ReadFractionsResult read = fraction::readFractions(path);
     EXPECT_EQ(read.error, "");
@@ -389,17 +362,17 @@ TEST(FractionFilesByPath, RoundTripKeepsEveryFractionAsStored)
 TEST(FractionFilesByPath, FailuresSayWhyInTheReadersWords)
 {
     const ScratchDirectory scratch;
-    const fraction::ReadFractionsResult missing = fraction::readFractions(scratch.file("none"));
+    const fraction::ReadFractionsResult missing = fraction::readFractions(scratch / "none");
     EXPECT_TRUE(missing.fractions.empty());
     EXPECT_EQ(missing.error, std::make_error_code(std::errc::no_such_file_or_directory).message());
 
-    const std::string shortFile = scratch.file("short.frac");
+    const std::string shortFile = scratch / "short.frac";
     std::ofstream(shortFile, std::ios::binary) << fileBytes(3, {{1, 2}}) + "abc";
     const fraction::ReadFractionsResult cut = fraction::readFractions(shortFile);
     EXPECT_TRUE(cut.fractions.empty());
     EXPECT_EQ(cut.error, "header says 3 records, file holds 1 and 3 bytes of another");
 
     EXPECT_EQ(
-        fraction::writeFractions(scratch.file("no/such/dir"), std::vector<fraction::Fraction>()),
+        fraction::writeFractions(scratch / "no/such/dir", std::vector<fraction::Fraction>()),
         "cannot write: " + std::make_error_code(std::errc::no_such_file_or_directory).message());
 }

@@ -17,40 +17,13 @@
 #include <string>
 
 #include "OutputFile.h"
+#include "ScratchDirectory.h"
 #include "platform/Interruption.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A fresh directory, removed with everything in it.
-class ScratchDirectory {
-public:
-    ScratchDirectory() : path((fs::temp_directory_path() / "output-file-test.XXXXXX").string())
-    {
-        if (::mkdtemp(path.data()) == nullptr) {
-            path.clear();
-        }
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-    ~ScratchDirectory()
-    {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    [[nodiscard]] std::string operator/(const std::string& name) const { return path + "/" + name; }
-    [[nodiscard]] const std::string& name() const { return path; }
-    [[nodiscard]] std::size_t entries() const
-    {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(path), fs::directory_iterator()));
-    }
-
-private:
-    std::string path;
-};
 
 std::string contentsOf(const std::string& path)
 {

@@ -11,6 +11,7 @@
 
 #include "InputFile.h"
 #include "ReportPipeline.h"
+#include "ScratchDirectory.h"
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
@@ -36,26 +37,6 @@ std::string fractionFile(std::int32_t count, const std::vector<FractionRecord>& 
     fraction::writeRecords(file, records.data(), records.data() + records.size());
     return file.str() + after;
 }
-
-// A directory of its own for the run files, which must leave nothing in it.
-class RunDirectory {
-public:
-    RunDirectory()
-        : path(std::filesystem::temp_directory_path() /
-               ("report-pipeline-" + std::to_string(std::random_device()())))
-    {
-        std::filesystem::create_directory(path);
-    }
-    RunDirectory(const RunDirectory&) = delete;
-    RunDirectory& operator=(const RunDirectory&) = delete;
-    ~RunDirectory() { std::filesystem::remove_all(path); }
-
-    [[nodiscard]] std::string name() const { return path.string(); }
-    [[nodiscard]] bool empty() const { return std::filesystem::is_empty(path); }
-
-private:
-    std::filesystem::path path;
-};
 
 struct Outcomes {
     ReportPipeline::Result taken;
@@ -142,7 +123,7 @@ TEST(ReportPipeline, ListsSortsAndWritesTheSameWhereverTheEntriesAre)
          "The sum is 1 / 3 \nThe average is 1 / 3 \nThe medium is 1 / 3 \n",
          fractionFile(1, {{1, 3}})},
     };
-    const RunDirectory directory;
+    const ScratchDirectory directory;
     for (const PipelineCase& row : cases) {
         for (const std::uint64_t budget : {kUnlimited, kOneEntry}) {
             for (const bool sized : {true, false}) {
@@ -156,7 +137,7 @@ TEST(ReportPipeline, ListsSortsAndWritesTheSameWhereverTheEntriesAre)
                 EXPECT_EQ(run.shown.message, "");
                 EXPECT_EQ(run.text, row.text);
                 EXPECT_EQ(run.written, row.written);
-                EXPECT_TRUE(directory.empty());
+                EXPECT_EQ(directory.entries(), 0U);
             }
         }
     }
@@ -185,7 +166,7 @@ TEST(ReportPipeline, RunsMergedInPassesGiveWhatMemoryGives)
     std::transform(expected.begin(), expected.end(), expected.begin(),
                    [](FractionRecord entry) { return Fraction::fromRecord(entry).toRecord(); });
 
-    const RunDirectory directory;
+    const ScratchDirectory directory;
     for (const ReportText shown : {ReportText::full, ReportText::summary, ReportText::none}) {
         const Outcomes inMemory = runPipeline(file, true, kUnlimited, directory.name(), shown);
         EXPECT_EQ(inMemory.written,
@@ -199,14 +180,14 @@ TEST(ReportPipeline, RunsMergedInPassesGiveWhatMemoryGives)
             EXPECT_EQ(inRuns.written, inMemory.written);
         }
     }
-    EXPECT_TRUE(directory.empty());
+    EXPECT_EQ(directory.entries(), 0U);
 }
 
 // A directory that takes no run file ends the report before anything is
 // listed; a file that fits in memory needs none.
 TEST(ReportPipeline, ADirectoryWithoutRoomForRunsStopsTheReportBeforeItBegins)
 {
-    const std::string missing = RunDirectory().name();
+    const std::string missing = ScratchDirectory().name();
     const std::string file = fractionFile(4, {{1, 2}, {1, 3}, {1, 4}, {1, 5}});
     const std::string reason = missing + ": cannot make a temporary file: ";
     const Outcomes sized = runPipeline(file, true, kOneEntry, missing);
