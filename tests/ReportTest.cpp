@@ -12,12 +12,27 @@
 #include "Report.h"
 #include "TextOutput.h"
 #include "fraction/Fraction.h"
+#include "sort/SortEntry.h"
 
 using fraction::Fraction;
 
 using fraction::FractionRecord;
 
 namespace {
+
+// The report's order: valid fractions first, greatest first; invalid ones
+// after them, all equivalent. With the exact isGreater this is a strict
+// weak order, as std::sort requires.
+[[nodiscard]] bool reportOrder(const fraction::Fraction& a, const fraction::Fraction& b) noexcept
+{
+    if (!a.isValid()) {
+        return false;
+    }
+    if (!b.isValid()) {
+        return true;
+    }
+    return a.isGreater(b);
+}
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();

@@ -24,7 +24,7 @@ Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
       err(errors),
       hint(options.hint),
       progress(options.progressTerminal),
-      settings{options.text, options.memoryBudget, options.temporaryDirectory, options.threads},
+      settings(options.pipeline),
       givenInput(options.inputName),
       givenOutput(options.outputName),
       standardInput(options.standardInput)

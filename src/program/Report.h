@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstdint>
 #include <fstream>
 #include <iosfwd>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -12,29 +10,13 @@
 
 #include "ReportPipeline.h"
 #include "TextOutput.h"
-#include "fraction/Fraction.h"
-#include "sort/SortEntry.h"
 #include "terminal/Answers.h"
 #include "terminal/Progress.h"
 
-// The report's order: valid fractions first, greatest first; invalid ones
-// after them, all equivalent. With the exact isGreater this is a strict
-// weak order, as std::sort requires.
-[[nodiscard]] inline bool reportOrder(const fraction::Fraction& a,
-                                      const fraction::Fraction& b) noexcept
-{
-    if (!a.isValid()) {
-        return false;
-    }
-    if (!b.isValid()) {
-        return true;
-    }
-    return a.isGreater(b);
-}
-
 // How the report meets its user.
 struct ReportOptions {
-    ReportText text = ReportText::full;
+    // What is printed, the memory, the temporary files and the threads.
+    ReportPipeline::Settings pipeline;
     // Shows every line as it ends, for a terminal; a file or a pipe gets
     // the same bytes in large blocks.
     bool flushEveryLine = false;
@@ -44,13 +26,6 @@ struct ReportOptions {
     // Where to show how far long work has come (a terminal); null for
     // nowhere.
     std::ostream* progressTerminal = nullptr;
-    // The bytes the records may take in memory: a file whose records need
-    // more is sorted in runs kept in temporary files and merged.
-    std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
-    // Where those temporary files go.
-    std::string temporaryDirectory = ".";
-    // The threads the report may work with; its bytes are the same for any.
-    unsigned threads = 1;
     // The names given on the command line, each used once instead of asking
     // for one: a name that cannot be used ends the report. "-" as the input
     // reads the fraction file from `standardInput`; as the output it writes

@@ -112,9 +112,9 @@ int runReport(const FractionInvocation& invocation)
         options.outputName = invocation.outputName;
         options.standardInput = &std::cin;
         if (invocation.summary) {
-            options.text = ReportText::summary;
+            options.pipeline.text = ReportText::summary;
         } else if (invocation.quiet) {
-            options.text = ReportText::none;
+            options.pipeline.text = ReportText::none;
         }
         options.flushEveryLine = outputIsTerminal;
         if (inputIsTerminal && errorsAreTerminal) {
@@ -135,17 +135,17 @@ int runReport(const FractionInvocation& invocation)
                           << " is more than the memory limits allow; using "
                           << sorting::sizeText(granted.bytes) << std::endl;
             }
-            options.memoryBudget = granted.bytes;
+            options.pipeline.memoryBudget = granted.bytes;
         } else {
-            options.memoryBudget = sorting::defaultBudget(facts);
+            options.pipeline.memoryBudget = sorting::defaultBudget(facts);
         }
         // The defaults are looked for only when no option gives the value.
-        options.temporaryDirectory = invocation.temporaryDirectory
-                                         ? *invocation.temporaryDirectory
-                                         : sorting::defaultTemporaryDirectory();
-        options.threads = invocation.threads
-                              ? *invocation.threads
-                              : std::min(platform::processorsAvailable(), kDefaultThreadsAtMost);
+        options.pipeline.temporaryDirectory = invocation.temporaryDirectory
+                                                  ? *invocation.temporaryDirectory
+                                                  : sorting::defaultTemporaryDirectory();
+        options.pipeline.threads =
+            invocation.threads ? *invocation.threads
+                               : std::min(platform::processorsAvailable(), kDefaultThreadsAtMost);
         // A listing on the terminal shows its own progress.
         if (errorsAreTerminal && !outputIsTerminal) {
             options.progressTerminal = &std::cerr;

@@ -70,10 +70,7 @@ Status SortedStore::add(std::size_t count)
         held += count;
         return {};
     }
-    Status prepared = prepare();
-    if (!prepared) {
-        return prepared;
-    }
+    FRACTION_CHECK(sorter.has_value());  // prepare() made the run file
     sortBlock(memory.data(), count, false);
     return sorter->addRun(memory.data(), count);
 }
@@ -84,10 +81,8 @@ Status SortedStore::finish()
         sortBlock(memory.data(), held, progress.enabled());
         return {};
     }
-    Status done = prepare();
-    if (done) {
-        done = sorter->mergeDown();
-    }
+    FRACTION_CHECK(sorter.has_value());
+    Status done = sorter->mergeDown();
     if (!done) {
         return done;
     }

@@ -34,7 +34,8 @@ public:
 
     // Makes the file the runs go to, where the entries do not fit: before
     // anything is listed, so that a directory that takes no file ends the
-    // report before it begins.
+    // report before it begins. Called once after reserve(), before the
+    // first add().
     [[nodiscard]] Status prepare();
 
     // Where the next entries are gathered, and how many fit there.
