@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <thread>
 #include <vector>
 
 #include "sort/TaskPool.h"
@@ -32,5 +39,33 @@ TEST(TaskPool, RunsEachTaskOnceAndReturnsWhenAllAreDone)
         }
     }
 }
+
+#ifndef _WIN32
+// A signal to end the program must reach a thread that runs it, which
+// makes its files under a guard against it, never a helper.
+TEST(TaskPool, HelpersLeaveTerminationSignalsToOtherThreads)
+{
+    sorting::TaskPool pool(4);
+    std::vector<int> blocked(64, -1);
+    pool.run(blocked.size(), [&blocked](std::size_t task) {
+        sigset_t current;
+        ::sigemptyset(&current);
+        ::pthread_sigmask(SIG_BLOCK, nullptr, &current);
+        blocked[task] = ::sigismember(&current, SIGINT) + ::sigismember(&current, SIGTERM);
+        // Long enough that the helpers, once awake, get tasks too.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    sigset_t callers;
+    ::sigemptyset(&callers);
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &callers);
+    // The caller's own tasks see its mask, which the pool leaves as it was.
+    const int callerBlocks = ::sigismember(&callers, SIGINT) + ::sigismember(&callers, SIGTERM);
+    EXPECT_EQ(callerBlocks, 0);
+    for (const int both : blocked) {
+        EXPECT_TRUE(both == 2 || both == callerBlocks) << both;
+    }
+    EXPECT_GT(std::count(blocked.begin(), blocked.end(), 2), 0) << "no task ran on a helper";
+}
+#endif
 
 }  // namespace

@@ -1,11 +1,18 @@
 #include "sort/TaskPool.h"
 
+#include "platform/Platform.h"
+
 #include <exception>
 
 namespace sorting {
 
 TaskPool::TaskPool(unsigned threads)
 {
+    // Started while the termination signals wait, the helpers keep them
+    // waiting for good: a signal always reaches a thread that makes and
+    // names files under that same guard, never a helper that would undo
+    // them while that thread is halfway through.
+    const platform::TerminationDeferred signalsToOtherThreads;
     try {
         const unsigned wanted = threads > 1 ? threads - 1 : 0;
         helpers.reserve(wanted);
