@@ -100,10 +100,11 @@ private:
     IndexColumn index{0};
 };
 
-// Lines formatted by a range, at most. Enough to make the threads' shares
-// worth handing out, few enough that the text of every range of two
-// stretches takes little memory next to the records.
-constexpr std::size_t kRangeLines = 4096;
+// The lines of a stretch, shared out among the threads. Each stretch costs
+// waking the threads and waiting for the last, which on this project's
+// virtual machines took as long as formatting a few thousand lines; the
+// text of two stretches, some 3 MiB, is little next to the records.
+constexpr std::size_t kStretchLines = std::size_t{1} << 15U;
 
 // Records are read this many at a time, so that progress can be shown.
 constexpr std::size_t kReadingBlock = std::size_t{1} << 20U;
@@ -128,12 +129,12 @@ public:
     // False, with the rest left as they are, once the text cannot be written.
     [[nodiscard]] bool run(std::size_t count, const RangeWork& work, const InOrder& inOrder)
     {
-        const std::size_t stretchSize = kRangeLines * pool.size();
+        const std::size_t rangeLines = kStretchLines / pool.size();
         std::size_t settledTo = 0;
         bool written = true;
         for (std::size_t begin = 0; begin < count || settledTo < begin;) {
-            const std::size_t end = std::min(count, begin + stretchSize);
-            const std::size_t ranges = (end - begin + kRangeLines - 1) / kRangeLines;
+            const std::size_t end = std::min(count, begin + kStretchLines);
+            const std::size_t ranges = (end - begin + rangeLines - 1) / rangeLines;
             std::vector<ListingLines>& fresh = lines[stretches % 2];
             std::vector<ListingLines>& previous = lines[(stretches + 1) % 2];
             const bool settling = settledTo < begin;
@@ -142,16 +143,16 @@ public:
             }
             pool.run(ranges + (settling ? 1 : 0), [&](std::size_t task) {
                 if (task == ranges) {
-                    written = settle(previous, settledTo, begin, inOrder);
+                    written = settle(previous, settledTo, begin, rangeLines, inOrder);
                     return;
                 }
-                const std::size_t rangeBegin = begin + task * kRangeLines;
-                const std::size_t rangeEnd = std::min(end, rangeBegin + kRangeLines);
-                ListingLines* const rangeLines = listing ? &fresh[task] : nullptr;
-                if (rangeLines != nullptr) {
-                    rangeLines->start(rangeEnd - rangeBegin, listed + rangeBegin);
+                const std::size_t rangeBegin = begin + task * rangeLines;
+                const std::size_t rangeEnd = std::min(end, rangeBegin + rangeLines);
+                ListingLines* const rangeText = listing ? &fresh[task] : nullptr;
+                if (rangeText != nullptr) {
+                    rangeText->start(rangeEnd - rangeBegin, listed + rangeBegin);
                 }
-                work(rangeBegin, rangeEnd, rangeLines);
+                work(rangeBegin, rangeEnd, rangeText);
             });
             if (!written) {
                 return false;
@@ -164,12 +165,15 @@ public:
         return true;
     }
 
+    // Counts the lines of the next listing from 0 again.
+    void restart() noexcept { listed = 0; }
+
 private:
     bool settle(std::vector<ListingLines>& ranges, std::size_t begin, std::size_t end,
-                const InOrder& inOrder)
+                std::size_t rangeLines, const InOrder& inOrder)
     {
         if (listing) {
-            for (std::size_t range = 0; range * kRangeLines < end - begin; ++range) {
+            for (std::size_t range = 0; range * rangeLines < end - begin; ++range) {
                 out.lines(ranges[range].lines());
             }
         }
@@ -193,11 +197,7 @@ private:
 // with the sum and the count of the valid ones.
 class ReportPipeline::FirstListing {
 public:
-    FirstListing(sorting::TaskPool& pool, TextOutput& text, Progress& shown, bool showLines)
-        : stretches(pool, text, shown, showLines)
-    {
-        total.setZero();
-    }
+    explicit FirstListing(StretchedWork& work) : stretches(work) { total.setZero(); }
 
     // Lists the records, each reduced, and turns each into its sort entry.
     // False, with the rest left as they are, once the text cannot be written.
@@ -235,7 +235,7 @@ public:
     [[nodiscard]] std::int32_t validCount() const noexcept { return valid; }
 
 private:
-    StretchedWork stretches;
+    StretchedWork& stretches;
     Fraction total;
     std::int32_t valid = 0;
 };
@@ -245,9 +245,8 @@ private:
 // as it passes.
 class ReportPipeline::SortedListing {
 public:
-    SortedListing(sorting::TaskPool& pool, TextOutput& text, Progress& shown,
-                  std::int32_t validCount, bool showLines)
-        : stretches(pool, text, shown, showLines),
+    SortedListing(StretchedWork& work, std::int32_t validCount)
+        : stretches(work),
           medianIndex(validCount > 0 ? static_cast<std::uint64_t>((validCount + 1) / 2 - 1)
                                      : UINT64_MAX),
           leastIndex(validCount > 0 ? static_cast<std::uint64_t>(validCount - 1) : UINT64_MAX),
@@ -295,7 +294,7 @@ private:
         }
     }
 
-    StretchedWork stretches;
+    StretchedWork& stretches;
     std::uint64_t listed = 0;
     std::uint64_t medianIndex;
     std::uint64_t leastIndex;
@@ -380,7 +379,9 @@ ReportPipeline::Result ReportPipeline::show()
     const bool listing = shownText == ReportText::full;
     listHeading();
     sorting::TaskPool pool(threads);
-    FirstListing first(pool, out, progress, listing);
+    // One for both listings: the second reuses the first one's lines.
+    StretchedWork stretches(pool, out, progress, listing);
+    FirstListing first(stretches);
     // One phase for the whole listing, counted in records listed: a phase
     // for each step of each run would flip back and forth and never show
     // how far the whole has come.
@@ -415,7 +416,8 @@ ReportPipeline::Result ReportPipeline::show()
     if (listing) {
         out.text("The sorted array is\n");
     }
-    SortedListing sorted(pool, out, progress, first.validCount(), listing);
+    stretches.restart();
+    SortedListing sorted(stretches, first.validCount());
     progress.phase(store.sortedPhase(), total, 1);
     status = store.forEachSorted([&sorted](FractionRecord* entries, std::size_t count) {
         // Any failure stops the store; the output's state tells the reason.
