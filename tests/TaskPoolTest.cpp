@@ -2,7 +2,7 @@
 
 #ifndef _WIN32
 #include <pthread.h>
-#include <signal.h>
+#include <csignal>
 #endif
 
 #include <algorithm>

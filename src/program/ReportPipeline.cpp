@@ -169,16 +169,16 @@ public:
     void restart() noexcept { listed = 0; }
 
 private:
-    bool settle(std::vector<ListingLines>& ranges, std::size_t begin, std::size_t end,
+    bool settle(std::vector<ListingLines>& ranges, std::size_t settledTo, std::size_t upTo,
                 std::size_t rangeLines, const InOrder& inOrder)
     {
         if (listing) {
-            for (std::size_t range = 0; range * rangeLines < end - begin; ++range) {
+            for (std::size_t range = 0; range * rangeLines < upTo - settledTo; ++range) {
                 out.lines(ranges[range].lines());
             }
         }
-        inOrder(begin, end);
-        progress.advance(listed + end);
+        inOrder(settledTo, upTo);
+        progress.advance(listed + upTo);
         return !out.failed();
     }
 

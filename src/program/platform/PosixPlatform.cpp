@@ -628,7 +628,8 @@ void adviseLargeBlock(void* start, std::size_t size) noexcept
     const std::uintptr_t first = (begin + pageSize - 1) / pageSize * pageSize;
     if (first - begin < size) {
         // A refusal changes nothing but the speed.
-        (void)::madvise(reinterpret_cast<void*>(first), size - (first - begin), MADV_HUGEPAGE);
+        (void)::madvise(static_cast<char*>(start) + (first - begin), size - (first - begin),
+                        MADV_HUGEPAGE);
     }
 #else
     (void)start;
