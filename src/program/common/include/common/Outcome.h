@@ -59,6 +59,7 @@ public:
     {
     }
     // NOLINTNEXTLINE(google-explicit-constructor): a failure returned is a Result
+    // cppcheck-suppress noExplicitConstructor
     Result(Why failure) noexcept : content(std::in_place_index<1>, std::move(failure)) {}
 
     [[nodiscard]] bool ok() const noexcept { return content.index() == 0; }
