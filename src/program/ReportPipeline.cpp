@@ -219,7 +219,7 @@ public:
         };
         // The sum goes in file order: where it overflows, and so whether it
         // stays valid, depends on the order of the terms.
-        const auto sum = [this, records](std::size_t begin, std::size_t end) {
+        const auto addInOrder = [this, records](std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
                 const Fraction value = Fraction::fromRecord(records[i]);
                 if (value.isValid()) {
@@ -228,7 +228,7 @@ public:
                 }
             }
         };
-        return stretches.run(count, reduce, sum);
+        return stretches.run(count, reduce, addInOrder);
     }
 
     [[nodiscard]] const Fraction& sum() const noexcept { return total; }

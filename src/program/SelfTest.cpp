@@ -26,13 +26,13 @@ void writeRecordFile(const Fraction& fraction)
 {
     Result<std::unique_ptr<OutputFile>> recordFile =
         OutputFile::open(kRecordFileName, OutputFile::Links::replace);
-    Status written = recordFile.status();
-    if (recordFile) {
+    const Status written = [&fraction, &recordFile]() -> Status {
+        if (!recordFile) {
+            return Failure("cannot write: " + recordFile.reason());
+        }
         fraction.writeBinary(recordFile.value()->stream());
-        written = recordFile.value()->finish();
-    } else {
-        written = Failure("cannot write: " + recordFile.reason());
-    }
+        return recordFile.value()->finish();
+    }();
     if (!written) {
         std::cout.flush();
         std::cerr << programName() << ": " << kRecordFileName << ": " << written.reason()

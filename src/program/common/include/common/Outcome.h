@@ -14,6 +14,7 @@
 // A failure on its way up: `return Failure("cannot ...");`.
 class Failure {
 public:
+    // cppcheck-suppress passedByValue
     explicit Failure(std::string why) noexcept : text(std::move(why)) {}
 
     [[nodiscard]] const std::string& reason() const noexcept { return text; }
@@ -29,6 +30,7 @@ public:
     // Done.
     Status() noexcept = default;
     // NOLINTNEXTLINE(google-explicit-constructor): a failure returned is a Status
+    // cppcheck-suppress [noExplicitConstructor,passedByValue]
     Status(Failure failure) noexcept : why(std::move(failure).takeReason()), failed(true) {}
 
     [[nodiscard]] bool ok() const noexcept { return !failed; }
@@ -54,12 +56,13 @@ template <typename T, typename Why = Failure>
 class [[nodiscard]] Result {
 public:
     // NOLINTNEXTLINE(google-explicit-constructor): a value returned is a Result
+    // cppcheck-suppress [noExplicitConstructor,passedByValue]
     Result(T value) noexcept(std::is_nothrow_move_constructible_v<T>)
         : content(std::in_place_index<0>, std::move(value))
     {
     }
     // NOLINTNEXTLINE(google-explicit-constructor): a failure returned is a Result
-    // cppcheck-suppress noExplicitConstructor
+    // cppcheck-suppress [noExplicitConstructor,passedByValue]
     Result(Why failure) noexcept : content(std::in_place_index<1>, std::move(failure)) {}
 
     [[nodiscard]] bool ok() const noexcept { return content.index() == 0; }

@@ -128,6 +128,7 @@ void useBinaryStandardStreams() noexcept;
 // and what the caller may do about it.
 class OpenFailure : public Failure {
 public:
+    // cppcheck-suppress passedByValue
     OpenFailure(std::string why, bool refused, bool takesNone = false) noexcept
         : Failure(std::move(why)), denied(refused), noNewFile(takesNone)
     {
