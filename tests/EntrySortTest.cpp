@@ -155,11 +155,14 @@ TEST(EntrySort, SortsInPlaceWhenTheScratchDoesNotFitOrCannotBeHad)
         std::uint64_t spare;
         bool refused;
         bool inPlace;
+        bool scratchGiven = false;
     };
-    for (const Case& test : {Case{"room to spare", scratchBytes, false, false},
-                             Case{"a byte short", scratchBytes - 1, false, true},
-                             Case{"none to spare", 0, false, true},
-                             Case{"room, but refused", UINT64_MAX, true, true}}) {
+    std::vector<FractionRecord> givenScratch(size);
+    for (const Case& test :
+         {Case{"room to spare", scratchBytes, false, false},
+          Case{"a byte short", scratchBytes - 1, false, true},
+          Case{"none to spare", 0, false, true}, Case{"room, but refused", UINT64_MAX, true, true},
+          Case{"none to spare, scratch given", 0, true, false, true}}) {
         for (const unsigned threads : {1U, 2U}) {
             std::vector<FractionRecord> sorted = unsorted;
             ToldSteps told;
@@ -167,7 +170,8 @@ TEST(EntrySort, SortsInPlaceWhenTheScratchDoesNotFitOrCannotBeHad)
                 LargeAllocationsFail refuse(test.refused ? scratchBytes
                                                          : std::numeric_limits<std::size_t>::max());
                 sorting::sortEntries(sorted.data(), sorted.data() + sorted.size(),
-                                     {threads, test.spare, keep(told)});
+                                     {threads, test.spare, keep(told),
+                                      test.scratchGiven ? givenScratch.data() : nullptr});
             }
             EXPECT_TRUE(sameEntries(sorted, expected(unsorted))) << test.what;
             EXPECT_EQ(told.total >= comparisons, test.inPlace) << test.what << ": " << told.total;

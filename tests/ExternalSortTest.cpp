@@ -56,14 +56,15 @@ std::vector<FractionRecord> crowdedEntries(std::size_t count, std::uint32_t seed
 // Sorts `entries` through runs of `runSize` in a workspace of
 // `workspaceSize`, and returns what the final merge passes on.
 std::vector<FractionRecord> sortOutside(std::vector<FractionRecord> entries, std::size_t runSize,
-                                        std::size_t workspaceSize, std::size_t* runsLeft = nullptr)
+                                        std::size_t workspaceSize, std::size_t* runsLeft = nullptr,
+                                        unsigned threads = 1)
 {
     Result<RunFile> runs = RunFile::create(temporaryDirectory());
     EXPECT_TRUE(runs.ok());
     std::vector<FractionRecord> workspace(workspaceSize);
     Unwatched quiet;
     ExternalSorter sorter(std::move(runs).value(), workspace.data(), workspace.size(),
-                          temporaryDirectory(), quiet);
+                          temporaryDirectory(), quiet, threads);
     for (std::size_t first = 0; first < entries.size(); first += runSize) {
         const std::size_t count = std::min(runSize, entries.size() - first);
         std::copy_n(entries.begin() + static_cast<std::ptrdiff_t>(first), count, workspace.begin());
@@ -90,10 +91,13 @@ TEST(ExternalSort, MergesRunsIntoWhatASortInMemoryGives)
     std::vector<FractionRecord> entries = crowdedEntries(50000, 1);
     std::vector<FractionRecord> expected = entries;
     std::sort(expected.begin(), expected.end(), EntryOrder());
-    // 25 runs; a workspace of 40000 merges 8 at once, so two passes.
-    std::size_t runsLeft = 0;
-    EXPECT_EQ(sortOutside(entries, 2000, 40000, &runsLeft), expected);
-    EXPECT_LE(runsLeft, ExternalSorter::fanIn(40000));
+    // 25 runs; a workspace of 40000 merges 18 at once, so two passes.
+    // With two threads, each merge hands its blocks to another thread.
+    for (const unsigned threads : {1U, 2U}) {
+        std::size_t runsLeft = 0;
+        EXPECT_EQ(sortOutside(entries, 2000, 40000, &runsLeft, threads), expected);
+        EXPECT_LE(runsLeft, ExternalSorter::fanIn(40000));
+    }
     // One run only, and runs of one entry merged two at a time.
     EXPECT_EQ(sortOutside(entries, entries.size(), entries.size()), expected);
     const std::vector<FractionRecord> few(expected.begin(), expected.begin() + 100);
@@ -137,24 +141,26 @@ TEST(ExternalSort, MergesCanBeRepeated)
 
 TEST(ExternalSort, ASinkThatFailsStopsTheMerge)
 {
-    Result<RunFile> runs = RunFile::create(temporaryDirectory());
-    ASSERT_TRUE(runs.ok()) << runs.reason();
-    std::vector<FractionRecord> workspace(9000);
-    Unwatched quiet;
-    ExternalSorter sorter(std::move(runs).value(), workspace.data(), workspace.size(),
-                          temporaryDirectory(), quiet);
-    const std::vector<FractionRecord> entries(5000, FractionRecord{1, 1});
-    ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
-    ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
-    int calls = 0;
-    EXPECT_EQ(sorter
-                  .forEachSorted([&calls](FractionRecord*, std::size_t) {
-                      ++calls;
-                      return Status(Failure("stop"));
-                  })
-                  .reason(),
-              "stop");
-    EXPECT_EQ(calls, 1);
+    for (const unsigned threads : {1U, 2U}) {
+        Result<RunFile> runs = RunFile::create(temporaryDirectory());
+        ASSERT_TRUE(runs.ok()) << runs.reason();
+        std::vector<FractionRecord> workspace(9000);
+        Unwatched quiet;
+        ExternalSorter sorter(std::move(runs).value(), workspace.data(), workspace.size(),
+                              temporaryDirectory(), quiet, threads);
+        const std::vector<FractionRecord> entries(5000, FractionRecord{1, 1});
+        ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
+        ASSERT_TRUE(sorter.addRun(entries.data(), entries.size()).ok());
+        int calls = 0;
+        EXPECT_EQ(sorter
+                      .forEachSorted([&calls](FractionRecord*, std::size_t) {
+                          ++calls;
+                          return Status(Failure("stop"));
+                      })
+                      .reason(),
+                  "stop");
+        EXPECT_EQ(calls, 1) << threads << " threads";
+    }
 }
 
 TEST(RunFile, EntriesReadBackAsWrittenAndNoFurther)

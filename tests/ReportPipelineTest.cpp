@@ -188,7 +188,7 @@ TEST(ReportPipeline, RunsMergedInPassesGiveWhatMemoryGives)
 TEST(ReportPipeline, ADirectoryWithoutRoomForRunsStopsTheReportBeforeItBegins)
 {
     const std::string missing = ScratchDirectory().name();
-    const std::string file = fractionFile(4, {{1, 2}, {1, 3}, {1, 4}, {1, 5}});
+    const std::string file = fractionFile(5, {{1, 2}, {1, 3}, {1, 4}, {1, 5}, {1, 6}});
     const std::string reason = missing + ": cannot make a temporary file: ";
     const Outcomes sized = runPipeline(file, true, kOneEntry, missing);
     EXPECT_EQ(sized.taken.outcome, Outcome::ready);
@@ -200,7 +200,7 @@ TEST(ReportPipeline, ADirectoryWithoutRoomForRunsStopsTheReportBeforeItBegins)
     EXPECT_EQ(stream.taken.message.substr(0, reason.size()), reason);
     const Outcomes inMemory = runPipeline(file, false, kUnlimited, missing);
     EXPECT_EQ(inMemory.shown.outcome, Outcome::ready);
-    EXPECT_EQ(inMemory.written.size(), 4 + 4 * sizeof(FractionRecord));
+    EXPECT_EQ(inMemory.written.size(), 4 + 5 * sizeof(FractionRecord));
 }
 
 }  // namespace

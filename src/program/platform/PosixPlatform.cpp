@@ -564,6 +564,18 @@ Result<std::size_t> TemporaryFile::readAt(std::uint64_t offset, char* data, std:
     return got;
 }
 
+void TemporaryFile::adviseReadSoon(std::uint64_t offset, std::size_t size) const noexcept
+{
+#if defined(POSIX_FADV_WILLNEED)
+    // A refusal changes nothing but the speed.
+    static_cast<void>(::posix_fadvise(descriptorOf(handle), static_cast<off_t>(offset),
+                                      static_cast<off_t>(size), POSIX_FADV_WILLNEED));
+#else
+    static_cast<void>(offset);
+    static_cast<void>(size);
+#endif
+}
+
 void TemporaryFile::discard() noexcept
 {
     if (isOpen()) {

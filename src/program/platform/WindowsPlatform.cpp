@@ -449,6 +449,12 @@ Status TemporaryFile::writeAt(std::uint64_t offset, const char* data, std::size_
     return {};
 }
 
+void TemporaryFile::adviseReadSoon(std::uint64_t /*offset*/, std::size_t /*size*/) const noexcept
+{
+    // Windows takes no advice on a range of a file: its cache manager's own
+    // read-ahead is all there is.
+}
+
 Result<std::size_t> TemporaryFile::readAt(std::uint64_t offset, char* data, std::size_t size)
 {
     constexpr std::size_t kLargestRead = 1U << 30U;

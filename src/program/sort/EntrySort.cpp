@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -11,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "SortKey.h"
 #include "sort/EntryBlock.h"
 #include "sort/SortEntry.h"
 #include "sort/TaskPool.h"
@@ -20,36 +20,11 @@ namespace {
 
 using fraction::FractionRecord;
 
-// The key keeps the top 48 bits of a double: the sign, the exponent and
-// 36 bits of the significand tell apart all but a few of a million values,
-// and the pass over equal keys settles those few. Four passes of 12 bits
-// each keep every pass's counts in the first-level cache.
-constexpr unsigned kKeyBits = 48;
+// Four passes of 12 bits each over the 48-bit key keep every pass's counts
+// in the first-level cache.
 constexpr unsigned kDigitBits = 12;
 constexpr unsigned kPasses = kKeyBits / kDigitBits;
 constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-constexpr std::uint64_t kInvalidKey = (std::uint64_t{1} << kKeyBits) - 1;
-
-// A key in the order of valueOrder, though coarser: a greater value never
-// has a greater key, equal values have equal keys, and invalid entries the
-// greatest. The double nearest a value is monotonic in the value, so its
-// bits, read as an unsigned number that counts down from the greatest
-// value, are too, and so is any top part of them.
-[[nodiscard]] std::uint64_t valueKey(const FractionRecord& entry) noexcept
-{
-    if (entry.denominator == 0) {
-        return kInvalidKey;
-    }
-    // Adding zero makes the -0 of a zero over a negative denominator +0.
-    const double value =
-        static_cast<double>(entry.numerator) / static_cast<double>(entry.denominator) + 0.0;
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    // A negative double's bits count down as the value goes up, a positive
-    // one's up, above every negative one once the sign bit is set.
-    constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63U;
-    const std::uint64_t ascending = bits ^ ((0 - (bits >> 63U)) | kSignBit);
-    return ~ascending >> (64U - kKeyBits);
-}
 
 [[nodiscard]] std::size_t digit(std::uint64_t key, unsigned pass) noexcept
 {
@@ -343,11 +318,15 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
     const auto count = static_cast<std::size_t>(last - first);
     // The key sort's digit counts are 32 bits wide, and it needs as much
     // room again as the entries take: without either, the sort is in place.
-    EntryBlock scratch;
-    const bool keySorted = count >= kKeySortThreshold && count <= UINT32_MAX &&
-                           std::uint64_t{count} * sizeof(FractionRecord) <= options.spareBytes &&
-                           scratch.allocate(count);
-    if (!keySorted) {
+    const bool keyable = count >= kKeySortThreshold && count <= UINT32_MAX;
+    EntryBlock ownScratch;
+    FractionRecord* scratch = options.scratch;
+    if (keyable && scratch == nullptr &&
+        std::uint64_t{count} * sizeof(FractionRecord) <= options.spareBytes &&
+        ownScratch.allocate(count)) {
+        scratch = ownScratch.data();
+    }
+    if (!keyable || scratch == nullptr) {
         compareSort(first, last, options.steps);
         return;
     }
@@ -361,7 +340,7 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
             // One thread needs nothing more than the scratch.
         }
         if (threaded) {
-            threaded->sort(first, scratch.data(), options.steps);
+            threaded->sort(first, scratch, options.steps);
             return;
         }
     }
@@ -371,7 +350,7 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
         return;
     }
     StepCount steps(options.steps, kKeySortSteps);
-    const FractionRecord* const sorted = keySort(first, scratch.data(), count, *counts, steps);
+    const FractionRecord* const sorted = keySort(first, scratch, count, *counts, steps);
     if (sorted != first) {
         std::copy(sorted, sorted + count, first);
     }

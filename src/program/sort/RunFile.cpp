@@ -46,4 +46,9 @@ Status RunFile::read(std::uint64_t position, fraction::FractionRecord* entries, 
     return {};
 }
 
+void RunFile::adviseReadSoon(std::uint64_t position, std::size_t count) const noexcept
+{
+    file.adviseReadSoon(position * kEntrySize, count * kEntrySize);
+}
+
 }  // namespace sorting

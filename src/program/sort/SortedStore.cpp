@@ -17,8 +17,8 @@ namespace {
 // whoever takes them can show how far it has come.
 constexpr std::size_t kHandedBlock = std::size_t{1} << 20U;
 
-// A merge needs a block for each of two runs and one for what it merges.
-constexpr std::uint64_t kLeastWorkspace = 3;
+// A merge needs a block for each of two runs and two for what it merges.
+constexpr std::uint64_t kLeastWorkspace = 4;
 
 }  // namespace
 
@@ -48,6 +48,11 @@ Status SortedStore::reserve(std::uint64_t count, std::uint64_t budget)
         }
         capacity /= 2;
     }
+    // A run gathered in half the workspace is sorted by key, on every
+    // thread, with the other half as the key sort's scratch: several times
+    // faster than sorting twice the entries in place on one thread, for
+    // twice the runs, which the merges take in one pass all the same.
+    runSize = memory.size() / 2 >= kKeySortThreshold ? memory.size() / 2 : memory.size();
     return {};
 }
 
@@ -60,7 +65,8 @@ Status SortedStore::prepare()
     if (!runs) {
         return runs.status();
     }
-    sorter.emplace(std::move(runs).value(), memory.data(), memory.size(), directory, progress);
+    sorter.emplace(std::move(runs).value(), memory.data(), memory.size(), directory, progress,
+                   threads);
     return {};
 }
 
@@ -108,7 +114,11 @@ void SortedStore::sortBlock(FractionRecord* entries, std::size_t count, bool wat
     // What the budget leaves beside the entries held is the sort's to use.
     const std::uint64_t heldBytes = std::uint64_t{memory.size()} * sizeof(FractionRecord);
     const std::uint64_t spare = memoryBudget > heldBytes ? memoryBudget - heldBytes : 0;
-    sortEntries(entries, entries + count, {threads, spare, steps});
+    // Runs are sorted with the rest of the workspace as scratch, when it
+    // has room for them.
+    FractionRecord* const scratch =
+        runsWanted && runSize < memory.size() ? memory.data() + runSize : nullptr;
+    sortEntries(entries, entries + count, {threads, spare, steps, scratch});
 }
 
 Status SortedStore::forEachSorted(const EntrySink& sink)

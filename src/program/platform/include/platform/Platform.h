@@ -266,6 +266,10 @@ public:
     // fewer only at the end of the file.
     [[nodiscard]] Result<std::size_t> readAt(std::uint64_t offset, char* data, std::size_t size);
 
+    // Tells the system that `size` bytes at byte `offset` will be read
+    // soon, so that it can start reading them from the disk now.
+    void adviseReadSoon(std::uint64_t offset, std::size_t size) const noexcept;
+
 private:
     static constexpr std::intptr_t kClosed = -1;
 

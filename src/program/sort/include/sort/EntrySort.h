@@ -23,6 +23,9 @@ struct EntrySortOptions {
     std::uint64_t spareBytes = std::numeric_limits<std::uint64_t>::max();
     // Empty for a sort that tells nobody.
     SortSteps steps;
+    // Room for as many entries as are sorted, which the key sort may use
+    // instead of spare bytes; null for none.
+    fraction::FractionRecord* scratch = nullptr;
 };
 
 // Puts sort entries (see SortEntry.h) in the report's order, entryOrder:

@@ -21,11 +21,11 @@ using EntrySink = std::function<Status(fraction::FractionRecord*, std::size_t)>;
 // runs only when there are more runs than that.
 class ExternalSorter {
 public:
-    // `workspace` is the memory where the caller gathers each run; once
-    // the runs are all added, the merges use it. It holds three entries at
-    // least.
+    // `memory` is where the caller gathers each run; once the runs are all
+    // added, the merges use it. It holds four entries at least. With two
+    // threads or more, each merge goes on while what it merged is taken.
     ExternalSorter(RunFile runFile, fraction::FractionRecord* memory, std::size_t memorySize,
-                   std::string where, SortProgress& shown);
+                   std::string where, SortProgress& shown, unsigned threadCount = 1);
 
     // Keeps `count` entries, already in order, as the next run.
     [[nodiscard]] Status addRun(const fraction::FractionRecord* entries, std::size_t count);
@@ -48,6 +48,7 @@ private:
     std::size_t workspaceSize;
     std::string directory;
     SortProgress& progress;
+    unsigned threads;
     std::uint64_t entryCount = 0;
 };
 

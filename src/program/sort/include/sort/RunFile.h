@@ -39,6 +39,10 @@ public:
     [[nodiscard]] Status read(std::uint64_t position, fraction::FractionRecord* entries,
                               std::size_t count);
 
+    // Tells the system that `count` entries from entry `position` on will
+    // be read soon.
+    void adviseReadSoon(std::uint64_t position, std::size_t count) const noexcept;
+
     [[nodiscard]] const std::vector<Run>& runs() const noexcept { return stored; }
 
 private:

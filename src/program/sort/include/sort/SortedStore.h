@@ -40,7 +40,10 @@ public:
 
     // Where the next entries are gathered, and how many fit there.
     [[nodiscard]] fraction::FractionRecord* room() noexcept { return memory.data() + held; }
-    [[nodiscard]] std::size_t roomSize() const noexcept { return memory.size() - held; }
+    [[nodiscard]] std::size_t roomSize() const noexcept
+    {
+        return runsWanted ? runSize : memory.size() - held;
+    }
 
     // Takes the `count` entries gathered in room().
     [[nodiscard]] Status add(std::size_t count);
@@ -77,10 +80,15 @@ private:
     unsigned threads;
     std::uint64_t memoryBudget = 0;
     EntryBlock memory;
+    // The entries the memory held when reserved, where there are runs: the
+    // runs are gathered in half of it, and merged in all of it.
+    std::size_t workspaceSize = 0;
     // Entries gathered in memory, when they all fit.
     std::size_t held = 0;
-    // The entries do not fit: they pass through the memory as runs.
+    // The entries do not fit: they pass through the memory as runs of
+    // runSize, gathered at its start.
     bool runsWanted = false;
+    std::size_t runSize = 0;
     // Optional only so that its runs can be let go once merged.
     std::optional<ExternalSorter> sorter;
     // The merged list, as first handed on, kept for the next pass: writing
