@@ -110,17 +110,20 @@ TEST(EntrySort, GivesTheReportsOrderForEveryShapeSizeAndThreadCount)
         for (const std::size_t size : sizes) {
             const std::vector<FractionRecord> unsorted = entries(shape, size, ++seed);
             const std::vector<FractionRecord> wanted = expected(unsorted);
-            for (const unsigned threads : {1U, 2U, 3U, 8U}) {
-                std::vector<FractionRecord> sorted = unsorted;
-                ToldSteps told;
-                sorting::sortEntries(sorted.data(), sorted.data() + sorted.size(),
-                                     {threads, UINT64_MAX, keep(told)});
-                EXPECT_TRUE(sameEntries(sorted, wanted))
-                    << "shape " << static_cast<int>(shape) << ", " << size << " entries, "
-                    << threads << " threads";
-                EXPECT_TRUE(told.calls > 0 && told.inOrder)
-                    << "steps told out of order: shape " << static_cast<int>(shape) << ", " << size
-                    << " entries, " << threads << " threads";
+            // By key with room to spare, and in place by comparisons without.
+            for (const std::uint64_t spare : {std::uint64_t{UINT64_MAX}, std::uint64_t{0}}) {
+                for (const unsigned threads : {1U, 2U, 3U, 8U}) {
+                    std::vector<FractionRecord> sorted = unsorted;
+                    ToldSteps told;
+                    sorting::sortEntries(sorted.data(), sorted.data() + sorted.size(),
+                                         {threads, spare, keep(told)});
+                    EXPECT_TRUE(sameEntries(sorted, wanted))
+                        << "shape " << static_cast<int>(shape) << ", " << size << " entries, "
+                        << threads << " threads, spare " << spare;
+                    EXPECT_TRUE(told.calls > 0 && told.inOrder)
+                        << "steps told out of order: shape " << static_cast<int>(shape) << ", "
+                        << size << " entries, " << threads << " threads, spare " << spare;
+                }
             }
         }
     }

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <optional>
@@ -43,9 +44,9 @@ public:
         }
     }
 
-    void step()
+    void step(std::uint64_t count = 1)
     {
-        const std::uint64_t now = done.fetch_add(1, std::memory_order_relaxed) + 1;
+        const std::uint64_t now = done.fetch_add(count, std::memory_order_relaxed) + count;
         if (tell && std::this_thread::get_id() == caller) {
             tell(now, total);
         }
@@ -66,6 +67,17 @@ private:
     std::atomic<std::uint64_t> done{0};
 };
 
+// A sort by comparisons tells its progress in comparisons, against an
+// estimate of all a sort of this size makes, every few thousand of them so
+// that telling costs nothing.
+constexpr std::uint64_t kTellEvery = 4096;
+
+[[nodiscard]] std::uint64_t comparisonsEstimate(std::size_t count) noexcept
+{
+    const auto size = static_cast<double>(count);
+    return static_cast<std::uint64_t>(size * std::log2(std::max(size, 2.0)));
+}
+
 // Sorts by comparisons, in place: the cheaper valueOrder, then the few
 // stretches of equal values by their parts.
 void compareSort(FractionRecord* first, FractionRecord* last, const SortSteps& tell)
@@ -75,11 +87,7 @@ void compareSort(FractionRecord* first, FractionRecord* last, const SortSteps& t
         orderEquivalents(first, last);
         return;
     }
-    // Steps are comparisons, against an estimate of all a sort of this
-    // size makes, told every few thousand so that telling costs nothing.
-    constexpr std::uint64_t kTellEvery = 4096;
-    const auto size = static_cast<double>(last - first);
-    const auto estimate = static_cast<std::uint64_t>(size * std::log2(std::max(size, 2.0)));
+    const std::uint64_t estimate = comparisonsEstimate(static_cast<std::size_t>(last - first));
     tell(0, estimate);
     std::uint64_t comparisons = 0;
     std::sort(first, last, [&tell, &comparisons, estimate](const auto& a, const auto& b) {
@@ -311,6 +319,125 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> tasks;
 };
 
+// Sorts by comparisons, in place, on several threads: the entries are
+// first split, in place, into one bucket for each thread around values
+// sampled evenly from them, every entry of a bucket before every entry of
+// the next, then the buckets are sorted at once as compareSort does. Equal
+// values always land in one bucket, so each bucket settles its own.
+class BucketedSort {
+public:
+    BucketedSort(std::size_t bucketCount, unsigned threadCount)
+        : buckets(bucketCount),
+          pool(threadCount),
+          sample(buckets * kSamplesPerBucket),
+          splitters(buckets - 1),
+          bounds(buckets + 1)
+    {
+        // Everything it keeps is had here, before an entry moves.
+        ranges.reserve(buckets);
+        nextRanges.reserve(buckets);
+    }
+
+    void sort(FractionRecord* first, FractionRecord* last, const SortSteps& tell)
+    {
+        split(first, last);
+        StepCount steps(tell, comparisonsEstimate(static_cast<std::size_t>(last - first)));
+        pool.run(buckets, [this, &tell, &steps](std::size_t bucket) {
+            FractionRecord* const begin = bounds[bucket];
+            FractionRecord* const end = bounds[bucket + 1];
+            if (tell) {
+                std::uint64_t comparisons = 0;
+                std::sort(begin, end, [&steps, &comparisons](const auto& a, const auto& b) {
+                    if (++comparisons % kTellEvery == 0) {
+                        steps.step(kTellEvery);
+                    }
+                    return valueOrder(a, b);
+                });
+            } else {
+                std::sort(begin, end, ValueOrder());
+            }
+            orderEquivalents(begin, end);
+        });
+        steps.finish();
+    }
+
+private:
+    // Enough samples that the buckets come out about equal in size.
+    static constexpr std::size_t kSamplesPerBucket = 64;
+
+    // The buckets [low, high), which lie between bounds[low] and bounds[high].
+    struct Range {
+        std::size_t low;
+        std::size_t high;
+    };
+
+    // Splits the entries into the buckets, halving ranges of buckets round
+    // after round, the ranges of a round on all the threads at once.
+    void split(FractionRecord* first, FractionRecord* last)
+    {
+        const auto count = static_cast<std::uint64_t>(last - first);
+        for (std::size_t i = 0; i < sample.size(); ++i) {
+            sample[i] = first[static_cast<std::size_t>(i * count / sample.size())];
+        }
+        std::sort(sample.begin(), sample.end(), ValueOrder());
+        for (std::size_t i = 0; i < splitters.size(); ++i) {
+            splitters[i] = sample[(i + 1) * kSamplesPerBucket];
+        }
+        bounds.front() = first;
+        bounds.back() = last;
+        ranges.assign(1, Range{0, buckets});
+        while (!ranges.empty()) {
+            pool.run(ranges.size(), [this](std::size_t task) {
+                const Range range = ranges[task];
+                const std::size_t middle = (range.low + range.high) / 2;
+                const FractionRecord& splitter = splitters[middle - 1];
+                bounds[middle] = std::partition(bounds[range.low], bounds[range.high],
+                                                [&splitter](const FractionRecord& entry) {
+                                                    return valueOrder(entry, splitter);
+                                                });
+            });
+            nextRanges.clear();
+            for (const Range& range : ranges) {
+                const std::size_t middle = (range.low + range.high) / 2;
+                const std::array halves = {Range{range.low, middle}, Range{middle, range.high}};
+                std::copy_if(halves.begin(), halves.end(), std::back_inserter(nextRanges),
+                             [](const Range& half) { return half.high - half.low > 1; });
+            }
+            std::swap(ranges, nextRanges);
+        }
+    }
+
+    std::size_t buckets;
+    TaskPool pool;
+    std::vector<FractionRecord> sample;
+    std::vector<FractionRecord> splitters;
+    // Where each bucket begins, and the end.
+    std::vector<FractionRecord*> bounds;
+    std::vector<Range> ranges;
+    std::vector<Range> nextRanges;
+};
+
+// Sorts in place, on as many threads as are worth it.
+void sortInPlace(FractionRecord* first, FractionRecord* last, const EntrySortOptions& options)
+{
+    const auto count = static_cast<std::size_t>(last - first);
+    const std::size_t buckets =
+        std::clamp<std::size_t>(count / kEntriesPerThread, 1, std::max(options.threads, 1U));
+    if (buckets > 1) {
+        std::optional<BucketedSort> bucketed;
+        try {
+            bucketed.emplace(buckets, options.threads);
+        } catch (const std::bad_alloc&) {
+            // One thread needs nothing more.
+        }
+        if (bucketed) {
+            bucketed->sort(first, last, options.steps);
+            return;
+        }
+    }
+    compareSort(first, last, options.steps);
+}
+
 }  // namespace
 
 void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOptions& options)
@@ -327,7 +454,7 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
         scratch = ownScratch.data();
     }
     if (!keyable || scratch == nullptr) {
-        compareSort(first, last, options.steps);
+        sortInPlace(first, last, options);
         return;
     }
     const std::size_t parts =
@@ -346,7 +473,7 @@ void sortEntries(FractionRecord* first, FractionRecord* last, const EntrySortOpt
     }
     const std::unique_ptr<DigitCounts> counts(new (std::nothrow) DigitCounts);
     if (!counts) {
-        compareSort(first, last, options.steps);
+        sortInPlace(first, last, options);
         return;
     }
     StepCount steps(options.steps, kKeySortSteps);

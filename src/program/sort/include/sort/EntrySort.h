@@ -19,7 +19,7 @@ struct EntrySortOptions {
     unsigned threads = 1;
     // The bytes the sort may take beside the entries themselves. A key sort
     // needs as many again as the entries take; without them, or when they
-    // cannot be had, the entries are sorted in place, on one thread.
+    // cannot be had, the entries are sorted in place by comparisons.
     std::uint64_t spareBytes = std::numeric_limits<std::uint64_t>::max();
     // Empty for a sort that tells nobody.
     SortSteps steps;
