@@ -91,12 +91,12 @@ TEST(ExternalSort, MergesRunsIntoWhatASortInMemoryGives)
     std::vector<FractionRecord> entries = crowdedEntries(50000, 1);
     std::vector<FractionRecord> expected = entries;
     std::sort(expected.begin(), expected.end(), EntryOrder());
-    // 25 runs; a workspace of 40000 merges 18 at once, so two passes.
+    // 25 runs; a workspace of 20000 merges 17 at once, so two passes.
     // With two threads, each merge hands its blocks to another thread.
     for (const unsigned threads : {1U, 2U}) {
         std::size_t runsLeft = 0;
-        EXPECT_EQ(sortOutside(entries, 2000, 40000, &runsLeft, threads), expected);
-        EXPECT_LE(runsLeft, ExternalSorter::fanIn(40000));
+        EXPECT_EQ(sortOutside(entries, 2000, 20000, &runsLeft, threads), expected);
+        EXPECT_LE(runsLeft, ExternalSorter::fanIn(20000));
     }
     // One run only, and runs of one entry merged two at a time.
     EXPECT_EQ(sortOutside(entries, entries.size(), entries.size()), expected);

@@ -16,9 +16,9 @@ namespace sorting {
 namespace {
 
 // The smallest block a run is read in during a merge: smaller blocks would
-// cost a system call for every few entries. At 16 KiB, a 32 MiB workspace
-// merges the 1,024 runs of the largest file in one pass.
-constexpr std::size_t kSmallestBlock = 2048;
+// cost a system call for every few entries. At 8 KiB, any workspace of
+// 17 MiB or more merges the runs of the largest file in one pass.
+constexpr std::size_t kSmallestBlock = 1024;
 
 // The blocks of the workspace that are not the runs': one that the merge
 // fills while the other is taken.
