@@ -201,6 +201,12 @@ TEST(ReportPipeline, ADirectoryWithoutRoomForRunsStopsTheReportBeforeItBegins)
     const Outcomes inMemory = runPipeline(file, false, kUnlimited, missing);
     EXPECT_EQ(inMemory.shown.outcome, Outcome::ready);
     EXPECT_EQ(inMemory.written.size(), 4 + 5 * sizeof(FractionRecord));
+    // The listing's lines come out of the budget: records that fill it
+    // alone go to runs when listed, and stay in memory when only summed.
+    const std::uint64_t recordBytes = 5 * kOneEntry;
+    EXPECT_EQ(runPipeline(file, true, recordBytes, missing).shown.outcome, Outcome::failed);
+    EXPECT_EQ(runPipeline(file, true, recordBytes, missing, ReportText::summary).shown.outcome,
+              Outcome::ready);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <functional>
 #include <istream>
 #include <limits>
@@ -34,19 +35,25 @@ public:
         char* const end = std::to_chars(number.data(), number.data() + number.size(), start).ptr;
         const auto length = static_cast<std::size_t>(end - number.data());
         digits.fill(' ');
-        std::copy(number.data(), end, digits.end() - length);
-        first = std::min(first, digits.size() - length);
+        std::copy(number.data(), end, digits.begin() + kLongestIndex - length);
+        first = std::min(first, kLongestIndex - length);
     }
 
-    [[nodiscard]] std::string_view text() const noexcept
+    // Writes the index at `out`, and returns the end of it. The copy is
+    // always kLongestIndex bytes, a size the compiler copies in a few
+    // moves where a call would cost as much as the rest of the line:
+    // `out` must have room for that many, and what follows the index is
+    // to be written over.
+    char* writeTo(char* out) const noexcept
     {
-        return {digits.data() + first, digits.size() - first};
+        std::memcpy(out, digits.data() + first, kLongestIndex);
+        return out + (kLongestIndex - first);
     }
 
     void advance() noexcept
     {
         // The spaces in front of the field are the room a carry grows into.
-        for (std::size_t position = digits.size(); position-- > 0;) {
+        for (std::size_t position = kLongestIndex; position-- > 0;) {
             char& digit = digits[position];
             if (digit == '9') {
                 digit = '0';
@@ -59,9 +66,10 @@ public:
     }
 
 private:
-    // Room for any index at all, though a list has fewer than 2^31 entries.
-    std::array<char, kLongestIndex> digits{};
-    std::size_t first = digits.size() - kIndexWidth;
+    // The field, room for any index at all though a list has fewer than
+    // 2^31 entries, then as much again that writeTo may read past it.
+    std::array<char, 2 * kLongestIndex> digits{};
+    std::size_t first = kLongestIndex - kIndexWidth;
 };
 
 // The longest line of a listing: an index, ": ", a fraction's text and the
@@ -80,8 +88,7 @@ public:
 
     void add(const Fraction& value) noexcept
     {
-        const std::string_view number = index.text();
-        end = std::copy(number.begin(), number.end(), end);
+        end = index.writeTo(end);
         *end++ = ':';
         *end++ = ' ';
         end = value.formatText(end);
@@ -100,11 +107,23 @@ private:
     IndexColumn index{0};
 };
 
-// The lines of a stretch, shared out among the threads. Each stretch costs
-// waking the threads and waiting for the last, which on this project's
-// virtual machines took as long as formatting a few thousand lines; the
-// text of two stretches, some 3 MiB, is little next to the records.
+// The most lines of a stretch, shared out among the threads. Each stretch
+// costs waking the threads and waiting for the last, which on this
+// project's virtual machines took as long as formatting a few thousand
+// lines; the text of two stretches, some 3 MiB, is little next to the
+// records.
 constexpr std::size_t kStretchLines = std::size_t{1} << 15U;
+
+// The text of two stretches comes out of the memory budget, an eighth of
+// it at most: a small budget lists in shorter stretches.
+constexpr std::uint64_t kListingShare = 8;
+
+[[nodiscard]] std::size_t stretchLinesWithin(std::uint64_t budget) noexcept
+{
+    constexpr std::size_t kFewestLines = 64;
+    const std::uint64_t lines = budget / kListingShare / (2 * kLongestLine);
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(lines, kFewestLines, kStretchLines));
+}
 
 // Records are read this many at a time, so that progress can be shown.
 constexpr std::size_t kReadingBlock = std::size_t{1} << 20U;
@@ -121,19 +140,25 @@ public:
     // The work on the records [begin, end) that must go in their order.
     using InOrder = std::function<void(std::size_t begin, std::size_t end)>;
 
-    StretchedWork(sorting::TaskPool& threads, TextOutput& text, Progress& shown, bool showLines)
-        : pool(threads), out(text), progress(shown), listing(showLines)
+    // Stretches of `linesPerStretch` lines, listed when `showLines`.
+    StretchedWork(sorting::TaskPool& threads, TextOutput& text, Progress& shown, bool showLines,
+                  std::size_t linesPerStretch)
+        : pool(threads),
+          out(text),
+          progress(shown),
+          listing(showLines),
+          stretchLines(linesPerStretch)
     {
     }
 
     // False, with the rest left as they are, once the text cannot be written.
     [[nodiscard]] bool run(std::size_t count, const RangeWork& work, const InOrder& inOrder)
     {
-        const std::size_t rangeLines = kStretchLines / pool.size();
+        const std::size_t rangeLines = (stretchLines + pool.size() - 1) / pool.size();
         std::size_t settledTo = 0;
         bool written = true;
         for (std::size_t begin = 0; begin < count || settledTo < begin;) {
-            const std::size_t end = std::min(count, begin + kStretchLines);
+            const std::size_t end = std::min(count, begin + stretchLines);
             const std::size_t ranges = (end - begin + rangeLines - 1) / rangeLines;
             std::vector<ListingLines>& fresh = lines[stretches % 2];
             std::vector<ListingLines>& previous = lines[(stretches + 1) % 2];
@@ -186,6 +211,7 @@ private:
     TextOutput& out;
     Progress& progress;
     bool listing;
+    std::size_t stretchLines;
     std::uint64_t listed = 0;
     std::uint64_t stretches = 0;
     std::array<std::vector<ListingLines>, 2> lines;
@@ -327,7 +353,8 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
     nData = header.header->count;
     total = static_cast<std::uint64_t>(std::max(nData, 0));
     const std::uint64_t expectedBytes = total * FRACTION_RECORD_SIZE;
-    const Status reserved = store.reserve(total, memoryBudget);
+    const std::uint64_t lines = listingBytes();
+    const Status reserved = store.reserve(total, memoryBudget > lines ? memoryBudget - lines : 0);
     if (!reserved) {
         return {Outcome::failed, name + ": " + reserved.reason(), {}};
     }
@@ -380,7 +407,7 @@ ReportPipeline::Result ReportPipeline::show()
     listHeading();
     sorting::TaskPool pool(threads);
     // One for both listings: the second reuses the first one's lines.
-    StretchedWork stretches(pool, out, progress, listing);
+    StretchedWork stretches(pool, out, progress, listing, stretchLinesWithin(memoryBudget));
     FirstListing first(stretches);
     // One phase for the whole listing, counted in records listed: a phase
     // for each step of each run would flip back and forth and never show
@@ -444,6 +471,13 @@ Status ReportPipeline::write(std::ostream& file)
         progress.advance(done);
         return Status();
     });
+}
+
+std::uint64_t ReportPipeline::listingBytes() const noexcept
+{
+    return shownText == ReportText::full
+               ? std::uint64_t{2} * stretchLinesWithin(memoryBudget) * kLongestLine
+               : 0;
 }
 
 void ReportPipeline::listHeading()

@@ -26,8 +26,9 @@ class ReportPipeline {
 public:
     struct Settings {
         ReportText text = ReportText::full;
-        // The bytes the records may take in memory: more are sorted in runs
-        // kept in temporary files in `temporaryDirectory`, and merged.
+        // The bytes the records and the listing's lines may take in memory:
+        // more records are sorted in runs kept in temporary files in
+        // `temporaryDirectory`, and merged.
         std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
         std::string temporaryDirectory = ".";
         // The threads the work may use; the bytes are the same for any.
@@ -71,6 +72,8 @@ private:
     class FirstListing;
     class SortedListing;
 
+    // What the listing's lines take of the memory budget.
+    [[nodiscard]] std::uint64_t listingBytes() const noexcept;
     void listHeading();
     void summarise(fraction::Fraction sum, std::int32_t validCount, const SortedListing& sorted);
 
