@@ -45,7 +45,6 @@
 #include "fraction/FractionRecord.h"
 #include "platform/Interruption.h"
 #include "platform/Platform.h"
-#include "terminal/TerminalText.h"
 
 using fraction::FractionRecord;
 using fraction::isMarkerPair;
@@ -87,16 +86,6 @@ constexpr std::size_t kPackBlock = 8192;
 constexpr std::size_t kBadLinesShown = 10;
 // How much of a bad line a message quotes.
 constexpr std::size_t kQuotedBytes = 40;
-
-// One line on standard error; what it quotes of the input or of a file
-// name is shown escaped where it could steer the terminal.
-void complain(const std::string& message)
-{
-    // Made whole before any of it is written: what fails to allocate here
-    // is then told alone, not after a prefix already written.
-    const std::string shown = terminalSafe(message);
-    std::cerr << kProgramName << ": " << shown << '\n';
-}
 
 std::string_view trim(std::string_view text)
 {
@@ -207,7 +196,7 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
     bool seenContent = false;
     const auto bad = [&](const std::string& what) {
         if (++badLines <= kBadLinesShown) {
-            complain("line " + std::to_string(lineNumber) + ": " + what);
+            tellProblem(std::cerr, "line " + std::to_string(lineNumber) + ": " + what);
         }
     };
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -244,7 +233,8 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
     // a failed read (a directory, a device error): the stream sees an end.
     const int readError = errno;
     if (std::ferror(stdin) != 0) {
-        complain(std::string("standard input: cannot read: ") + std::strerror(readError));
+        tellProblem(std::cerr,
+                    std::string("standard input: cannot read: ") + std::strerror(readError));
         return false;
     }
     if (in.bad()) {
@@ -254,7 +244,8 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
     }
     if (badLines > kBadLinesShown) {
         const std::size_t more = badLines - kBadLinesShown;
-        complain(std::to_string(more) + (more == 1 ? " more bad line" : " more bad lines"));
+        tellProblem(std::cerr,
+                    std::to_string(more) + (more == 1 ? " more bad line" : " more bad lines"));
     }
     return badLines == 0;
 }
@@ -265,7 +256,7 @@ std::optional<std::int32_t> fileCount(const std::optional<std::int32_t>& countLi
                                       std::uint64_t records)
 {
     if (records > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        complain("too many records for a fraction file");
+        tellProblem(std::cerr, "too many records for a fraction file");
         return std::nullopt;
     }
     const auto ownCount = static_cast<std::int32_t>(records);
@@ -277,7 +268,8 @@ std::optional<std::int32_t> fileCount(const std::optional<std::int32_t>& countLi
         } else {
             says += count == 1 ? " record," : " records,";
         }
-        complain("the count line says " + says + " the text holds " + std::to_string(ownCount));
+        tellProblem(std::cerr,
+                    "the count line says " + says + " the text holds " + std::to_string(ownCount));
         return std::nullopt;
     }
     return count;
@@ -315,7 +307,7 @@ int packStreaming(OutputFile& output, const std::string& outputName)
         written = output.finish();
     }
     if (!written) {
-        complain(outputName + ": " + written.reason());
+        tellProblem(std::cerr, outputName + ": " + written.reason());
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -326,7 +318,7 @@ int finishStandardOutput()
 {
     std::cout.flush();
     if (!std::cout) {
-        complain("cannot write standard output");
+        tellProblem(std::cerr, "cannot write standard output");
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -339,7 +331,7 @@ int pack(const std::string& outputName)
     if (!toStandardOutput) {
         Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(outputName);
         if (!opened) {
-            complain(outputName + ": " + opened.reason());
+            tellProblem(std::cerr, outputName + ": " + opened.reason());
             return kExitFailure;
         }
         output = std::move(opened).value();
@@ -366,7 +358,7 @@ int pack(const std::string& outputName)
     writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
     const Status finished = output->finish();
     if (!finished) {
-        complain(outputName + ": " + finished.reason());
+        tellProblem(std::cerr, outputName + ": " + finished.reason());
         return kExitFailure;
     }
     return EXIT_SUCCESS;
@@ -380,7 +372,7 @@ int dump(const std::string& inputName)
     if (!fromStandardInput) {
         const Status readable = openInputFile(inputName, opened);
         if (!readable) {
-            complain(inputName + ": " + readable.reason());
+            tellProblem(std::cerr, inputName + ": " + readable.reason());
             return kExitFailure;
         }
     }
@@ -393,7 +385,7 @@ int dump(const std::string& inputName)
     const std::string shownName = fromStandardInput ? "standard input" : inputName;
     const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(file);
     if (!header.header) {
-        complain(shownName + ": " + header.message);
+        tellProblem(std::cerr, shownName + ": " + header.message);
         return kExitFailure;
     }
     const std::int32_t count = header.header->count;
@@ -420,7 +412,8 @@ int dump(const std::string& inputName)
         }
         if (records < wanted) {
             std::cout.flush();
-            complain(shownName + ": " + fraction::describeShortFile(count, arrivedBytes));
+            tellProblem(std::cerr,
+                        shownName + ": " + fraction::describeShortFile(count, arrivedBytes));
             return kExitFailure;
         }
         done += records;
@@ -431,7 +424,7 @@ int dump(const std::string& inputName)
             : file.peek() != std::istream::traits_type::eof();
     std::cout.flush();
     if (trailing) {
-        complain(shownName + ": " + describeTrailingBytes(count));
+        tellProblem(std::cerr, shownName + ": " + describeTrailingBytes(count));
     }
     return finishStandardOutput();
 }
@@ -445,29 +438,28 @@ int run(const std::vector<std::string_view>& arguments)
 {
     const ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
     if (!outcome.parsed) {
-        return usageError(kProgramName, outcome.error);
+        return usageError(outcome.error);
     }
     // The only options are --help and --version: the first given wins,
     // wherever it stands.
     const std::vector<GivenOption>& options = outcome.parsed->options;
     if (!options.empty()) {
-        return options.front().definition->longName == "help"
-                   ? writeInformation(kProgramName, kUsage)
-                   : writeInformation(kProgramName, versionText(kProgramName));
+        return options.front().definition->longName == "help" ? writeInformation(kUsage)
+                                                              : writeInformation(versionText());
     }
     const std::vector<std::string>& operands = outcome.parsed->operands;
     if (operands.empty()) {
-        return usageError(kProgramName, "missing command: pack or dump");
+        return usageError("missing command: pack or dump");
     }
     const std::string& command = operands[0];
     if (command != "pack" && command != "dump") {
-        return usageError(kProgramName, "unknown command '" + command + "'");
+        return usageError("unknown command '" + command + "'");
     }
     if (operands.size() < 2) {
-        return usageError(kProgramName, "missing file operand after '" + command + "'");
+        return usageError("missing file operand after '" + command + "'");
     }
     if (operands.size() > 2) {
-        return usageError(kProgramName, "extra operand '" + operands[2] + "'");
+        return usageError("extra operand '" + operands[2] + "'");
     }
     return command == "pack" ? pack(operands[1]) : dump(operands[1]);
 }
@@ -477,7 +469,7 @@ int run(const std::vector<std::string_view>& arguments)
 int main(int argc, char** argv)
 {
     setProgramName(kProgramName);
-    if (!reserveStandardStreams(kProgramName)) {
+    if (!reserveStandardStreams()) {
         return kExitFailure;
     }
     platform::useBinaryStandardStreams();

@@ -4,13 +4,14 @@
 #include <cstring>
 #include <iostream>
 
+#include "common/ProgramName.h"
 #include "fraction/Version.h"
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
-std::string versionText(std::string_view program)
+std::string versionText()
 {
-    std::string text(program);
+    std::string text(programName());
     text += ' ';
     text += fraction::FRACTION_VERSION;
     text +=
@@ -22,7 +23,16 @@ std::string versionText(std::string_view program)
     return text;
 }
 
-int writeInformation(std::string_view program, std::string_view text)
+void tellProblem(std::ostream& err, std::string_view message)
+{
+    std::string line(programName());
+    line += ": ";
+    line += terminalSafe(message);
+    line += '\n';
+    err << line << std::flush;
+}
+
+int writeInformation(std::string_view text)
 {
     errno = 0;
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -31,28 +41,26 @@ int writeInformation(std::string_view program, std::string_view text)
     }
     // The failed write left the system's reason behind.
     const int reason = errno;
-    std::cerr << program << ": write error";
-    if (reason != 0) {
-        std::cerr << ": " << std::strerror(reason);
-    }
-    std::cerr << std::endl;
+    tellProblem(std::cerr, reason != 0 ? std::string("write error: ") + std::strerror(reason)
+                                       : std::string("write error"));
     return 1;
 }
 
-int usageError(std::string_view program, std::string_view reason, std::string_view advice)
+int usageError(std::string_view reason, std::string_view advice)
 {
     std::cout.flush();
-    const std::string shown = terminalSafe(reason);
-    std::cerr << program << ": " << shown << "\nTry ";
+    tellProblem(std::cerr, reason);
+    std::cerr << "Try ";
     if (!advice.empty()) {
         std::cerr << advice << ", or ";
     }
-    std::cerr << "'" << program << " --help' for more information." << std::endl;
+    std::cerr << "'" << programName() << " --help' for more information." << std::endl;
     return kExitUsage;
 }
 
-bool reserveStandardStreams(std::string_view program) noexcept
+bool reserveStandardStreams() noexcept
 {
+    const std::string_view program = programName();
     const char* const reason = platform::reserveStandardDescriptors();
     if (reason == nullptr) {
         return true;

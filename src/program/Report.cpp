@@ -6,10 +6,9 @@
 #include <ostream>
 #include <string_view>
 
+#include "CommandConventions.h"
 #include "InputFile.h"
 #include "OutputFile.h"
-#include "common/ProgramName.h"
-#include "terminal/TerminalText.h"
 
 namespace {
 
@@ -36,10 +35,7 @@ void Report::complain(const std::string& message)
     // Flushed first so that a combined capture keeps the order of events.
     out.flush();
     progress.clear();
-    // Made whole before any of it is written: what fails to allocate here
-    // is then told alone, not after a prefix already written.
-    const std::string shown = terminalSafe(message);
-    err << programName() << ": " << shown << std::endl;
+    tellProblem(err, message);
 }
 
 std::optional<std::string> Report::readName()
@@ -56,7 +52,7 @@ Report::InputOutcome Report::readInputFile(InputFile& input, ReportPipeline& pip
     }
     if (!hint.empty()) {
         out.flush();
-        err << programName() << ": " << hint << std::endl;
+        tellProblem(err, hint);
     }
     while (true) {
         const std::optional<std::string> name = readName();

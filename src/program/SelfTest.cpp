@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
+#include "CommandConventions.h"
 #include "OutputFile.h"
 #include "common/Check.h"
-#include "common/ProgramName.h"
 #include "fraction/Fraction.h"
 
 using fraction::Fraction;
@@ -35,8 +35,7 @@ void writeRecordFile(const Fraction& fraction)
     }();
     if (!written) {
         std::cout.flush();
-        std::cerr << programName() << ": " << kRecordFileName << ": " << written.reason()
-                  << std::endl;
+        tellProblem(std::cerr, std::string(kRecordFileName) + ": " + written.reason());
     }
 }
 

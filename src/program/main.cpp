@@ -130,10 +130,9 @@ int runReport(const FractionInvocation& invocation)
                 sorting::grantedBudget(*invocation.bufferSize, facts);
             if (granted.lowered) {
                 std::cout.flush();
-                std::cerr << kProgramName << ": buffer size "
-                          << sorting::sizeText(*invocation.bufferSize)
-                          << " is more than the memory limits allow; using "
-                          << sorting::sizeText(granted.bytes) << std::endl;
+                tellProblem(std::cerr, "buffer size " + sorting::sizeText(*invocation.bufferSize) +
+                                           " is more than the memory limits allow; using " +
+                                           sorting::sizeText(granted.bytes));
             }
             options.pipeline.memoryBudget = granted.bytes;
         } else {
@@ -166,14 +165,14 @@ int runProgram(int argc, char** argv)
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const FractionCommandLine commandLine = parseFractionCommandLine(arguments);
     if (!commandLine.invocation) {
-        return usageError(kProgramName, commandLine.error, commandLine.advice);
+        return usageError(commandLine.error, commandLine.advice);
     }
     const FractionInvocation& invocation = *commandLine.invocation;
     switch (invocation.action) {
         case FractionInvocation::Action::help:
-            return writeInformation(kProgramName, kUsage);
+            return writeInformation(kUsage);
         case FractionInvocation::Action::version:
-            return writeInformation(kProgramName, versionText(kProgramName));
+            return writeInformation(versionText());
         case FractionInvocation::Action::selfTest:
         case FractionInvocation::Action::report:
             break;
@@ -188,7 +187,7 @@ int runProgram(int argc, char** argv)
                            : EXIT_SUCCESS;
     // Output that never arrived is a failure, not a success.
     if (!std::cout.flush()) {
-        std::cerr << kProgramName << ": cannot write standard output" << std::endl;
+        tellProblem(std::cerr, "cannot write standard output");
         return kExitFailure;
     }
     return status;
@@ -199,7 +198,7 @@ int runProgram(int argc, char** argv)
 int main(int argc, char** argv)
 {
     setProgramName(kProgramName);
-    if (!reserveStandardStreams(kProgramName)) {
+    if (!reserveStandardStreams()) {
         return kExitFailure;
     }
     // Set up before any work, so that no temporary file of the self-test or
