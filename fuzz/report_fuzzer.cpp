@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "ReportPipeline.h"
@@ -80,20 +81,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reducedInput[i] = fraction.toRecord();
     }
 
-    std::istringstream input(std::string(data, data + size));
-    std::ostringstream listing;
-    std::ostringstream written;
-    {
-        TextOutput text(listing, false);
-        Progress quiet(nullptr);
-        ReportPipeline pipeline(text, quiet, ReportPipeline::Settings());
-        FRACTION_CHECK(pipeline.take(input, "fuzz").outcome == ReportPipeline::Outcome::ready);
-        FRACTION_CHECK(pipeline.show().outcome == ReportPipeline::Outcome::ready);
-        FRACTION_CHECK(pipeline.write(written).ok());
-    }
+    // The report in memory on one thread, and in runs of a few entries
+    // merged on threads of their own: the same text and the same file.
+    const auto report = [data, size](const ReportPipeline::Settings& settings) {
+        std::istringstream input(std::string(data, data + size));
+        std::ostringstream listing;
+        std::ostringstream sorted;
+        {
+            TextOutput text(listing, false);
+            Progress quiet(nullptr);
+            ReportPipeline pipeline(text, quiet, settings);
+            FRACTION_CHECK(pipeline.take(input, "fuzz").outcome == ReportPipeline::Outcome::ready);
+            FRACTION_CHECK(pipeline.show().outcome == ReportPipeline::Outcome::ready);
+            FRACTION_CHECK(pipeline.write(sorted).ok());
+        }
+        return std::pair(listing.str(), sorted.str());
+    };
+    const auto [listing, writtenBytes] = report(ReportPipeline::Settings());
+    ReportPipeline::Settings inRuns;
+    inRuns.memoryBudget = 0;
+    inRuns.threads = 2;
+    FRACTION_CHECK(report(inRuns) == std::pair(listing, writtenBytes));
+    std::istringstream written(writtenBytes);
 
-    std::istringstream writtenIn(written.str());
-    FractionFileResult reread = readFractionFile(writtenIn);
+    FractionFileResult reread = readFractionFile(written);
     FRACTION_CHECK(reread.contents.has_value());
     FRACTION_CHECK(reread.contents->count == nData);
     FRACTION_CHECK(!reread.contents->hasTrailingBytes);
