@@ -80,9 +80,6 @@ private:
     unsigned threads;
     std::uint64_t memoryBudget = 0;
     EntryBlock memory;
-    // The entries the memory held when reserved, where there are runs: the
-    // runs are gathered in half of it, and merged in all of it.
-    std::size_t workspaceSize = 0;
     // Entries gathered in memory, when they all fit.
     std::size_t held = 0;
     // The entries do not fit: they pass through the memory as runs of
