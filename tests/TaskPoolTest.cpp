@@ -9,6 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <stdexcept>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,6 +40,99 @@ TEST(TaskPool, RunsEachTaskOnceAndReturnsWhenAllAreDone)
             }
         }
     }
+}
+
+// run() returns only once every thread is done with the round: a task on a
+// helper, still at work when the caller has run out of tasks, is waited for.
+TEST(TaskPool, ReturnsOnlyOnceEveryHelperIsDone)
+{
+    sorting::TaskPool pool(4);
+    for (int round = 0; round < 5; ++round) {
+        const std::thread::id caller = std::this_thread::get_id();
+        std::atomic<std::size_t> finished{0};
+        std::atomic<std::size_t> onHelpers{0};
+        pool.run(pool.size(), [&](std::size_t) {
+            if (std::this_thread::get_id() != caller) {
+                onHelpers.fetch_add(1);
+                // Slow on purpose, long after the caller's own tasks ended.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            finished.fetch_add(1);
+        });
+        EXPECT_EQ(finished.load(), pool.size()) << "round " << round;
+        if (round == 4) {
+            EXPECT_GT(onHelpers.load(), 0U) << "no task ran on a helper";
+        }
+    }
+}
+
+// What a task throws, on a helper or on the caller, comes out of run() on
+// the caller's thread once the round is over; the pool serves the next
+// round as before.
+TEST(TaskPool, ThrowsWhatATaskThrewOnTheCallersThread)
+{
+    sorting::TaskPool pool(4);
+    const std::thread::id caller = std::this_thread::get_id();
+    for (const bool onCaller : {false, true}) {
+        std::atomic<bool> thrown{false};
+        std::atomic<std::size_t> running{0};
+        std::atomic<std::size_t> ranAfter{0};
+        const auto throwing = [&](std::size_t) {
+            running.fetch_add(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const bool here = (std::this_thread::get_id() == caller) == onCaller;
+            if (here && !thrown.exchange(true)) {
+                running.fetch_sub(1);
+                throw std::runtime_error("task failed");
+            }
+            if (thrown.load()) {
+                ranAfter.fetch_add(1);
+            }
+            running.fetch_sub(1);
+        };
+        bool caught = false;
+        try {
+            pool.run(200, throwing);
+        } catch (const std::runtime_error& error) {
+            caught = std::string_view(error.what()) == "task failed";
+        }
+        EXPECT_TRUE(caught) << (onCaller ? "on the caller" : "on a helper");
+        EXPECT_TRUE(thrown.load());
+        EXPECT_EQ(running.load(), 0U) << "a task still ran after run() ended";
+        // The tasks after the failure are left out, but for those already begun.
+        EXPECT_LT(ranAfter.load(), std::size_t{2} * pool.size());
+
+        std::vector<int> runs(100, 0);
+        pool.run(runs.size(), [&runs](std::size_t task) { ++runs[task]; });
+        EXPECT_EQ(std::vector<int>(runs.size(), 1), runs);
+    }
+}
+
+// The caller's own work runs on its thread while the helpers take the
+// tasks, and what it throws comes out of run() too, after the round.
+TEST(TaskPool, RunsTheCallersWorkOnItsThread)
+{
+    sorting::TaskPool pool(3);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::thread::id ranOn;
+    std::vector<int> runs(50, 0);
+    pool.run(
+        runs.size(), [&runs](std::size_t task) { ++runs[task]; },
+        [&ranOn] { ranOn = std::this_thread::get_id(); });
+    EXPECT_EQ(ranOn, caller);
+    EXPECT_EQ(std::vector<int>(runs.size(), 1), runs);
+
+    std::atomic<std::size_t> running{0};
+    EXPECT_THROW(pool.run(
+                     50,
+                     [&running](std::size_t) {
+                         running.fetch_add(1);
+                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                         running.fetch_sub(1);
+                     },
+                     [] { throw std::runtime_error("caller's work failed"); }),
+                 std::runtime_error);
+    EXPECT_EQ(running.load(), 0U);
 }
 
 #ifndef _WIN32

@@ -1,5 +1,6 @@
 #include "MemoryReserve.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -11,13 +12,14 @@ namespace {
 // Far more than an exception, the unwinding and one line of text need.
 constexpr std::size_t kReserveSize = std::size_t{64} * 1024;
 
-void* reserve = nullptr;
+// Taken by exchange: threads that run out of memory at once free it once.
+std::atomic<void*> reserve{nullptr};
 
-// Called by operator new when the system has no memory to give.
+// Called by operator new, on whatever thread, when the system has no memory
+// to give.
 void giveBackReserve()
 {
-    std::free(reserve);  // NOLINT(cppcoreguidelines-no-malloc)
-    reserve = nullptr;
+    std::free(reserve.exchange(nullptr));  // NOLINT(cppcoreguidelines-no-malloc)
     throw std::bad_alloc();
 }
 
@@ -25,10 +27,11 @@ void giveBackReserve()
 
 bool prepare()
 {
-    reserve = std::malloc(kReserveSize);  // NOLINT(cppcoreguidelines-no-malloc)
-    if (reserve == nullptr) {
+    void* const kept = std::malloc(kReserveSize);  // NOLINT(cppcoreguidelines-no-malloc)
+    if (kept == nullptr) {
         return false;
     }
+    reserve.store(kept);
     std::set_new_handler(giveBackReserve);
     return true;
 }

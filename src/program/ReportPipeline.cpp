@@ -166,19 +166,27 @@ public:
             if (fresh.size() < ranges) {
                 fresh.resize(ranges);
             }
-            pool.run(ranges + (settling ? 1 : 0), [&](std::size_t task) {
-                if (task == ranges) {
+            // The text is written on the caller's thread alone: a write to
+            // a reader that has left raises SIGPIPE there, which ends the
+            // program as it does on one thread, where a helper would keep it
+            // blocked and the write fail.
+            const auto settlePrevious = [&] {
+                if (settling) {
                     written = settle(previous, settledTo, begin, rangeLines, inOrder);
-                    return;
                 }
-                const std::size_t rangeBegin = begin + task * rangeLines;
-                const std::size_t rangeEnd = std::min(end, rangeBegin + rangeLines);
-                ListingLines* const rangeText = listing ? &fresh[task] : nullptr;
-                if (rangeText != nullptr) {
-                    rangeText->start(rangeEnd - rangeBegin, listed + rangeBegin);
-                }
-                work(rangeBegin, rangeEnd, rangeText);
-            });
+            };
+            pool.run(
+                ranges,
+                [&](std::size_t task) {
+                    const std::size_t rangeBegin = begin + task * rangeLines;
+                    const std::size_t rangeEnd = std::min(end, rangeBegin + rangeLines);
+                    ListingLines* const rangeText = listing ? &fresh[task] : nullptr;
+                    if (rangeText != nullptr) {
+                        rangeText->start(rangeEnd - rangeBegin, listed + rangeBegin);
+                    }
+                    work(rangeBegin, rangeEnd, rangeText);
+                },
+                settlePrevious);
             if (!written) {
                 return false;
             }

@@ -198,19 +198,48 @@ public:
         changed.notify_all();
     }
 
-    // For the merge: no block follows.
-    void end()
-    {
+    // For the merge: no block follows once it is gone, however it ends.
+    class Ending {
+    public:
+        explicit Ending(BlockRelay& used) noexcept : relay(used) {}
+        Ending(const Ending&) = delete;
+        Ending& operator=(const Ending&) = delete;
+        ~Ending()
         {
-            const std::scoped_lock guard(lock);
-            ended = true;
+            {
+                const std::scoped_lock guard(relay.lock);
+                relay.ended = true;
+            }
+            relay.changed.notify_all();
         }
-        changed.notify_all();
-    }
+
+    private:
+        BlockRelay& relay;
+    };
 
     // For the taker: hands each block on to `sink` in turn, until the merge
-    // ends or the sink fails.
+    // ends or the sink fails or throws.
     Status takeAll(const EntrySink& sink)
+    {
+        // A sink that throws stops the merge as one that fails does, so
+        // that the merge does not wait for the taker for ever.
+        const auto stop = [this] {
+            {
+                const std::scoped_lock guard(lock);
+                stopped = true;
+            }
+            changed.notify_all();
+        };
+        try {
+            return takeEach(sink);
+        } catch (...) {
+            stop();
+            throw;
+        }
+    }
+
+private:
+    Status takeEach(const EntrySink& sink)
     {
         for (;;) {
             fraction::FractionRecord* block = nullptr;
@@ -237,7 +266,6 @@ public:
         }
     }
 
-private:
     std::mutex lock;
     std::condition_variable changed;
     std::array<fraction::FractionRecord*, kMergedBlocks> merged;
@@ -291,21 +319,22 @@ Status mergeRuns(RunFile& file, const Run* first, std::size_t count,
     BlockRelay relay({mergedBlock, mergedBlock + blockSize});
     Status merged;
     Status taken;
-    pool.run(2, [&](std::size_t task) {
-        if (task == 1) {
-            taken = relay.takeAll(take);
-            return;
-        }
-        fraction::FractionRecord* const block = relay.freeBlock();
-        if (block != nullptr) {
-            merged = mergeInto(file, cursors, blockSize, block,
-                               [&relay](fraction::FractionRecord*, std::size_t size) {
-                                   relay.hand(size);
-                                   return relay.freeBlock();
-                               });
-        }
-        relay.end();
-    });
+    // The blocks are taken on the caller's thread, which alone takes the
+    // signals a write in the sink may raise; the merge goes on a helper.
+    pool.run(
+        1,
+        [&](std::size_t) {
+            const BlockRelay::Ending ending(relay);
+            fraction::FractionRecord* const block = relay.freeBlock();
+            if (block != nullptr) {
+                merged = mergeInto(file, cursors, blockSize, block,
+                                   [&relay](fraction::FractionRecord*, std::size_t size) {
+                                       relay.hand(size);
+                                       return relay.freeBlock();
+                                   });
+            }
+        },
+        [&] { taken = relay.takeAll(take); });
     return merged ? taken : merged;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <exception>
+#include <utility>
 
 namespace sorting {
 
@@ -36,6 +37,11 @@ TaskPool::~TaskPool()
 
 void TaskPool::run(std::size_t count, const Task& task)
 {
+    run(count, task, {});
+}
+
+void TaskPool::run(std::size_t count, const Task& task, const CallerTask& onCaller)
+{
     {
         const std::scoped_lock guard(lock);
         current = &task;
@@ -45,10 +51,24 @@ void TaskPool::run(std::size_t count, const Task& task)
         ++round;
     }
     roundStarted.notify_all();
+    if (onCaller) {
+        try {
+            onCaller();
+        } catch (...) {
+            fail(std::current_exception());
+        }
+    }
     work();
     std::unique_lock<std::mutex> guard(lock);
     helperDone.wait(guard, [this] { return helpersDone == helpers.size(); });
     current = nullptr;
+    // Thrown only now that no helper is at the round's work any more, which
+    // may refer to what the caller's unwinding destroys.
+    std::exception_ptr thrown = std::exchange(failure, nullptr);
+    guard.unlock();
+    if (thrown) {
+        std::rethrow_exception(thrown);
+    }
 }
 
 void TaskPool::serve()
@@ -74,8 +94,22 @@ void TaskPool::serve()
 void TaskPool::work() noexcept
 {
     for (std::size_t i = next.fetch_add(1); i < taskCount; i = next.fetch_add(1)) {
-        (*current)(i);
+        try {
+            (*current)(i);
+        } catch (...) {
+            fail(std::current_exception());
+        }
     }
+}
+
+void TaskPool::fail(std::exception_ptr thrown) noexcept
+{
+    const std::scoped_lock guard(lock);
+    if (!failure) {
+        failure = std::move(thrown);
+    }
+    // The tasks not yet begun are given up: the round has failed already.
+    next.store(taskCount);
 }
 
 }  // namespace sorting

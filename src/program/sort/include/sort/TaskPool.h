@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -17,6 +18,7 @@ namespace sorting {
 class TaskPool {
 public:
     using Task = std::function<void(std::size_t)>;
+    using CallerTask = std::function<void()>;
 
     // Up to `threads` threads in all, the caller's among them; a thread that
     // cannot be started leaves its share to the others.
@@ -27,8 +29,15 @@ public:
 
     // Runs task(0), ..., task(count - 1), each once, on the pool's threads,
     // and returns when all are done; what they wrote is then visible to the
-    // caller. The tasks must not throw.
+    // caller. A task that throws, on whatever thread, ends the round: the
+    // tasks not yet begun are left out, and once the others are done the
+    // first exception thrown is thrown again here, on the caller's thread.
     void run(std::size_t count, const Task& task);
+
+    // As run(), with `onCaller` run on the caller's own thread as the
+    // round's tasks start: for work that must be done there, such as
+    // writing, where only that thread takes the signals a write may raise.
+    void run(std::size_t count, const Task& task, const CallerTask& onCaller);
 
     // The threads that work, the caller's among them.
     [[nodiscard]] unsigned size() const noexcept
@@ -39,6 +48,7 @@ public:
 private:
     void serve();
     void work() noexcept;
+    void fail(std::exception_ptr thrown) noexcept;
 
     std::mutex lock;
     std::condition_variable roundStarted;
@@ -51,6 +61,8 @@ private:
     // Helpers done with the round: every helper takes part in every round,
     // so that none can still be at a round's tasks when the next begins.
     std::size_t helpersDone = 0;
+    // What the round's first failed task threw.
+    std::exception_ptr failure;
     bool stopping = false;
     // Last, so that the threads start once everything above is made.
     std::vector<std::jthread> helpers;
