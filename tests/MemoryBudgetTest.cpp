@@ -8,8 +8,11 @@
 using sorting::defaultBudget;
 using sorting::grantedBudget;
 using sorting::kMinimumBudget;
+using sorting::kThreadBytes;
 using sorting::MemoryFacts;
 using sorting::sizeText;
+using sorting::threadBytes;
+using sorting::threadsWithin;
 using sorting::workableBudget;
 
 namespace {
@@ -63,6 +66,22 @@ TEST(MemoryBudget, AnExplicitBudgetIsLoweredToWhatTheLimitsGrant)
     facts.process.dataSegmentLeft = kMebi;
     EXPECT_EQ(grantedBudget(kGibi, facts).bytes, kMinimumBudget);
     EXPECT_FALSE(grantedBudget(kMinimumBudget, facts).lowered);
+}
+
+// The threads' own memory takes a quarter of the budget at most: a small
+// budget gets fewer threads than asked for, never none, and a large one
+// all of them.
+TEST(MemoryBudget, ThreadsAreLoweredToWhatTheBudgetHolds)
+{
+    EXPECT_EQ(threadsWithin(42 * kMebi, 256), 85U);
+    EXPECT_LE(threadBytes(threadsWithin(42 * kMebi, 256)), 42 * kMebi / 4);
+    EXPECT_EQ(threadsWithin(kMinimumBudget, 8), 1U);
+    EXPECT_EQ(threadsWithin(kMinimumBudget, 0), 1U);
+    EXPECT_EQ(threadsWithin(1024 * kMebi, 8), 8U);
+    EXPECT_EQ(threadsWithin(4 * kMebi, 3), 3U);
+    EXPECT_EQ(threadBytes(1), 0U);
+    EXPECT_EQ(threadBytes(0), 0U);
+    EXPECT_EQ(threadBytes(3), 2 * kThreadBytes);
 }
 
 TEST(MemoryBudget, SizesAreToldAsTheOptionTakesThem)

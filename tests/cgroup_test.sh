@@ -2,7 +2,8 @@
 # The report inside a memory control group that its records do not fit in:
 # with no option it must complete, status 0, with exactly the bytes of a run
 # without the limit; so must it with -S 1G, a budget the group cannot
-# grant, which is lowered with one line saying so. The test makes the group itself (as root, in a
+# grant, which is lowered with one line saying so; and so must it on 256
+# threads, whose own memory the budget must hold too. The test makes the group itself (as root, in a
 # writable cgroup v2 hierarchy with the memory controller, or a cgroup v1
 # memory hierarchy), puts itself in it, runs, and removes the group; where
 # it cannot, it reports itself skipped (77), never passed.
@@ -77,26 +78,40 @@ if [ -z "$input" ]; then
         "$fracfile" pack "$input" || exit 1
 fi
 # The input is read once outside the group, so that its pages in the page
-# cache are not the group's.
-printf '%s\nfree.frac\n' "$input" | "$fraction" --report >free.txt 2>/dev/null || exit 1
+# cache are not the group's. The listings, some 200 MB, are compared by
+# their checksums: written to files inside the group, their dirty pages
+# would be the group's, and on a busy disk the kernel could not write them
+# back fast enough to keep it within its limit.
+printf '%s\nfree.frac\n' "$input" | "$fraction" --report 2>/dev/null | cksum >free.txt || exit 1
 
 # Only the subshell joins the group; it is empty again when it ends.
 (
     echo "$BASHPID" >"$group/cgroup.procs" || exit 99
     if [ -n "${FRACTION_TIME:-}" ]; then
         printf '%s\nlimited.frac\n' "$input" |
-            /usr/bin/time -f "$FRACTION_TIME" -o time.txt "$fraction" --report >limited.txt 2>stderr.txt
+            /usr/bin/time -f "$FRACTION_TIME" -o time.txt "$fraction" --report 2>stderr.txt |
+            cksum >limited.txt
     else
-        printf '%s\nlimited.frac\n' "$input" | "$fraction" --report >limited.txt 2>stderr.txt
+        printf '%s\nlimited.frac\n' "$input" | "$fraction" --report 2>stderr.txt | cksum >limited.txt
     fi
+    exit "${PIPESTATUS[1]}"
 )
 status=$?
 [ "$status" -ne 99 ] || skip "this process cannot join the group"
 (
     echo "$BASHPID" >"$group/cgroup.procs" || exit 99
-    printf '%s\nasked.frac\n' "$input" | "$fraction" --report -S 1G >asked.txt 2>asked-stderr.txt
+    printf '%s\nasked.frac\n' "$input" | "$fraction" --report -S 1G 2>asked-stderr.txt |
+        cksum >asked.txt
+    exit "${PIPESTATUS[1]}"
 )
 asked_status=$?
+(
+    echo "$BASHPID" >"$group/cgroup.procs" || exit 99
+    printf '%s\nthreads.frac\n' "$input" | "$fraction" --report --parallel=256 2>threads-stderr.txt |
+        cksum >threads.txt
+    exit "${PIPESTATUS[1]}"
+)
+threads_status=$?
 
 failed=0
 check() { if eval "$2"; then :; else echo "FAIL [cgroup]: $1" >&2; failed=$((failed + 1)); fi; }
@@ -110,6 +125,10 @@ check "-S 1G is said to be lowered, once: $(cat asked-stderr.txt)" \
      [ "$(wc -l <asked-stderr.txt)" -eq 1 ]'
 check "the same report with -S 1G as without the limit" 'cmp -s free.txt asked.txt'
 check "the same file with -S 1G as without the limit" 'cmp -s free.frac asked.frac'
+check "status 0 with --parallel=256 inside the group (was $threads_status)" '[ "$threads_status" -eq 0 ]'
+check "nothing on standard error with --parallel=256: $(cat threads-stderr.txt)" '[ ! -s threads-stderr.txt ]'
+check "the same report with --parallel=256 as without the limit" 'cmp -s free.txt threads.txt'
+check "the same file with --parallel=256 as without the limit" 'cmp -s free.frac threads.frac'
 [ ! -s time.txt ] || echo "cgroup: the limited run took $(cat time.txt)"
-echo "cgroup: $(stat -c %s "$input") bytes of records in a group of $limit bytes: $((8 - failed)) passed, $failed failed"
+echo "cgroup: $(stat -c %s "$input") bytes of records in a group of $limit bytes: $((12 - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

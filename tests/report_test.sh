@@ -275,7 +275,7 @@ memory)
     ;;
 threads)
     # Every thread count and budget gives the same bytes: few values in
-    # every representation, and wide values that seldom repeat. 3M holds
+    # every representation, and wide values that seldom repeat. 4M holds
     # either file's entries but not the key sort's scratch; 1M sorts runs.
     many_fractions 300000 | pack many.frac
     awk 'BEGIN { srand(7); for (i = 0; i < 200000; ++i)
@@ -284,7 +284,7 @@ threads)
     for input in many wide; do
         report "$input.frac"$'\n'"$input-1.frac"$'\n' --parallel=1
         cp stdout.txt "$input-1.txt"
-        for options in "--parallel=2" "--parallel=3" "--parallel=8" "--parallel=3 -S 3M" "--parallel=8 -S 1M"; do
+        for options in "--parallel=2" "--parallel=3" "--parallel=8" "--parallel=3 -S 4M" "--parallel=8 -S 1M"; do
             # shellcheck disable=SC2086 # the options are words
             report "$input.frac"$'\n'"$input-n.frac"$'\n' $options
             expect_eq "$input, $options: status" "$status" 0

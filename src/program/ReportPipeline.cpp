@@ -13,6 +13,7 @@
 
 #include "InputFile.h"
 #include "fraction/FractionFile.h"
+#include "sort/MemoryBudget.h"
 #include "sort/SortEntry.h"
 #include "sort/TaskPool.h"
 
@@ -344,8 +345,8 @@ ReportPipeline::ReportPipeline(TextOutput& text, Progress& shown, const Settings
       shownText(settings.text),
       memoryBudget(settings.memoryBudget),
       temporaryDirectory(settings.temporaryDirectory),
-      threads(settings.threads),
-      store(settings.temporaryDirectory, shown, settings.threads)
+      threads(sorting::threadsWithin(settings.memoryBudget, settings.threads)),
+      store(settings.temporaryDirectory, shown, threads)
 {
 }
 
@@ -361,8 +362,10 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
     nData = header.header->count;
     total = static_cast<std::uint64_t>(std::max(nData, 0));
     const std::uint64_t expectedBytes = total * FRACTION_RECORD_SIZE;
-    const std::uint64_t lines = listingBytes();
-    const Status reserved = store.reserve(total, memoryBudget > lines ? memoryBudget - lines : 0);
+    // The listing's lines and the threads' own memory come out of the
+    // budget; the records have the rest.
+    const std::uint64_t beside = listingBytes() + sorting::threadBytes(threads);
+    const Status reserved = store.reserve(total, memoryBudget > beside ? memoryBudget - beside : 0);
     if (!reserved) {
         return {Outcome::failed, name + ": " + reserved.reason(), {}};
     }

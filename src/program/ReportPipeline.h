@@ -31,7 +31,9 @@ public:
         // `temporaryDirectory`, and merged.
         std::uint64_t memoryBudget = std::numeric_limits<std::uint64_t>::max();
         std::string temporaryDirectory = ".";
-        // The threads the work may use; the bytes are the same for any.
+        // The threads the work may use, fewer where the budget cannot hold
+        // their own memory (sorting::threadsWithin); the bytes are the same
+        // for any.
         unsigned threads = 1;
     };
 

@@ -145,6 +145,16 @@ int runReport(const FractionInvocation& invocation)
         options.pipeline.threads =
             invocation.threads ? *invocation.threads
                                : std::min(platform::processorsAvailable(), kDefaultThreadsAtMost);
+        // Threads the budget cannot hold are not started; at a terminal,
+        // where someone asked for them, that is said.
+        const unsigned held =
+            sorting::threadsWithin(options.pipeline.memoryBudget, options.pipeline.threads);
+        if (invocation.threads && held < *invocation.threads && errorsAreTerminal) {
+            std::cout.flush();
+            tellProblem(std::cerr, "--parallel=" + std::to_string(*invocation.threads) +
+                                       " is more threads than the buffer size holds; using " +
+                                       std::to_string(held));
+        }
         // A listing on the terminal shows its own progress.
         if (errorsAreTerminal && !outputIsTerminal) {
             options.progressTerminal = &std::cerr;

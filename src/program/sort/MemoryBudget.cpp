@@ -85,6 +85,20 @@ GrantedBudget grantedBudget(std::uint64_t requested, const MemoryFacts& facts)
     return {most, true};
 }
 
+unsigned threadsWithin(std::uint64_t budget, unsigned wanted) noexcept
+{
+    // A quarter leaves the records most of a small budget; a large one
+    // holds any thread count that is asked for.
+    constexpr std::uint64_t kThreadShare = 4;
+    const std::uint64_t held = 1 + budget / kThreadShare / kThreadBytes;
+    return static_cast<unsigned>(std::clamp<std::uint64_t>(held, 1, std::max(wanted, 1U)));
+}
+
+std::uint64_t threadBytes(unsigned threads) noexcept
+{
+    return threads > 1 ? std::uint64_t{threads - 1} * kThreadBytes : 0;
+}
+
 std::string sizeText(std::uint64_t bytes)
 {
     constexpr std::array<std::pair<std::uint64_t, char>, 3> kUnits = {

@@ -44,6 +44,18 @@ struct GrantedBudget {
 
 [[nodiscard]] GrantedBudget grantedBudget(std::uint64_t requested, const MemoryFacts& facts);
 
+// What each thread beyond the first needs of its own beside the records:
+// its stack in the listing's pool and in the sort's, as much again in the
+// kernel, and its part's digit counts in the key sort (64 KiB).
+constexpr std::uint64_t kThreadBytes = std::uint64_t{128} * 1024;
+
+// The most threads, at most `wanted` and at least one, whose own memory
+// takes no more than a quarter of `budget`.
+[[nodiscard]] unsigned threadsWithin(std::uint64_t budget, unsigned wanted) noexcept;
+
+// What `threads` threads need of the budget beyond the first one's.
+[[nodiscard]] std::uint64_t threadBytes(unsigned threads) noexcept;
+
 // A size as -S takes it: "1G", "23M", "256K", or bytes when no unit
 // divides it.
 [[nodiscard]] std::string sizeText(std::uint64_t bytes);
