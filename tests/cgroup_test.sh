@@ -35,34 +35,11 @@ if [ ! -r /proc/self/cgroup ] || [ ! -r /proc/self/mountinfo ]; then
     skip "no control groups here"
 fi
 
-# make_group: sets $group to a new group's directory and $limit_file to the
-# file that takes its limit, or fails.
-make_group() {
-    local own mount
-    own=$(sed -n 's/^0:://p' /proc/self/cgroup)
-    mount=$(awk '$(NF-2) == "cgroup2" { print $5; exit }' /proc/self/mountinfo)
-    if [ -n "$own" ] && [ -n "$mount" ]; then
-        group=$mount${own%/}/fraction-test-$$
-        if mkdir "$group" 2>/dev/null; then
-            if [ -e "$group/memory.max" ]; then
-                limit_file=$group/memory.max
-                return 0
-            fi
-            rmdir "$group"
-        fi
-    fi
-    own=$(awk -F: '$2 ~ /(^|,)memory(,|$)/ { print $3; exit }' /proc/self/cgroup)
-    mount=$(awk '$(NF-2) == "cgroup" && $NF ~ /(^|,)memory(,|$)/ { print $5; exit }' /proc/self/mountinfo)
-    if [ -n "$own" ] && [ -n "$mount" ]; then
-        group=$mount${own%/}/fraction-test-$$
-        if mkdir "$group" 2>/dev/null; then
-            limit_file=$group/memory.limit_in_bytes
-            return 0
-        fi
-    fi
-    return 1
-}
-make_group || skip "no writable memory control group hierarchy"
+# shellcheck source=tests/control_groups.sh
+source "$(dirname "$(realpath "$0")")/control_groups.sh"
+make_group memory memory.max || skip "no writable memory control group hierarchy"
+limit_file=$group/memory.limit_in_bytes
+[ "$unified" -eq 0 ] || limit_file=$group/memory.max
 
 workdir=$(mktemp -d)
 trap 'rmdir "$group" 2>/dev/null; rm -rf "$workdir"' EXIT
