@@ -15,6 +15,7 @@
 // Nothing here may allocate through operator new: it serves operator new.
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -68,8 +69,10 @@ struct Plan {
     Operation operation = Operation::create;
     unsigned long failingCall = 0;
     int error = EIO;
-    unsigned long calls = 0;
 };
+
+// Counted on every thread that calls: the report allocates on several.
+std::atomic<unsigned long> calls{0};
 
 // Read from the environment without allocating; a plan that cannot be
 // read stops the test run at once rather than testing nothing.
@@ -128,7 +131,7 @@ int injectedFailure(Operation operation) noexcept
 {
     Plan& current = plan();
     if (!current.active || operation != current.operation ||
-        ++current.calls != current.failingCall) {
+        calls.fetch_add(1) + 1 != current.failingCall) {
         return 0;
     }
     if (current.error == kStop) {
