@@ -193,6 +193,18 @@ redirected)
     [ "$(cat status.txt)" = exit=1 ] || fail "Ctrl-D: $(cat status.txt)"
     wait_for "fraction: end of input while waiting for an output file name" 5 || fail "no end-of-input message: $(screen)"
     cmp -s piped.txt listing.txt || fail "at Ctrl-D the file differs from a piped run: $(diff piped.txt listing.txt)"
+
+    # More threads than the buffer size holds: lowered, and said at the
+    # terminal in one line; the same file as on one thread.
+    stop
+    "$fraction" --report -q sample-data.frac one-thread.frac </dev/null 2>/dev/null
+    start "'$fraction' --report -q -S 1M --parallel=64 sample-data.frac threads.frac </dev/null"
+    wait_for_file status.txt 10 || fail "the report on 64 threads did not end: $(screen)"
+    [ "$(cat status.txt)" = exit=0 ] || fail "64 threads: $(cat status.txt)"
+    wait_for "fraction: --parallel=64 is more threads than the buffer size holds; using 3" 5 ||
+        fail "the lowered thread count not said: $(screen)"
+    cmp -s one-thread.frac threads.frac || fail "64 threads lowered: not the file of one thread"
+    stop
     ;;
 quoting)
     # A completed name with a space is one answer, at a terminal and with
