@@ -191,16 +191,39 @@ TEST(FractionCommandLine, ReportOptionsAreHandedOn)
     EXPECT_FALSE(defaults.invocation->temporaryDirectory);
     EXPECT_FALSE(defaults.invocation->threads);
     EXPECT_FALSE(defaults.invocation->quiet);
-    EXPECT_FALSE(defaults.invocation->summary);
+    EXPECT_EQ(defaults.invocation->summary, FractionInvocation::Summary::none);
+    EXPECT_TRUE(defaults.invocation->writesOutputFile);
 
     const FractionCommandLine text = parseFraction({"in.frac", "-q", "--report", "--summary"});
     ASSERT_TRUE(text.invocation) << text.error;
     EXPECT_TRUE(text.invocation->quiet);
-    EXPECT_TRUE(text.invocation->summary);
+    EXPECT_EQ(text.invocation->summary, FractionInvocation::Summary::text);
+    // A summary needs no output file: without OUTPUT none is written.
+    EXPECT_FALSE(text.invocation->writesOutputFile);
+    const FractionCommandLine json = parseFraction({"--report", "--summary=json", "-", "out"});
+    ASSERT_TRUE(json.invocation) << json.error;
+    EXPECT_EQ(json.invocation->summary, FractionInvocation::Summary::json);
+    EXPECT_TRUE(json.invocation->quiet);
+    EXPECT_TRUE(json.invocation->writesOutputFile);
     // Quiet, the self-test alone is still a thing to run.
     const FractionCommandLine quietSelfTest = parseFraction({"--quiet"});
     ASSERT_TRUE(quietSelfTest.invocation) << quietSelfTest.error;
     EXPECT_EQ(quietSelfTest.invocation->action, FractionInvocation::Action::selfTest);
+}
+
+TEST(FractionCommandLine, NamesAreAskedForOnlyAtATerminal)
+{
+    const std::vector<std::string_view> inputOnly = {"--report", "in.frac"};
+    EXPECT_TRUE(parseFractionCommandLine(inputOnly, true).invocation);
+    const FractionCommandLine script = parseFractionCommandLine(inputOnly, false);
+    EXPECT_FALSE(script.invocation);
+    EXPECT_EQ(script.error,
+              "missing OUTPUT operand after 'in.frac' (a name is asked for only at a terminal)");
+    const std::vector<std::string_view> summary = {"--report", "--summary", "in.frac"};
+    EXPECT_TRUE(parseFractionCommandLine(summary, false).invocation);
+    // With no operands the names are read wherever standard input is.
+    const std::vector<std::string_view> none = {"--report"};
+    EXPECT_TRUE(parseFractionCommandLine(none, false).invocation);
 }
 
 TEST(FractionCommandLine, HelpAndVersionWinWhereverTheyStand)
@@ -225,6 +248,7 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         {{"--report", "-"}, "with '-' as INPUT, OUTPUT must be given too"},
         {{"-S", "1M"}, "--buffer-size and --temporary-directory need --report"},
         {{"--summary", "-q"}, "--summary needs --report"},
+        {{"--report", "--summary=xml"}, "invalid summary form 'xml': expected json, or none"},
         {{"--parallel=2"}, "--parallel needs --report"},
         {{"--report", "--parallel=0"},
          "invalid number of threads '0': expected a whole number from 1 to 256"},

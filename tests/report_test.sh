@@ -52,6 +52,16 @@ report() {
 # The report's text after the self-test's lines.
 report_body() { printf '%s' "${out#"$self_test_lines"$'\n'}"; }
 
+# Puts the programs on PATH under their own names, for commands run as a
+# user types them.
+on_path_as_named() {
+    mkdir -p bin
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fraction" >bin/fraction
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fracfile" >bin/fracfile
+    chmod +x bin/fraction bin/fracfile
+    PATH="$PWD/bin:$PATH"
+}
+
 case "$group" in
 listing)
     printf '1/2\n3/4\ninvalid\n1/4\n' | pack in.frac
@@ -625,16 +635,19 @@ operands)
     expect_eq "both given: nothing on standard error" "$(cat stderr.txt)" ""
     expect_true "both given: the same file" 'cmp -s answered.frac given.frac'
 
-    # The input given, the output asked for as before.
+    # The input given and the output not: a name is asked for only at a
+    # terminal, so from a pipe it is wrong usage, and nothing is read.
     printf 'asked.frac\n' | "$fraction" --report in.frac >stdout.txt 2>stderr.txt
-    expect_eq "input given: status" "$?" 0
-    expect_eq "input given: the output asked for" "$(cat stdout.txt)" "$answered"
-    expect_true "input given: written" 'cmp -s answered.frac asked.frac'
+    expect_eq "input given: status" "$?" 2
+    expect_eq "input given: nothing printed" "$(cat stdout.txt)" ""
+    expect_eq "input given: wrong usage" "$(cat stderr.txt)" "fraction: missing OUTPUT operand after 'in.frac' (a name is asked for only at a terminal)
+Try 'fraction --help' for more information."
+    expect_true "input given: the answer not taken" '[ ! -e asked.frac ]'
 
     # A given name that cannot be used ends the run; the next answer is
     # never taken for it.
     printf 'keep me\n' >existing-out.frac
-    printf 'in.frac\nexisting-out.frac\n' | "$fraction" --report missing.frac >stdout.txt 2>stderr.txt
+    printf 'in.frac\nout.frac\n' | "$fraction" --report missing.frac existing-out.frac >stdout.txt 2>stderr.txt
     expect_eq "a missing input given: status" "$?" 1
     expect_message "a missing input given: the reason" "$(cat stderr.txt)" "fraction: missing.frac: No such file or directory"
     expect_eq "a missing input given: no report, no prompt" "$(cat stdout.txt)" "$self_test_lines"
@@ -731,9 +744,11 @@ quiet)
     # The prompts and the reasons still show, and nothing else.
     printf 'missing.frac\nsample.frac\nasked.frac\n' | "$fraction" --report -q >stdout.txt 2>stderr.txt
     expect_eq "prompted: status" "$?" 0
-    expect_eq "prompted: the prompts alone" "$(cat stdout.txt)" \
-        $'Cannot open the file!! \nPlease enter another input file name ? Please enter an output file name ? '
-    expect_message "prompted: the reason" "$(cat stderr.txt)" "fraction: missing.frac: No such file or directory"
+    # Quiet, standard output holds only what was asked for: the prompts go
+    # to standard error, each after the reason that led to it.
+    expect_eq "prompted: nothing on standard output" "$(cat stdout.txt)" ""
+    expect_message "prompted: the reason, then the prompts" "$(cat stderr.txt)" \
+        $'fraction: missing.frac: No such file or directory\nCannot open the file!! \nPlease enter another input file name ? Please enter an output file name ? '
     expect_true "prompted: written" 'cmp -s asked.frac full.frac'
     # Typed at the prompt, - is a file of that name, as any answer is.
     printf 'sample.frac\n-\n' | "$fraction" --report -q >stdout.txt
@@ -794,10 +809,8 @@ scripts)
     # README itself, run as a user would run them.
     mapfile -d '' -t blocks < <(awk '/^## /{ inside = ($0 == "## In scripts") } inside && /^```/ { if (code) printf "%c", 0; code = !code; next } inside && code' "$here/../README.md")
     expect_eq "three pipelines in the README" "${#blocks[@]}" 3
-    mkdir bin examples fractions
-    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fraction" >bin/fraction
-    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fracfile" >bin/fracfile
-    chmod +x bin/fraction bin/fracfile
+    mkdir examples fractions
+    on_path_as_named
     cp "$here/../examples/sample.txt" examples/
     pack sample.frac <examples/sample.txt
     "$fraction" --report sample.frac sorted-here.frac </dev/null >report-here.txt
@@ -828,6 +841,62 @@ $("$fraction" --report --summary "$file" /dev/null | tail -n +5)"
     expect_eq "text and file apart: status and errors" "$status:$(cat stderr.txt)" "0:"
     expect_true "text and file apart: the report's text" 'cmp -s report.txt report-here.txt'
     expect_true "text and file apart: the sorted file" 'cmp -s sorted.frac sorted-here.frac'
+    ;;
+loop)
+    on_path_as_named
+    # A loop reading names from a list: the report must not take the next
+    # name of the list for its output file.
+    printf '1/2\n1/3\n' | fracfile pack a.frac; printf '5/1\n6/1\n7/1\n' | fracfile pack b.frac
+    cp b.frac b-before.frac
+    ls [ab].frac > list
+    while read -r f; do fraction --report -q --summary "$f"; done < list >stdout.txt 2>stderr.txt
+    expect_eq "the loop: status and errors" "$?:$(cat stderr.txt)" "0:"
+    expect_eq "the loop: one summary per file" "$(grep -c '^nData=' stdout.txt)" 2
+    expect_true "the loop: b.frac as it was" 'cmp -s b.frac b-before.frac'
+    expect_eq "the loop: no file written" "$(ls)" $'a.frac\nb-before.frac\nb.frac\nbin\nlist\nstderr.txt\nstdout.txt\nunitTest.dat'
+    expect_eq "the loop: the summaries" "$(sed -n 's/^The sum is //p' stdout.txt)" $'5 / 6 \n18 / 1 '
+
+    # The summary of standard input, with no output named.
+    fraction --report -q --summary - <b.frac >stdout.txt 2>stderr.txt
+    expect_eq "summary of standard input: status, errors" "$?:$(cat stderr.txt)" "0:"
+    expect_contains "summary of standard input" "$(cat stdout.txt)" "The greatest is 7 / 1 "
+
+    # Without --summary, a missing output is wrong usage, found before the
+    # self-test writes anything.
+    rm -f unitTest.dat
+    printf 'b.frac\n' | fraction --report a.frac >stdout.txt 2>stderr.txt
+    expect_eq "no output named: status" "$?" 2
+    expect_eq "no output named: the usage error" "$(cat stderr.txt)" "fraction: missing OUTPUT operand after 'a.frac' (a name is asked for only at a terminal)
+Try 'fraction --help' for more information."
+    expect_eq "no output named: nothing printed" "$(cat stdout.txt)" ""
+    expect_true "no output named: nothing written" '[ ! -e unitTest.dat ] && cmp -s b.frac b-before.frac'
+
+    # With no operands the names are still read from standard input.
+    printf 'a.frac\nsorted.frac\n' | fraction --report -q >stdout.txt 2>stderr.txt
+    expect_eq "no operands: status, output" "$?:$(cat stdout.txt)" "0:"
+    expect_eq "no operands: the prompt, on standard error when quiet" "$(cat stderr.txt)" "Please enter an output file name ? "
+    expect_eq "no operands: written" "$(fracfile dump sorted.frac)" $'count 2\n1/2\n1/3'
+    ;;
+json)
+    on_path_as_named
+    command -v python3 >/dev/null || { echo "$group: python3, which holds the exact model, is missing"; exit 77; }
+    python3 "$here/json_summary_check.py" "$fraction" "$fracfile"
+    expect_eq "the JSON summary against the exact model" "$?" 0
+    printf '1/2\n3/4\ninvalid\n-1/4\n' | fracfile pack in.frac
+    fraction --report --summary=json in.frac >stdout.txt 2>stderr.txt
+    expect_eq "JSON: status and errors" "$?:$(cat stderr.txt)" "0:"
+    expect_eq "JSON: the object alone" "$(cat stdout.txt)" '{"records":4,"valid":3,"invalid":1,"sum":"1/1","average":"1/3","median":"1/2","least":"-1/4","greatest":"3/4","sum_value":1,"average_value":0.3333333333333333,"median_value":0.5,"least_value":-0.25,"greatest_value":0.75}'
+    python3 -m json.tool stdout.txt >/dev/null
+    expect_eq "JSON: python's parser takes it" "$?" 0
+    if command -v jq >/dev/null; then
+        expect_eq "JSON: jq takes it" "$(jq -r '.median + " " + (.valid | tostring)' stdout.txt)" "1/2 3"
+    fi
+    # The output file is written as with the text summary.
+    fraction --report --summary=json in.frac out.frac >/dev/null 2>&1
+    expect_eq "JSON: the output file" "$(fracfile dump out.frac)" $'count 4\n3/4\n1/2\n-1/4\ninvalid'
+    fraction --report --summary=yaml in.frac >stdout.txt 2>stderr.txt
+    expect_eq "an unknown summary form: status" "$?" 2
+    expect_eq "an unknown summary form: the reason" "$(head -n 1 stderr.txt)" "fraction: invalid summary form 'yaml': expected json, or none"
     ;;
 *)
     echo "unknown group $group" >&2

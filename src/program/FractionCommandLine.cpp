@@ -14,7 +14,7 @@ namespace {
 constexpr std::array<OptionDefinition, 8> kOptions = {{
     {"report", '\0', false},
     {"quiet", 'q', false},
-    {"summary", '\0', false},
+    {"summary", '\0', false, true},
     {"buffer-size", 'S', true},
     {"temporary-directory", 'T', true},
     {"parallel", '\0', true},
@@ -101,7 +101,8 @@ ByteSize parseByteSize(std::string_view text)
     return {number * multiplier, {}};
 }
 
-FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments)
+FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments,
+                                             bool answersFromTerminal)
 {
     ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
     if (!outcome.parsed) {
@@ -149,7 +150,17 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
         } else if (name == "quiet") {
             invocation.quiet = true;
         } else if (name == "summary") {
-            invocation.summary = true;
+            if (option.value.empty()) {
+                invocation.summary = FractionInvocation::Summary::text;
+            } else if (option.value == "json") {
+                // Standard output is then one JSON document: nothing else
+                // goes there, as with --quiet.
+                invocation.summary = FractionInvocation::Summary::json;
+                invocation.quiet = true;
+            } else {
+                return {std::nullopt,
+                        "invalid summary form '" + option.value + "': expected json, or none"};
+            }
         }
     }
     const std::vector<std::string>& operands = parsed.operands;
@@ -157,7 +168,8 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     if (!report && reportOptionGiven) {
         return {std::nullopt, "--buffer-size and --temporary-directory need --report"};
     }
-    if (!report && invocation.summary) {
+    const bool summary = invocation.summary != FractionInvocation::Summary::none;
+    if (!report && summary) {
         return {std::nullopt, "--summary needs --report"};
     }
     if (!report && invocation.threads) {
@@ -175,9 +187,17 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     if (operands.size() > 1) {
         invocation.outputName = operands[1];
     }
-    // The fraction file then fills standard input, where the answers would be.
-    if (invocation.inputName == "-" && !invocation.outputName) {
-        return {std::nullopt, "with '-' as INPUT, OUTPUT must be given too"};
+    if (invocation.inputName && !invocation.outputName) {
+        if (summary) {
+            invocation.writesOutputFile = false;
+        } else if (*invocation.inputName == "-") {
+            // The fraction file then fills standard input, where the answers
+            // would be.
+            return {std::nullopt, "with '-' as INPUT, OUTPUT must be given too"};
+        } else if (!answersFromTerminal) {
+            return {std::nullopt, "missing OUTPUT operand after '" + *invocation.inputName +
+                                      "' (a name is asked for only at a terminal)"};
+        }
     }
     return {invocation, {}};
 }

@@ -11,6 +11,9 @@
 //   fraction [OPTION]... [--report [INPUT [OUTPUT]]]
 struct FractionInvocation {
     enum class Action { selfTest, report, help, version };
+    // What --summary prints instead of the listings: none without it, the
+    // report's own lines with it, one JSON object with --summary=json.
+    enum class Summary { none, text, json };
 
     Action action = Action::selfTest;
     // The answers the report would otherwise read from standard input; "-"
@@ -25,10 +28,12 @@ struct FractionInvocation {
     // the processors this process may use, up to kDefaultThreadsAtMost.
     std::optional<unsigned> threads;
     // --quiet: the self-test's lines and the report's text are not
-    // printed, only a summary asked for; --summary: the report prints its
-    // summary instead of its listings.
+    // printed, only a summary asked for, and the prompts go to standard
+    // error.
     bool quiet = false;
-    bool summary = false;
+    Summary summary = Summary::none;
+    // A summary with the input named and no output: no file is written.
+    bool writesOutputFile = true;
 };
 
 // More threads than this are not used unless asked for: past them a
@@ -46,9 +51,12 @@ struct FractionCommandLine {
     std::string advice = {};
 };
 
-// `arguments` are the program's arguments without its name.
+// `arguments` are the program's arguments without its name. A name is
+// asked for only where a person can answer: with any operand given and
+// `answersFromTerminal` false, a missing OUTPUT is wrong usage, so that a
+// script's standard input is never taken for a file name.
 [[nodiscard]] FractionCommandLine parseFractionCommandLine(
-    std::span<const std::string_view> arguments);
+    std::span<const std::string_view> arguments, bool answersFromTerminal = true);
 
 struct ByteSize {
     // Empty when the text is not a size; `problem` then says why.

@@ -100,19 +100,32 @@ int runReport(const FractionInvocation& invocation)
         // pipes get exactly the plain reading. With the output going to a
         // file, the prompts show on standard error, where the person looks,
         // and go to the file as well, as a plain reading writes them.
-        const bool promptsOnErrors = inputIsTerminal && !outputIsTerminal && errorsAreTerminal;
+        // Quiet, standard output holds only what was asked for: the prompts
+        // go to standard error alone.
+        std::ostream discarded(nullptr);
+        const bool promptsOnErrors =
+            inputIsTerminal && errorsAreTerminal && (invocation.quiet || !outputIsTerminal);
         std::ostream* const promptTerminal = promptsOnErrors ? &std::cerr : nullptr;
+        std::ostream& promptOutput = invocation.quiet ? std::cerr : std::cout;
+        const bool editing = invocation.quiet
+                                 ? promptsOnErrors
+                                 : inputIsTerminal && (outputIsTerminal || promptsOnErrors);
         const std::unique_ptr<AnswerSource> edited =
-            inputIsTerminal && (outputIsTerminal || promptsOnErrors)
-                ? lineEditedAnswers(std::cout, promptTerminal)
-                : nullptr;
-        StreamAnswers plain(std::cin, std::cout, promptTerminal);
+            editing ? lineEditedAnswers(invocation.quiet ? discarded : std::cout, promptTerminal)
+                    : nullptr;
+        StreamAnswers plain(std::cin, promptOutput, invocation.quiet ? nullptr : promptTerminal);
         ReportOptions options;
         options.inputName = invocation.inputName;
         options.outputName = invocation.outputName;
         options.standardInput = &std::cin;
-        if (invocation.summary) {
+        options.writesOutputFile = invocation.writesOutputFile;
+        if (invocation.quiet) {
+            options.promptStream = &std::cerr;
+        }
+        if (invocation.summary == FractionInvocation::Summary::text) {
             options.pipeline.text = ReportText::summary;
+        } else if (invocation.summary == FractionInvocation::Summary::json) {
+            options.pipeline.text = ReportText::json;
         } else if (invocation.quiet) {
             options.pipeline.text = ReportText::none;
         }
@@ -163,7 +176,8 @@ int runProgram(int argc, char** argv)
     platform::useBinaryStandardStreams();
 
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    const FractionCommandLine commandLine = parseFractionCommandLine(arguments);
+    const FractionCommandLine commandLine =
+        parseFractionCommandLine(arguments, platform::isTerminal(platform::StandardStream::input));
     if (!commandLine.invocation) {
         return usageError(commandLine.error, commandLine.advice);
     }
