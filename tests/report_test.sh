@@ -898,6 +898,23 @@ json)
     expect_eq "an unknown summary form: status" "$?" 2
     expect_eq "an unknown summary form: the reason" "$(head -n 1 stderr.txt)" "fraction: invalid summary form 'yaml': expected json, or none"
     ;;
+fracfile-scripts)
+    # The records alone, for sort, awk and mlr; an integer alone packs as n/1.
+    printf '3\n-7\n 1/2 \n0\ninvalid\n' | pack integers.frac
+    expect_eq "integers pack as n/1" "$(dump integers.frac)" $'count 5\n3/1\n-7/1\n1/2\n0/1\ninvalid'
+    "$fracfile" dump --no-count integers.frac >stdout.txt 2>stderr.txt
+    expect_eq "dump --no-count: status, errors" "$?:$(cat stderr.txt)" "0:"
+    expect_eq "dump --no-count: the records alone" "$(cat stdout.txt)" $'3/1\n-7/1\n1/2\n0/1\ninvalid'
+    "$fracfile" --no-count dump - <integers.frac >stdout.txt
+    expect_eq "--no-count before the command, from standard input" "$(head -n 1 stdout.txt)" "3/1"
+    expect_true "records alone pack back the same" '"$fracfile" pack again.frac <stdout.txt && cmp -s again.frac integers.frac'
+    printf '2147483648\n' | "$fracfile" pack big.frac 2>stderr.txt
+    expect_eq "an integer outside 32 bits: status" "$?" 1
+    expect_eq "an integer outside 32 bits: the reason" "$(cat stderr.txt)" "fracfile: line 1: a part outside the 32-bit range: '2147483648'"
+    printf '1/2\n' | "$fracfile" pack --no-count x.frac 2>stderr.txt
+    expect_eq "--no-count with pack: wrong usage" "$?:$(head -n 1 stderr.txt)" "2:fracfile: --no-count is an option of dump"
+    expect_true "--no-count with pack: nothing written" '[ ! -e x.frac ]'
+    ;;
 *)
     echo "unknown group $group" >&2
     exit 2

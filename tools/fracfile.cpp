@@ -2,11 +2,13 @@
 //
 //   fracfile pack OUT   reads fractions from standard input and writes OUT
 //   fracfile dump FILE  prints FILE's count and records as text
+//                       (with --no-count, the records alone)
 //
 // The text form has one record a line: "numerator/denominator" (spaces
 // around the parts and a sign on either part allowed) or "invalid" for the
 // marker pair; the report's own text form ("- 3 / 4 ", "Invalid Fraction!! ",
-// with or without a listing's index column) is read too. An optional first
+// with or without a listing's index column) is read too, and so is an
+// integer alone, as n/1. An optional first
 // line "count N" gives the file's count; pack otherwise counts the records.
 // Blank lines and lines starting with '#' are skipped. dump prints the
 // count line, so pack of a dump gives back the same bytes for every whole
@@ -57,19 +59,21 @@ constexpr std::string_view kProgramName = "fracfile";
 
 constexpr std::string_view kUsage =
     "Usage: fracfile [OPTION]... pack OUT\n"
-    "  or:  fracfile [OPTION]... dump FILE\n"
+    "  or:  fracfile [OPTION]... dump [--no-count] FILE\n"
     "Make the fraction file OUT from the text on standard input (pack), or show\n"
     "the fraction file FILE as that text (dump). OUT - is standard output, FILE -\n"
     "standard input.\n"
     "\n"
-    "  -h, --help     display this help and exit\n"
-    "      --version  output version information and exit\n"
+    "      --no-count  dump the records alone, without the count line first\n"
+    "  -h, --help      display this help and exit\n"
+    "      --version   output version information and exit\n"
     "\n"
     "One record a line: numerator/denominator (for example -3/4 or 1 / -2) or the\n"
-    "word invalid; the report's text form (- 3 / 4, Invalid Fraction!!, with or\n"
-    "without a listing's index column such as \"  0: \") is read too. An optional\n"
-    "first line \"count N\" sets the file's count; blank lines and lines starting\n"
-    "with # are skipped. A valid 123456789/123456789 is stored as 1/1, since that\n"
+    "word invalid; an integer alone (3) is n/1. The report's text form (- 3 / 4,\n"
+    "Invalid Fraction!!, with or without a listing's index column such as\n"
+    "\"  0: \") is read too. An optional first line \"count N\" sets the file's\n"
+    "count; blank lines and lines starting with # are skipped. A valid 123456789/123456789 is "
+    "stored as 1/1, since that\n"
     "pair marks an invalid fraction.\n"
     "\n"
     "Exit status:\n"
@@ -166,19 +170,23 @@ std::string quoted(std::string_view text)
 
 // The record of one line that is neither blank, a comment nor a count, or
 // what is wrong with the line. The parts are kept as written (a stored
-// 1/0 comes back), in the spaced form the report writes too.
+// 1/0 comes back), in the spaced form the report writes too, or in the
+// compact form, which takes an integer alone as n/1.
 Result<FractionRecord> parseRecord(std::string_view text)
 {
     text = withoutIndex(text);
     const char* const end = text.data() + text.size();
-    FractionRecord parts;
-    const std::from_chars_result result =
-        fraction::from_chars(text.data(), end, parts, fraction::PartsText::spaced);
-    if (result.ec == std::errc() && result.ptr == end) {
-        return parts;
+    bool outOfRange = false;
+    for (const fraction::PartsText form :
+         {fraction::PartsText::spaced, fraction::PartsText::compact}) {
+        FractionRecord parts;
+        const std::from_chars_result result = fraction::from_chars(text.data(), end, parts, form);
+        if (result.ec == std::errc() && result.ptr == end) {
+            return parts;
+        }
+        outOfRange = outOfRange || result.ec == std::errc::result_out_of_range;
     }
-    return Failure(result.ec == std::errc::result_out_of_range ? "a part outside the 32-bit range"
-                                                               : "not a fraction");
+    return Failure(outOfRange ? "a part outside the 32-bit range" : "not a fraction");
 }
 
 // Takes each record as it is parsed.
@@ -364,8 +372,9 @@ int pack(const std::string& outputName)
     return EXIT_SUCCESS;
 }
 
-// Prints the records as they are read, a block at a time.
-int dump(const std::string& inputName)
+// Prints the records as they are read, a block at a time, after the count
+// line when `withCount`.
+int dump(const std::string& inputName, bool withCount)
 {
     std::ifstream opened;
     const bool fromStandardInput = inputName == "-";
@@ -390,7 +399,9 @@ int dump(const std::string& inputName)
     }
     const std::int32_t count = header.header->count;
     const auto expected = static_cast<std::uint64_t>(std::max(count, 0));
-    std::cout << "count " << count << '\n';
+    if (withCount) {
+        std::cout << "count " << count << '\n';
+    }
     std::vector<FractionRecord> block(kPackBlock);
     std::uint64_t arrivedBytes = 0;
     for (std::uint64_t done = 0; done < expected;) {
@@ -429,7 +440,8 @@ int dump(const std::string& inputName)
     return finishStandardOutput();
 }
 
-constexpr std::array<OptionDefinition, 2> kOptions = {{
+constexpr std::array<OptionDefinition, 3> kOptions = {{
+    {"no-count", '\0', false},
     {"help", 'h', false},
     {"version", '\0', false},
 }};
@@ -440,12 +452,14 @@ int run(const std::vector<std::string_view>& arguments)
     if (!outcome.parsed) {
         return usageError(outcome.error);
     }
-    // The only options are --help and --version: the first given wins,
-    // wherever it stands.
-    const std::vector<GivenOption>& options = outcome.parsed->options;
-    if (!options.empty()) {
-        return options.front().definition->longName == "help" ? writeInformation(kUsage)
-                                                              : writeInformation(versionText());
+    // The first of --help and --version wins, wherever it stands.
+    bool withCount = true;
+    for (const GivenOption& option : outcome.parsed->options) {
+        const std::string_view name = option.definition->longName;
+        if (name == "help" || name == "version") {
+            return name == "help" ? writeInformation(kUsage) : writeInformation(versionText());
+        }
+        withCount = false;
     }
     const std::vector<std::string>& operands = outcome.parsed->operands;
     if (operands.empty()) {
@@ -461,7 +475,10 @@ int run(const std::vector<std::string_view>& arguments)
     if (operands.size() > 2) {
         return usageError("extra operand '" + operands[2] + "'");
     }
-    return command == "pack" ? pack(operands[1]) : dump(operands[1]);
+    if (command == "pack" && !withCount) {
+        return usageError("--no-count is an option of dump");
+    }
+    return command == "pack" ? pack(operands[1]) : dump(operands[1], withCount);
 }
 
 }  // namespace
