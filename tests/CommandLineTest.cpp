@@ -125,6 +125,11 @@ TEST(BufferSize, BytesOrKMG)
         {"007", 7},
         {"18446744073709551615", UINT64_MAX},
         {"17179869183G", std::uint64_t{17179869183} << 30U},
+        {"100b", 100},
+        {"7B", 7},
+        {"1T", std::uint64_t{1} << 40U},
+        {"3p", std::uint64_t{3} << 50U},
+        {"15E", std::uint64_t{15} << 60U},
     };
     for (const SizeRow& row : rows) {
         const ByteSize size = parseByteSize(row.text);
@@ -135,17 +140,33 @@ TEST(BufferSize, BytesOrKMG)
 TEST(BufferSize, RefusedWithAReason)
 {
     for (const std::string_view text :
-         {"", "K", "abc", "1.5K", "-1", "+1", "1KB", "1T", " 1", "5 ", "M5", "12x"}) {
+         {"", "K", "%", "abc", "1.5K", "-1", "+1", "1KB", "1Z", "5%%", " 1", "5 ", "M5", "12x"}) {
         const ByteSize size = parseByteSize(text);
         EXPECT_FALSE(size.bytes) << text;
-        EXPECT_EQ(size.problem, "expected a number of bytes, or of K, M or G") << text;
+        EXPECT_FALSE(size.percent) << text;
+        EXPECT_EQ(size.problem, "expected a number of bytes, or of K, M, G, T, P, E or %") << text;
     }
     for (const std::string_view text :
-         {"18446744073709551616", "17179869184G", "99999999999999999999999"}) {
+         {"18446744073709551616", "17179869184G", "16E", "99999999999999999999999"}) {
         EXPECT_EQ(parseByteSize(text).problem, "too large") << text;
     }
     EXPECT_EQ(parseByteSize("0").problem, "a buffer needs more than 0 bytes");
     EXPECT_EQ(parseByteSize("0M").problem, "a buffer needs more than 0 bytes");
+    EXPECT_EQ(parseByteSize("0%").problem, "a buffer needs more than 0 bytes");
+}
+
+TEST(BufferSize, PercentOfTheMachinesMemory)
+{
+    const ByteSize half = parseByteSize("50%");
+    EXPECT_FALSE(half.bytes);
+    EXPECT_EQ(half.percent, 50U);
+    EXPECT_EQ(parseByteSize("250%").percent, 250U);
+    EXPECT_EQ(shareOfMemory(50, 1000), 500U);
+    EXPECT_EQ(shareOfMemory(1, 199), 1U);
+    EXPECT_EQ(shareOfMemory(100, UINT64_MAX), UINT64_MAX);
+    EXPECT_EQ(shareOfMemory(33, UINT64_MAX), UINT64_MAX / 100 * 33 + UINT64_MAX % 100 * 33 / 100);
+    EXPECT_EQ(shareOfMemory(UINT64_MAX, 1000), UINT64_MAX);
+    EXPECT_EQ(shareOfMemory(150, 7), 10U);
 }
 
 FractionCommandLine parseFraction(const std::vector<std::string_view>& arguments)
@@ -257,7 +278,7 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         {{"--report", "--parallel=2x"},
          "invalid number of threads '2x': expected a whole number from 1 to 256"},
         {{"--report", "--buffer-size=lots"},
-         "invalid buffer size 'lots': expected a number of bytes, or of K, M or G"},
+         "invalid buffer size 'lots': expected a number of bytes, or of K, M, G, T, P, E or %"},
         {{"--report", "-S0"}, "invalid buffer size '0': a buffer needs more than 0 bytes"},
         {{"--report", "-T", "/no/such/directory"},
          "invalid temporary directory '/no/such/directory': No such file or directory"},

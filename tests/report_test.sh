@@ -399,9 +399,22 @@ Try 'fraction --help' for more information."
         echo "budget: a full temporary directory not tried: no tmpfs can be mounted here"
     fi
 
+    # The sizes sort -S takes: b for bytes, K to E, and % of the memory.
+    "$fraction" --report -q many.frac free.frac </dev/null >/dev/null 2>&1
+    for size in 100b 1K 1M 1%; do
+        "$fraction" --report -q -S "$size" many.frac sized.frac </dev/null >stdout.txt 2>stderr.txt
+        expect_eq "-S $size: status, output, errors" "$?:$(cat stdout.txt stderr.txt)" "0:"
+        expect_true "-S $size: the same file" 'cmp -s sized.frac free.frac'
+    done
+    for size in 1T 8E 100%; do
+        "$fraction" --report -q -S "$size" many.frac sized.frac </dev/null >stdout.txt 2>stderr.txt
+        expect_eq "-S $size: status" "$?" 0
+        expect_contains "-S $size: lowered to what the limits allow" "$(cat stderr.txt)" "is more than the memory limits allow; using"
+    done
+
     report $'many.frac\nfree.frac\n' --buffer-size=12x
     expect_eq "a bad buffer size: status" "$status" 2
-    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x': expected a number of bytes, or of K, M or G
+    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x': expected a number of bytes, or of K, M, G, T, P, E or %
 Try 'fraction --help' for more information."
     ;;
 cli)
@@ -464,7 +477,7 @@ option '--report' doesn't allow an argument|--report=x
 option '--buffer-size' requires an argument|--report --buffer-size
 option requires an argument -- 'T'|--report -T
 invalid option -- 'x'|-x
-invalid buffer size '12X': expected a number of bytes, or of K, M or G|--report --buffer-size=12X
+invalid buffer size '12X': expected a number of bytes, or of K, M, G, T, P, E or %|--report --buffer-size=12X
 invalid buffer size '0': a buffer needs more than 0 bytes|--report -S 0
 invalid buffer size '99999999999999999999': too large|--report -S99999999999999999999
 invalid temporary directory 'missing': No such file or directory|--report --temporary-directory missing

@@ -56,23 +56,20 @@ std::optional<unsigned> parseThreads(std::string_view text)
 
 ByteSize parseByteSize(std::string_view text)
 {
-    constexpr const char* kForm = "expected a number of bytes, or of K, M or G";
-    std::uint64_t multiplier = 1;
+    constexpr const char* kForm = "expected a number of bytes, or of K, M, G, T, P, E or %";
+    constexpr std::string_view kUnits = "BKMGTPE";
+    unsigned shift = 0;
+    bool percent = false;
     if (!text.empty()) {
-        switch (std::toupper(static_cast<unsigned char>(text.back()))) {
-            case 'K':
-                multiplier = std::uint64_t{1} << 10U;
-                break;
-            case 'M':
-                multiplier = std::uint64_t{1} << 20U;
-                break;
-            case 'G':
-                multiplier = std::uint64_t{1} << 30U;
-                break;
-            default:
-                break;
+        const auto suffix =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(text.back())));
+        const std::size_t unit = kUnits.find(suffix);
+        percent = suffix == '%';
+        if (unit != std::string_view::npos) {
+            constexpr unsigned kBitsPerUnit = 10;
+            shift = static_cast<unsigned>(unit) * kBitsPerUnit;
         }
-        if (multiplier != 1) {
+        if (percent || unit != std::string_view::npos) {
             text.remove_suffix(1);
         }
     }
@@ -92,13 +89,31 @@ ByteSize parseByteSize(std::string_view text)
             number = number * 10 + value;
         }
     }
-    if (tooLarge || number > kLargest / multiplier) {
+    if (tooLarge || number > kLargest >> shift) {
         return {std::nullopt, "too large"};
     }
     if (number == 0) {
         return {std::nullopt, "a buffer needs more than 0 bytes"};
     }
-    return {number * multiplier, {}};
+    if (percent) {
+        return {std::nullopt, {}, number};
+    }
+    return {number << shift, {}};
+}
+
+std::uint64_t shareOfMemory(std::uint64_t percent, std::uint64_t memory) noexcept
+{
+    constexpr std::uint64_t kWhole = 100;
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    // A hundredth at a time, so that no product passes 64 bits unnoticed.
+    const std::uint64_t hundredth = memory / kWhole;
+    const std::uint64_t rest = memory % kWhole;
+    if (hundredth != 0 && percent > kLargest / hundredth) {
+        return kLargest;
+    }
+    const std::uint64_t whole = percent * hundredth;
+    const std::uint64_t fromRest = percent / kWhole * rest + percent % kWhole * rest / kWhole;
+    return fromRest > kLargest - whole ? kLargest : whole + fromRest;
 }
 
 FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments,
@@ -126,11 +141,12 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
             invocation.action = FractionInvocation::Action::report;
         } else if (name == "buffer-size") {
             const ByteSize size = parseByteSize(option.value);
-            if (!size.bytes) {
+            if (!size.bytes && !size.percent) {
                 return {std::nullopt,
                         "invalid buffer size '" + option.value + "': " + size.problem};
             }
             invocation.bufferSize = size.bytes;
+            invocation.bufferPercent = size.percent;
             reportOptionGiven = true;
         } else if (name == "temporary-directory") {
             const std::string problem = temporaryDirectoryProblem(option.value);

@@ -20,9 +20,11 @@ struct FractionInvocation {
     // stands for standard input or output.
     std::optional<std::string> inputName;
     std::optional<std::string> outputName;
-    // The report's memory budget in bytes (--buffer-size), and where its
-    // temporary files go (--temporary-directory); unset for the defaults.
+    // The report's memory budget (--buffer-size), in bytes or as a
+    // percentage of the machine's memory, and where its temporary files go
+    // (--temporary-directory); unset for the defaults.
     std::optional<std::uint64_t> bufferSize;
+    std::optional<std::uint64_t> bufferPercent;
     std::optional<std::string> temporaryDirectory;
     // The threads the report works with (--parallel); unset for as many as
     // the processors this process may use, up to kDefaultThreadsAtMost.
@@ -59,12 +61,20 @@ struct FractionCommandLine {
     std::span<const std::string_view> arguments, bool answersFromTerminal = true);
 
 struct ByteSize {
-    // Empty when the text is not a size; `problem` then says why.
+    // A number of bytes, or with the suffix % a percentage of the machine's
+    // memory; both empty when the text is not a size, `problem` then
+    // saying why.
     std::optional<std::uint64_t> bytes;
     std::string problem;
+    std::optional<std::uint64_t> percent = {};
 };
 
-// A size as GNU sort's --buffer-size takes it: a whole number of bytes, or
-// of KiB, MiB or GiB with the suffix K, M or G (either case). It must be
-// more than zero and fit in 64 bits.
+// A size as GNU sort's --buffer-size takes it: a whole number, of bytes
+// alone or with the suffix b, of KiB, MiB, GiB, TiB, PiB or EiB with the
+// suffix K, M, G, T, P or E (either case), or of percent of the machine's
+// memory with the suffix %. It must be more than zero and, in bytes, fit
+// in 64 bits.
 [[nodiscard]] ByteSize parseByteSize(std::string_view text);
+
+// `percent` of `memory` bytes, as many bytes as 64 bits hold at the most.
+[[nodiscard]] std::uint64_t shareOfMemory(std::uint64_t percent, std::uint64_t memory) noexcept;

@@ -49,11 +49,12 @@ constexpr std::string_view kUsage =
     "                           valid fractions, their sum, average and median,\n"
     "                           and the least and the greatest of them\n"
     "  -S, --buffer-size=SIZE   let the report hold at most SIZE bytes of records\n"
-    "                           in memory; SIZE is bytes, or a number with K, M or\n"
-    "                           G; records that need more are sorted in runs kept\n"
-    "                           in temporary files (default: half of what the\n"
-    "                           machine, the process limits and the memory control\n"
-    "                           group leave)\n"
+    "                           in memory; SIZE is bytes, or a number with b, K,\n"
+    "                           M, G, T, P or E, or with % for a share of the\n"
+    "                           machine's memory; records that need more are\n"
+    "                           sorted in runs kept in temporary files (default:\n"
+    "                           half of what the machine, the process limits and\n"
+    "                           the memory control group leave)\n"
     "  -T, --temporary-directory=DIR\n"
     "                           put those files in DIR (default: TMPDIR, else the\n"
     "                           system's temporary directory); DIR must be a\n"
@@ -136,14 +137,21 @@ int runReport(const FractionInvocation& invocation)
                            " quits)";
         }
         const sorting::MemoryFacts facts = sorting::gatherMemoryFacts();
-        if (invocation.bufferSize) {
+        std::optional<std::uint64_t> bufferSize = invocation.bufferSize;
+        if (invocation.bufferPercent) {
+            if (!facts.process.physicalMemory) {
+                tellProblem(std::cerr, "cannot tell the machine's memory for a buffer size in %");
+                return kExitFailure;
+            }
+            bufferSize = shareOfMemory(*invocation.bufferPercent, *facts.process.physicalMemory);
+        }
+        if (bufferSize) {
             // A budget the limits cannot grant would have the process killed
             // once its records filled it: it is lowered, and the user told.
-            const sorting::GrantedBudget granted =
-                sorting::grantedBudget(*invocation.bufferSize, facts);
+            const sorting::GrantedBudget granted = sorting::grantedBudget(*bufferSize, facts);
             if (granted.lowered) {
                 std::cout.flush();
-                tellProblem(std::cerr, "buffer size " + sorting::sizeText(*invocation.bufferSize) +
+                tellProblem(std::cerr, "buffer size " + sorting::sizeText(*bufferSize) +
                                            " is more than the memory limits allow; using " +
                                            sorting::sizeText(granted.bytes));
             }
