@@ -449,7 +449,7 @@ cli)
     expect_contains "fracfile --help names --version" "$("$fracfile" --help)" "--version"
     "$fraction" </dev/null >/dev/full 2>stderr.txt
     expect_eq "lost standard output: status" "$?" 1
-    expect_eq "lost standard output: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
+    expect_message "lost standard output: message with the reason" "$(cat stderr.txt)" "fraction: cannot write standard output: No space left on device"
     if [ -w /dev/full ]; then
         for program in fraction fracfile; do
             for option in --help --version; do
@@ -576,7 +576,7 @@ USAGE
     expect_eq "dump - of a cut file: message" "$(cat stderr.txt)" "fracfile: standard input: header says 5 records, file holds 0"
     printf '1/2\n' | "$fracfile" pack - >/dev/full 2>stderr.txt
     expect_eq "pack - to a full disk: status" "$?" 1
-    expect_eq "pack - to a full disk: message" "$(cat stderr.txt)" "fracfile: cannot write standard output"
+    expect_message "pack - to a full disk: message with the reason" "$(cat stderr.txt)" "fracfile: cannot write standard output: No space left on device"
 
     # The system's reason for a name that cannot be used.
     mkdir folder
@@ -700,7 +700,7 @@ Try 'fraction --help' for more information."
     if [ -w /dev/full ]; then
         "$fraction" --report in.frac - </dev/null >/dev/full 2>stderr.txt
         expect_eq "- as output to a full disk: status" "$?" 1
-        expect_eq "- as output to a full disk: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
+        expect_message "- as output to a full disk: message with the reason" "$(cat stderr.txt)" "fraction: cannot write standard output: No space left on device"
     fi
 
     # An answer "-" is still a file of that name, and "--" lets a name
@@ -927,6 +927,54 @@ fracfile-scripts)
     printf '1/2\n' | "$fracfile" pack --no-count x.frac 2>stderr.txt
     expect_eq "--no-count with pack: wrong usage" "$?:$(head -n 1 stderr.txt)" "2:fracfile: --no-count is an option of dump"
     expect_true "--no-count with pack: nothing written" '[ ! -e x.frac ]'
+    ;;
+not-to-terminal)
+    # A fraction file is not written to a terminal: one line with the reason,
+    # status 1, nothing written, not even the self-test's record file. The
+    # terminal is a pseudo-terminal that python3 opens.
+    command -v python3 >/dev/null || { echo "$group: python3, which opens the terminal, is missing"; exit 77; }
+    printf '1/2\n' | pack in.frac
+    # on_terminal COMMAND...: runs it with standard output on a terminal and
+    # standard input from in.frac; leaves what the terminal showed in
+    # shown.txt, the errors in stderr.txt and the status in $status.
+    on_terminal() {
+        python3 -c '
+import os, pty, subprocess, sys
+leader, follower = pty.openpty()
+with open("in.frac", "rb") as given, open("stderr.txt", "wb") as errors:
+    status = subprocess.run(sys.argv[1:], stdin=given, stdout=follower, stderr=errors).returncode
+os.close(follower)
+shown = b""
+try:
+    while True:
+        part = os.read(leader, 4096)
+        if not part:
+            break
+        shown += part
+except OSError:
+    pass
+open("shown.txt", "wb").write(shown)
+sys.exit(status)' "$@"
+        status=$?
+    }
+    reason="standard output is a terminal: a fraction file is not written there"
+    for command in "$fraction --report in.frac -" "$fraction --report -q - -" "$fraction --report --summary=json in.frac -"; do
+        rm -f unitTest.dat
+        # shellcheck disable=SC2086 # the words of the command
+        on_terminal $command
+        expect_eq "$command: status" "$status" 1
+        expect_eq "$command: the reason" "$(cat stderr.txt)" "fraction: $reason"
+        expect_eq "$command: nothing shown" "$(cat shown.txt)" ""
+        expect_true "$command: no self-test run" '[ ! -e unitTest.dat ]'
+    done
+    on_terminal "$fracfile" pack -
+    expect_eq "pack -: status" "$status" 1
+    expect_eq "pack -: the reason" "$(cat stderr.txt)" "fracfile: $reason"
+    expect_eq "pack -: nothing shown" "$(cat shown.txt)" ""
+    # The report's text goes to a terminal as ever.
+    on_terminal "$fraction" --report --summary in.frac
+    expect_eq "a summary to the terminal: status" "$status" 0
+    expect_contains "a summary to the terminal: shown" "$(cat shown.txt)" "The greatest is 1 / 2 "
     ;;
 *)
     echo "unknown group $group" >&2

@@ -40,6 +40,7 @@
 #include "InputFile.h"
 #include "MemoryReserve.h"
 #include "OutputFile.h"
+#include "StandardOutput.h"
 #include "common/Outcome.h"
 #include "common/ProgramName.h"
 #include "fraction/Fraction.h"
@@ -59,7 +60,7 @@ constexpr std::string_view kProgramName = "fracfile";
 
 constexpr std::string_view kUsage =
     "Usage: fracfile [OPTION]... pack OUT\n"
-    "  or:  fracfile [OPTION]... dump [--no-count] FILE\n"
+    "  or:  fracfile [OPTION]... dump FILE\n"
     "Make the fraction file OUT from the text on standard input (pack), or show\n"
     "the fraction file FILE as that text (dump). OUT - is standard output, FILE -\n"
     "standard input.\n"
@@ -176,16 +177,21 @@ Result<FractionRecord> parseRecord(std::string_view text)
 {
     text = withoutIndex(text);
     const char* const end = text.data() + text.size();
-    bool outOfRange = false;
-    for (const fraction::PartsText form :
-         {fraction::PartsText::spaced, fraction::PartsText::compact}) {
-        FractionRecord parts;
-        const std::from_chars_result result = fraction::from_chars(text.data(), end, parts, form);
-        if (result.ec == std::errc() && result.ptr == end) {
-            return parts;
-        }
-        outOfRange = outOfRange || result.ec == std::errc::result_out_of_range;
+    FractionRecord parts;
+    const std::from_chars_result spaced =
+        fraction::from_chars(text.data(), end, parts, fraction::PartsText::spaced);
+    if (spaced.ec == std::errc() && spaced.ptr == end) {
+        return parts;
     }
+    const std::from_chars_result compact =
+        fraction::from_chars(text.data(), end, parts, fraction::PartsText::compact);
+    if (compact.ec == std::errc() && compact.ptr == end) {
+        return parts;
+    }
+    // The compact form reads the number before any "/" alone: its range
+    // counts only where that number is the whole line.
+    const bool outOfRange = spaced.ec == std::errc::result_out_of_range ||
+                            (compact.ec == std::errc::result_out_of_range && compact.ptr == end);
     return Failure(outOfRange ? "a part outside the 32-bit range" : "not a fraction");
 }
 
@@ -322,19 +328,17 @@ int packStreaming(OutputFile& output, const std::string& outputName)
 }
 
 // Standard output, checked after everything is written.
-int finishStandardOutput()
+int finishStandardOutput(StandardOutput& standardOutput)
 {
-    std::cout.flush();
-    if (!std::cout) {
-        tellProblem(std::cerr, "cannot write standard output");
-        return kExitFailure;
-    }
-    return EXIT_SUCCESS;
+    return standardOutput.finish() ? EXIT_SUCCESS : kExitFailure;
 }
 
-int pack(const std::string& outputName)
+int pack(const std::string& outputName, StandardOutput& standardOutput)
 {
     const bool toStandardOutput = outputName == "-";
+    if (toStandardOutput && !fractionFileMayGoToStandardOutput()) {
+        return kExitFailure;
+    }
     std::unique_ptr<OutputFile> output;
     if (!toStandardOutput) {
         Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(outputName);
@@ -361,7 +365,7 @@ int pack(const std::string& outputName)
     }
     if (toStandardOutput) {
         writeFractionFile(std::cout, *count, records.data(), records.data() + records.size());
-        return finishStandardOutput();
+        return finishStandardOutput(standardOutput);
     }
     writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
     const Status finished = output->finish();
@@ -374,7 +378,7 @@ int pack(const std::string& outputName)
 
 // Prints the records as they are read, a block at a time, after the count
 // line when `withCount`.
-int dump(const std::string& inputName, bool withCount)
+int dump(const std::string& inputName, bool withCount, StandardOutput& standardOutput)
 {
     std::ifstream opened;
     const bool fromStandardInput = inputName == "-";
@@ -419,7 +423,7 @@ int dump(const std::string& inputName, bool withCount)
         }
         // No reader for the rest (a full disk, a pipe closed): stop here.
         if (!std::cout) {
-            return finishStandardOutput();
+            return finishStandardOutput(standardOutput);
         }
         if (records < wanted) {
             std::cout.flush();
@@ -437,7 +441,7 @@ int dump(const std::string& inputName, bool withCount)
     if (trailing) {
         tellProblem(std::cerr, shownName + ": " + describeTrailingBytes(count));
     }
-    return finishStandardOutput();
+    return finishStandardOutput(standardOutput);
 }
 
 constexpr std::array<OptionDefinition, 3> kOptions = {{
@@ -448,6 +452,7 @@ constexpr std::array<OptionDefinition, 3> kOptions = {{
 
 int run(const std::vector<std::string_view>& arguments)
 {
+    StandardOutput standardOutput;
     const ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
     if (!outcome.parsed) {
         return usageError(outcome.error);
@@ -478,7 +483,8 @@ int run(const std::vector<std::string_view>& arguments)
     if (command == "pack" && !withCount) {
         return usageError("--no-count is an option of dump");
     }
-    return command == "pack" ? pack(operands[1]) : dump(operands[1], withCount);
+    return command == "pack" ? pack(operands[1], standardOutput)
+                             : dump(operands[1], withCount, standardOutput);
 }
 
 }  // namespace

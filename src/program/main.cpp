@@ -14,6 +14,7 @@
 #include "MemoryReserve.h"
 #include "Report.h"
 #include "SelfTest.h"
+#include "StandardOutput.h"
 #include "common/ProgramName.h"
 #include "platform/Interruption.h"
 #include "platform/Platform.h"
@@ -32,11 +33,13 @@ constexpr std::string_view kUsage =
     "\n"
     "The report reads the fraction file INPUT, lists its fractions, sorts them\n"
     "greatest first, prints their sum, average and median, and writes the sorted\n"
-    "fractions to the fraction file OUTPUT. A name not given is read from standard\n"
-    "input, and asked again while it cannot be used; a name given that cannot be\n"
-    "used ends the report. INPUT - reads the fraction file from standard input\n"
-    "(OUTPUT must then be given); OUTPUT - writes it to standard output, after\n"
-    "the report's text. A - typed at a prompt is a file named -.\n"
+    "fractions to the fraction file OUTPUT. With no operand, the names are read\n"
+    "from standard input, and asked again while they cannot be used. A name given\n"
+    "that cannot be used ends the report; with INPUT given, OUTPUT is asked for\n"
+    "only at a terminal, and a summary needs none (no file is then written).\n"
+    "INPUT - reads the fraction file from standard input; OUTPUT - writes it to\n"
+    "standard output, after the report's text, but never to a terminal. A -\n"
+    "typed at a prompt is a file named -.\n"
     "\n"
     "The median of an even count of valid fractions is the greater of the two\n"
     "middle ones: 3/4, 1/2, 0/3, -5/6 give 1/2.\n"
@@ -44,10 +47,13 @@ constexpr std::string_view kUsage =
     "      --report             after the self-test, run the report\n"
     "  -q, --quiet              print neither the self-test's lines nor the\n"
     "                           report's text, except a summary asked for; the\n"
-    "                           prompts and the reasons still show\n"
-    "      --summary            print, instead of the listings, the count of\n"
+    "                           prompts (on standard error) and the reasons\n"
+    "                           still show\n"
+    "      --summary[=json]     print, instead of the listings, the count of\n"
     "                           valid fractions, their sum, average and median,\n"
-    "                           and the least and the greatest of them\n"
+    "                           and the least and the greatest of them; with\n"
+    "                           json, as one JSON object alone on standard\n"
+    "                           output (as with -q), the values also as numbers\n"
     "  -S, --buffer-size=SIZE   let the report hold at most SIZE bytes of records\n"
     "                           in memory; SIZE is bytes, or a number with b, K,\n"
     "                           M, G, T, P or E, or with % for a share of the\n"
@@ -68,8 +74,8 @@ constexpr std::string_view kUsage =
     "Exit status:\n"
     " 0  the self-test passed and, with --report, the report was written;\n"
     " 1  a name given could not be used, standard input ended before a usable\n"
-    "    name, a temporary file could not be made or written, or an output could\n"
-    "    not be written;\n"
+    "    name, a temporary file could not be made or written, an output could\n"
+    "    not be written, or a fraction file would go to a terminal;\n"
     " 2  wrong usage, a -T DIR that is not a directory included.\n"
     "A failed self-test check ends the program abnormally.\n";
 
@@ -182,6 +188,7 @@ int runProgram(int argc, char** argv)
     // Standard output is written only through std::cout.
     std::ios::sync_with_stdio(false);
     platform::useBinaryStandardStreams();
+    StandardOutput standardOutput;
 
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const FractionCommandLine commandLine =
@@ -199,6 +206,9 @@ int runProgram(int argc, char** argv)
         case FractionInvocation::Action::report:
             break;
     }
+    if (invocation.outputName == "-" && !fractionFileMayGoToStandardOutput()) {
+        return kExitFailure;
+    }
 
     // Quiet, the self-test still checks everything and writes its record
     // file; its lines go nowhere (a stream without a buffer takes nothing).
@@ -208,8 +218,7 @@ int runProgram(int argc, char** argv)
                            ? runReport(invocation)
                            : EXIT_SUCCESS;
     // Output that never arrived is a failure, not a success.
-    if (!std::cout.flush()) {
-        tellProblem(std::cerr, "cannot write standard output");
+    if (!standardOutput.finish()) {
         return kExitFailure;
     }
     return status;
