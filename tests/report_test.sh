@@ -821,7 +821,7 @@ scripts)
     # The pipelines of the README's section "In scripts", taken from the
     # README itself, run as a user would run them.
     mapfile -d '' -t blocks < <(awk '/^## /{ inside = ($0 == "## In scripts") } inside && /^```/ { if (code) printf "%c", 0; code = !code; next } inside && code' "$here/../README.md")
-    expect_eq "three pipelines in the README" "${#blocks[@]}" 3
+    expect_eq "six blocks in the README" "${#blocks[@]}" 6
     mkdir examples fractions
     on_path_as_named
     cp "$here/../examples/sample.txt" examples/
@@ -830,18 +830,40 @@ scripts)
     printf '3/4\n1/2\n0/3\n-5/6\n' | pack fractions/even.frac
     printf 'invalid\n' | pack fractions/none.frac
     cp sample.frac fractions/sample.frac
+    cp -r fractions fractions-before
     run_block() { PATH="$PWD/bin:$PATH" bash -c "$1" >stdout.txt 2>stderr.txt; status=$?; }
+    # summaries_of FILE...: each file's summary as the report prints it.
+    summaries_of() { for file in "$@"; do "$fraction" --report -q --summary "$file"; done; }
 
     run_block "${blocks[0]}"
+    expect_eq "the loop: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_eq "the loop: every summary" "$(cat stdout.txt)" "$(summaries_of fractions/*.frac)"
+    expect_true "the loop: every file as it was" 'diff -r fractions fractions-before >/dev/null'
+
+    if command -v jq >/dev/null; then
+        run_block "${blocks[1]}"
+        expect_eq "JSON through jq: status and errors" "$status:$(cat stderr.txt)" "0:"
+        expect_contains "JSON through jq: the count and the mean" "$(cat stdout.txt)" "7 valid, mean 0.601190476190476"
+        expect_contains "JSON through jq: the median" "$(cat stdout.txt)" ", median 3/4"
+    else
+        echo "$group: jq is missing: the JSON block is not run"
+    fi
+
+    run_block "${blocks[2]}"
     expect_eq "pack, sort, dump: status and errors" "$status:$(cat stderr.txt)" "0:"
     expect_eq "pack, sort, dump: the sorted records" "$(cat stdout.txt)" "$(dump sorted-here.frac)"
+
+    run_block "${blocks[3]}"
+    expect_eq "records through sort: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_eq "records through sort: the dump less its count, sorted" "$(cat stdout.txt)" \
+        "$(dump sample.frac | tail -n +2 | grep -vx invalid | sort -t/ -k1,1n -k2,2n)"
 
     # Windows has no /dev/null to name, and there two self-tests at once in
     # one folder collide on unitTest.dat: the parallel summaries are POSIX's.
     if [ "${FRACTION_SYSTEM:-Linux}" = Windows ]; then
         echo "$group: the parallel summaries are not run on Windows"
     else
-        run_block "${blocks[1]}"
+        run_block "${blocks[4]}"
         expect_eq "a summary per file: status and errors" "$status:$(cat stderr.txt)" "0:"
         expect_eq "a summary per file: one each" "$(grep -c '^== ' stdout.txt)" 3
         for file in fractions/*.frac; do
@@ -850,7 +872,7 @@ $("$fraction" --report --summary "$file" /dev/null | tail -n +5)"
         done
     fi
 
-    run_block "${blocks[2]}"
+    run_block "${blocks[5]}"
     expect_eq "text and file apart: status and errors" "$status:$(cat stderr.txt)" "0:"
     expect_true "text and file apart: the report's text" 'cmp -s report.txt report-here.txt'
     expect_true "text and file apart: the sorted file" 'cmp -s sorted.frac sorted-here.frac'
