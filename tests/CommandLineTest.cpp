@@ -125,6 +125,11 @@ TEST(BufferSize, BytesOrKMG)
         {"007", 7},
         {"18446744073709551615", UINT64_MAX},
         {"17179869183G", std::uint64_t{17179869183} << 30U},
+        {"100b", 100},
+        {"7B", 7},
+        {"1T", std::uint64_t{1} << 40U},
+        {"3p", std::uint64_t{3} << 50U},
+        {"15E", std::uint64_t{15} << 60U},
     };
     for (const SizeRow& row : rows) {
         const ByteSize size = parseByteSize(row.text);
@@ -135,17 +140,33 @@ TEST(BufferSize, BytesOrKMG)
 TEST(BufferSize, RefusedWithAReason)
 {
     for (const std::string_view text :
-         {"", "K", "abc", "1.5K", "-1", "+1", "1KB", "1T", " 1", "5 ", "M5", "12x"}) {
+         {"", "K", "%", "abc", "1.5K", "-1", "+1", "1KB", "1Z", "5%%", " 1", "5 ", "M5", "12x"}) {
         const ByteSize size = parseByteSize(text);
         EXPECT_FALSE(size.bytes) << text;
-        EXPECT_EQ(size.problem, "expected a number of bytes, or of K, M or G") << text;
+        EXPECT_FALSE(size.percent) << text;
+        EXPECT_EQ(size.problem, "expected a number of bytes, or of K, M, G, T, P, E or %") << text;
     }
     for (const std::string_view text :
-         {"18446744073709551616", "17179869184G", "99999999999999999999999"}) {
+         {"18446744073709551616", "17179869184G", "16E", "99999999999999999999999"}) {
         EXPECT_EQ(parseByteSize(text).problem, "too large") << text;
     }
     EXPECT_EQ(parseByteSize("0").problem, "a buffer needs more than 0 bytes");
     EXPECT_EQ(parseByteSize("0M").problem, "a buffer needs more than 0 bytes");
+    EXPECT_EQ(parseByteSize("0%").problem, "a buffer needs more than 0 bytes");
+}
+
+TEST(BufferSize, PercentOfTheMachinesMemory)
+{
+    const ByteSize half = parseByteSize("50%");
+    EXPECT_FALSE(half.bytes);
+    EXPECT_EQ(half.percent, 50U);
+    EXPECT_EQ(parseByteSize("250%").percent, 250U);
+    EXPECT_EQ(shareOfMemory(50, 1000), 500U);
+    EXPECT_EQ(shareOfMemory(1, 199), 1U);
+    EXPECT_EQ(shareOfMemory(100, UINT64_MAX), UINT64_MAX);
+    EXPECT_EQ(shareOfMemory(33, UINT64_MAX), UINT64_MAX / 100 * 33 + UINT64_MAX % 100 * 33 / 100);
+    EXPECT_EQ(shareOfMemory(UINT64_MAX, 1000), UINT64_MAX);
+    EXPECT_EQ(shareOfMemory(150, 7), 10U);
 }
 
 FractionCommandLine parseFraction(const std::vector<std::string_view>& arguments)
@@ -191,16 +212,39 @@ TEST(FractionCommandLine, ReportOptionsAreHandedOn)
     EXPECT_FALSE(defaults.invocation->temporaryDirectory);
     EXPECT_FALSE(defaults.invocation->threads);
     EXPECT_FALSE(defaults.invocation->quiet);
-    EXPECT_FALSE(defaults.invocation->summary);
+    EXPECT_EQ(defaults.invocation->summary, FractionInvocation::Summary::none);
+    EXPECT_TRUE(defaults.invocation->writesOutputFile);
 
     const FractionCommandLine text = parseFraction({"in.frac", "-q", "--report", "--summary"});
     ASSERT_TRUE(text.invocation) << text.error;
     EXPECT_TRUE(text.invocation->quiet);
-    EXPECT_TRUE(text.invocation->summary);
+    EXPECT_EQ(text.invocation->summary, FractionInvocation::Summary::text);
+    // A summary needs no output file: without OUTPUT none is written.
+    EXPECT_FALSE(text.invocation->writesOutputFile);
+    const FractionCommandLine json = parseFraction({"--report", "--summary=json", "-", "out"});
+    ASSERT_TRUE(json.invocation) << json.error;
+    EXPECT_EQ(json.invocation->summary, FractionInvocation::Summary::json);
+    EXPECT_TRUE(json.invocation->quiet);
+    EXPECT_TRUE(json.invocation->writesOutputFile);
     // Quiet, the self-test alone is still a thing to run.
     const FractionCommandLine quietSelfTest = parseFraction({"--quiet"});
     ASSERT_TRUE(quietSelfTest.invocation) << quietSelfTest.error;
     EXPECT_EQ(quietSelfTest.invocation->action, FractionInvocation::Action::selfTest);
+}
+
+TEST(FractionCommandLine, NamesAreAskedForOnlyAtATerminal)
+{
+    const std::vector<std::string_view> inputOnly = {"--report", "in.frac"};
+    EXPECT_TRUE(parseFractionCommandLine(inputOnly, true).invocation);
+    const FractionCommandLine script = parseFractionCommandLine(inputOnly, false);
+    EXPECT_FALSE(script.invocation);
+    EXPECT_EQ(script.error,
+              "missing OUTPUT operand after 'in.frac' (a name is asked for only at a terminal)");
+    const std::vector<std::string_view> summary = {"--report", "--summary", "in.frac"};
+    EXPECT_TRUE(parseFractionCommandLine(summary, false).invocation);
+    // With no operands the names are read wherever standard input is.
+    const std::vector<std::string_view> none = {"--report"};
+    EXPECT_TRUE(parseFractionCommandLine(none, false).invocation);
 }
 
 TEST(FractionCommandLine, HelpAndVersionWinWhereverTheyStand)
@@ -225,6 +269,7 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         {{"--report", "-"}, "with '-' as INPUT, OUTPUT must be given too"},
         {{"-S", "1M"}, "--buffer-size and --temporary-directory need --report"},
         {{"--summary", "-q"}, "--summary needs --report"},
+        {{"--report", "--summary=xml"}, "invalid summary form 'xml': expected json, or none"},
         {{"--parallel=2"}, "--parallel needs --report"},
         {{"--report", "--parallel=0"},
          "invalid number of threads '0': expected a whole number from 1 to 256"},
@@ -233,7 +278,7 @@ TEST(FractionCommandLine, WrongUsageHasOneReason)
         {{"--report", "--parallel=2x"},
          "invalid number of threads '2x': expected a whole number from 1 to 256"},
         {{"--report", "--buffer-size=lots"},
-         "invalid buffer size 'lots': expected a number of bytes, or of K, M or G"},
+         "invalid buffer size 'lots': expected a number of bytes, or of K, M, G, T, P, E or %"},
         {{"--report", "-S0"}, "invalid buffer size '0': a buffer needs more than 0 bytes"},
         {{"--report", "-T", "/no/such/directory"},
          "invalid temporary directory '/no/such/directory': No such file or directory"},

@@ -25,11 +25,12 @@ expected=$'fracfile [OPTION]... pack OUT\nfracfile [OPTION]... dump FILE'
 [ "$(synopsis fracfile)" = "$expected" ] || { echo "FAIL: fracfile.1's SYNOPSIS: $(synopsis fracfile)" >&2; failed=1; }
 text=$(MANWIDTH=250 man -P cat -l "$dir/fraction.1")
 for words in "--report" "Please enter an output file name ?" "Tab completes" "unitTest.dat" \
-    "--quiet" "--summary" "The greatest is" "greater of the two middle ones"; do
+    "--quiet" "--summary" "The greatest is" "greater of the two middle ones" \
+    "--summary=json" "sum_value" "never to a terminal" "percentage of the machine's memory"; do
     grep -qF -- "$words" <<<"$text" || { echo "FAIL: fraction.1 does not say '$words'" >&2; failed=1; }
 done
 text=$(MANWIDTH=250 man -P cat -l "$dir/fracfile.1")
-for words in "TEXT FORM" "invalid" "count N"; do
+for words in "TEXT FORM" "invalid" "count N" "--no-count" "an integer alone"; do
     grep -qF -- "$words" <<<"$text" || { echo "FAIL: fracfile.1 does not say '$words'" >&2; failed=1; }
 done
 [ "$failed" -eq 0 ] && echo "both man pages render with their sections"

@@ -125,7 +125,8 @@ signals)
     printf 'in.frac\nkept.frac\n' >answers.txt
     for signal in TERM HUP INT PIPE; do
         number=$(kill -l "$signal")
-        interrupt "$signal" write:2 "$fraction_faulty" --report
+        # Quiet: no write of the report's text comes before the file's.
+        interrupt "$signal" write:2 "$fraction_faulty" --report -q
         expect_contains "report, SIG$signal: the temporary file was there" "$seen" ".kept.frac."
         expect_eq "report, SIG$signal: ended by the signal" "$status" $((128 + number))
         expect_eq "report, SIG$signal: nothing left" "$(leftovers)" ""
@@ -141,7 +142,7 @@ signals)
     done
 
     # The self-test's temporary file goes too.
-    interrupt TERM write:1 "$fraction_faulty"
+    interrupt TERM write:1 "$fraction_faulty" -q
     expect_contains "self-test: the temporary file was there" "$seen" ".unitTest.dat."
     expect_eq "self-test: ended by the signal" "$status" 143
     expect_eq "self-test: nothing left" "$(leftovers)" ""
@@ -410,8 +411,12 @@ faults)
                     "$(grep -o -E '(fraction|fracfile): ' stderr.txt | wc -l)" 1
             else
                 # A refused name is told, then asked again; no answer is left.
+                # A write may fail on the report's own text, on standard output.
+                local named="target.frac: "
+                [[ "$message" == "fraction: cannot write standard output: "* ]] &&
+                    named="standard output: "
                 expect_contains "$run: names the file and the reason" "$(head -n 1 stderr.txt)" \
-                    "target.frac: "
+                    "$named"
                 expect_contains "$run: the reason" "$(head -n 1 stderr.txt)" "$reason"
             fi
         done
@@ -610,7 +615,7 @@ reasons)
         "fracfile: twice.frac: ignoring the bytes after the 2 counted records"
     "$fracfile" dump in.frac >/dev/full 2>stderr.txt
     expect_eq "dump to a full disk: status" "$?" 1
-    expect_eq "dump to a full disk: the reason" "$(cat stderr.txt)" "fracfile: cannot write standard output"
+    expect_eq "dump to a full disk: the reason" "$(cat stderr.txt)" "fracfile: cannot write standard output: No space left on device"
 
     # Output names each program refuses with the system's own reason, before
     # any work: the text on standard input is left unread.
@@ -726,10 +731,11 @@ closed)
     # A fraction file whose bytes, read as answers, name victim.txt as the
     # output, far enough in to lie beyond the first block read of the file.
     { printf '\x01\x00\x00\x00\x01\x00\x00\x00\x02\x00\x00\x00%20000s' ''; echo victim.txt; } >evil.frac
+    # Standard input is then no terminal: no name is asked for at all.
     "$fraction" --report evil.frac <&- >/dev/null 2>stderr.txt
-    expect_eq "no standard input: status" "$?" 1
-    expect_eq "no standard input: the last line" "$(tail -n 1 stderr.txt)" \
-        "fraction: end of input while waiting for an output file name"
+    expect_eq "no standard input: status" "$?" 2
+    expect_eq "no standard input: the output is wrong usage" "$(head -n 1 stderr.txt)" \
+        "fraction: missing OUTPUT operand after 'evil.frac' (a name is asked for only at a terminal)"
     expect_eq "no standard input: the file named in the input untouched" "$(cat victim.txt)" precious
     echo OLD >pk.frac
     "$fracfile" pack pk.frac <&- 2>stderr.txt
@@ -773,6 +779,8 @@ lost-output)
     # A run whose standard output fails says so, fails, and puts no file
     # in place: a full disk, no standard output, a reader gone (with
     # SIGPIPE ignored, writes fail with EPIPE).
+    declare -A reason=(['>/dev/full']="No space left on device" ['>&-']="Bad file descriptor"
+        ['| head -n 1 >/dev/null']="Broken pipe")
     for how in '>/dev/full' '>&-' '| head -n 1 >/dev/null'; do
         cp old.bin old.frac
         (
@@ -782,7 +790,7 @@ lost-output)
         )
         expect_eq "standard output $how: status" "$?" 1
         expect_eq "standard output $how: the reason" "$(cat stderr.txt)" \
-            "fraction: cannot write standard output"
+            "fraction: cannot write standard output: ${reason[$how]}"
         expect_true "standard output $how: the old file kept" 'cmp -s old.frac old.bin'
         expect_eq "standard output $how: nothing left" "$(leftovers)" ""
     done

@@ -52,6 +52,16 @@ report() {
 # The report's text after the self-test's lines.
 report_body() { printf '%s' "${out#"$self_test_lines"$'\n'}"; }
 
+# Puts the programs on PATH under their own names, for commands run as a
+# user types them.
+on_path_as_named() {
+    mkdir -p bin
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fraction" >bin/fraction
+    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fracfile" >bin/fracfile
+    chmod +x bin/fraction bin/fracfile
+    PATH="$PWD/bin:$PATH"
+}
+
 case "$group" in
 listing)
     printf '1/2\n3/4\ninvalid\n1/4\n' | pack in.frac
@@ -389,9 +399,22 @@ Try 'fraction --help' for more information."
         echo "budget: a full temporary directory not tried: no tmpfs can be mounted here"
     fi
 
+    # The sizes sort -S takes: b for bytes, K to E, and % of the memory.
+    "$fraction" --report -q many.frac free.frac </dev/null >/dev/null 2>&1
+    for size in 100b 1K 1M 1%; do
+        "$fraction" --report -q -S "$size" many.frac sized.frac </dev/null >stdout.txt 2>stderr.txt
+        expect_eq "-S $size: status, output, errors" "$?:$(cat stdout.txt stderr.txt)" "0:"
+        expect_true "-S $size: the same file" 'cmp -s sized.frac free.frac'
+    done
+    for size in 1T 8E 100%; do
+        "$fraction" --report -q -S "$size" many.frac sized.frac </dev/null >stdout.txt 2>stderr.txt
+        expect_eq "-S $size: status" "$?" 0
+        expect_contains "-S $size: lowered to what the limits allow" "$(cat stderr.txt)" "is more than the memory limits allow; using"
+    done
+
     report $'many.frac\nfree.frac\n' --buffer-size=12x
     expect_eq "a bad buffer size: status" "$status" 2
-    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x': expected a number of bytes, or of K, M or G
+    expect_eq "a bad buffer size: message" "$err" "fraction: invalid buffer size '12x': expected a number of bytes, or of K, M, G, T, P, E or %
 Try 'fraction --help' for more information."
     ;;
 cli)
@@ -426,7 +449,7 @@ cli)
     expect_contains "fracfile --help names --version" "$("$fracfile" --help)" "--version"
     "$fraction" </dev/null >/dev/full 2>stderr.txt
     expect_eq "lost standard output: status" "$?" 1
-    expect_eq "lost standard output: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
+    expect_message "lost standard output: message with the reason" "$(cat stderr.txt)" "fraction: cannot write standard output: No space left on device"
     if [ -w /dev/full ]; then
         for program in fraction fracfile; do
             for option in --help --version; do
@@ -454,7 +477,7 @@ option '--report' doesn't allow an argument|--report=x
 option '--buffer-size' requires an argument|--report --buffer-size
 option requires an argument -- 'T'|--report -T
 invalid option -- 'x'|-x
-invalid buffer size '12X': expected a number of bytes, or of K, M or G|--report --buffer-size=12X
+invalid buffer size '12X': expected a number of bytes, or of K, M, G, T, P, E or %|--report --buffer-size=12X
 invalid buffer size '0': a buffer needs more than 0 bytes|--report -S 0
 invalid buffer size '99999999999999999999': too large|--report -S99999999999999999999
 invalid temporary directory 'missing': No such file or directory|--report --temporary-directory missing
@@ -553,7 +576,7 @@ USAGE
     expect_eq "dump - of a cut file: message" "$(cat stderr.txt)" "fracfile: standard input: header says 5 records, file holds 0"
     printf '1/2\n' | "$fracfile" pack - >/dev/full 2>stderr.txt
     expect_eq "pack - to a full disk: status" "$?" 1
-    expect_eq "pack - to a full disk: message" "$(cat stderr.txt)" "fracfile: cannot write standard output"
+    expect_message "pack - to a full disk: message with the reason" "$(cat stderr.txt)" "fracfile: cannot write standard output: No space left on device"
 
     # The system's reason for a name that cannot be used.
     mkdir folder
@@ -625,16 +648,19 @@ operands)
     expect_eq "both given: nothing on standard error" "$(cat stderr.txt)" ""
     expect_true "both given: the same file" 'cmp -s answered.frac given.frac'
 
-    # The input given, the output asked for as before.
+    # The input given and the output not: a name is asked for only at a
+    # terminal, so from a pipe it is wrong usage, and nothing is read.
     printf 'asked.frac\n' | "$fraction" --report in.frac >stdout.txt 2>stderr.txt
-    expect_eq "input given: status" "$?" 0
-    expect_eq "input given: the output asked for" "$(cat stdout.txt)" "$answered"
-    expect_true "input given: written" 'cmp -s answered.frac asked.frac'
+    expect_eq "input given: status" "$?" 2
+    expect_eq "input given: nothing printed" "$(cat stdout.txt)" ""
+    expect_eq "input given: wrong usage" "$(cat stderr.txt)" "fraction: missing OUTPUT operand after 'in.frac' (a name is asked for only at a terminal)
+Try 'fraction --help' for more information."
+    expect_true "input given: the answer not taken" '[ ! -e asked.frac ]'
 
     # A given name that cannot be used ends the run; the next answer is
     # never taken for it.
     printf 'keep me\n' >existing-out.frac
-    printf 'in.frac\nexisting-out.frac\n' | "$fraction" --report missing.frac >stdout.txt 2>stderr.txt
+    printf 'in.frac\nout.frac\n' | "$fraction" --report missing.frac existing-out.frac >stdout.txt 2>stderr.txt
     expect_eq "a missing input given: status" "$?" 1
     expect_message "a missing input given: the reason" "$(cat stderr.txt)" "fraction: missing.frac: No such file or directory"
     expect_eq "a missing input given: no report, no prompt" "$(cat stdout.txt)" "$self_test_lines"
@@ -674,7 +700,7 @@ operands)
     if [ -w /dev/full ]; then
         "$fraction" --report in.frac - </dev/null >/dev/full 2>stderr.txt
         expect_eq "- as output to a full disk: status" "$?" 1
-        expect_eq "- as output to a full disk: message" "$(cat stderr.txt)" "fraction: cannot write standard output"
+        expect_message "- as output to a full disk: message with the reason" "$(cat stderr.txt)" "fraction: cannot write standard output: No space left on device"
     fi
 
     # An answer "-" is still a file of that name, and "--" lets a name
@@ -731,9 +757,11 @@ quiet)
     # The prompts and the reasons still show, and nothing else.
     printf 'missing.frac\nsample.frac\nasked.frac\n' | "$fraction" --report -q >stdout.txt 2>stderr.txt
     expect_eq "prompted: status" "$?" 0
-    expect_eq "prompted: the prompts alone" "$(cat stdout.txt)" \
-        $'Cannot open the file!! \nPlease enter another input file name ? Please enter an output file name ? '
-    expect_message "prompted: the reason" "$(cat stderr.txt)" "fraction: missing.frac: No such file or directory"
+    # Quiet, standard output holds only what was asked for: the prompts go
+    # to standard error, each after the reason that led to it.
+    expect_eq "prompted: nothing on standard output" "$(cat stdout.txt)" ""
+    expect_message "prompted: the reason, then the prompts" "$(cat stderr.txt)" \
+        $'fraction: missing.frac: No such file or directory\nCannot open the file!! \nPlease enter another input file name ? Please enter an output file name ? '
     expect_true "prompted: written" 'cmp -s asked.frac full.frac'
     # Typed at the prompt, - is a file of that name, as any answer is.
     printf 'sample.frac\n-\n' | "$fraction" --report -q >stdout.txt
@@ -793,29 +821,49 @@ scripts)
     # The pipelines of the README's section "In scripts", taken from the
     # README itself, run as a user would run them.
     mapfile -d '' -t blocks < <(awk '/^## /{ inside = ($0 == "## In scripts") } inside && /^```/ { if (code) printf "%c", 0; code = !code; next } inside && code' "$here/../README.md")
-    expect_eq "three pipelines in the README" "${#blocks[@]}" 3
-    mkdir bin examples fractions
-    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fraction" >bin/fraction
-    printf '#!/bin/sh\nexec "%s" "$@"\n' "$fracfile" >bin/fracfile
-    chmod +x bin/fraction bin/fracfile
+    expect_eq "six blocks in the README" "${#blocks[@]}" 6
+    mkdir examples fractions
+    on_path_as_named
     cp "$here/../examples/sample.txt" examples/
     pack sample.frac <examples/sample.txt
     "$fraction" --report sample.frac sorted-here.frac </dev/null >report-here.txt
     printf '3/4\n1/2\n0/3\n-5/6\n' | pack fractions/even.frac
     printf 'invalid\n' | pack fractions/none.frac
     cp sample.frac fractions/sample.frac
+    cp -r fractions fractions-before
     run_block() { PATH="$PWD/bin:$PATH" bash -c "$1" >stdout.txt 2>stderr.txt; status=$?; }
+    # summaries_of FILE...: each file's summary as the report prints it.
+    summaries_of() { for file in "$@"; do "$fraction" --report -q --summary "$file"; done; }
 
     run_block "${blocks[0]}"
+    expect_eq "the loop: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_eq "the loop: every summary" "$(cat stdout.txt)" "$(summaries_of fractions/*.frac)"
+    expect_true "the loop: every file as it was" 'diff -r fractions fractions-before >/dev/null'
+
+    if command -v jq >/dev/null; then
+        run_block "${blocks[1]}"
+        expect_eq "JSON through jq: status and errors" "$status:$(cat stderr.txt)" "0:"
+        expect_contains "JSON through jq: the count and the mean" "$(cat stdout.txt)" "7 valid, mean 0.601190476190476"
+        expect_contains "JSON through jq: the median" "$(cat stdout.txt)" ", median 3/4"
+    else
+        echo "$group: jq is missing: the JSON block is not run"
+    fi
+
+    run_block "${blocks[2]}"
     expect_eq "pack, sort, dump: status and errors" "$status:$(cat stderr.txt)" "0:"
     expect_eq "pack, sort, dump: the sorted records" "$(cat stdout.txt)" "$(dump sorted-here.frac)"
+
+    run_block "${blocks[3]}"
+    expect_eq "records through sort: status and errors" "$status:$(cat stderr.txt)" "0:"
+    expect_eq "records through sort: the dump less its count, sorted" "$(cat stdout.txt)" \
+        "$(dump sample.frac | tail -n +2 | grep -vx invalid | sort -t/ -k1,1n -k2,2n)"
 
     # Windows has no /dev/null to name, and there two self-tests at once in
     # one folder collide on unitTest.dat: the parallel summaries are POSIX's.
     if [ "${FRACTION_SYSTEM:-Linux}" = Windows ]; then
         echo "$group: the parallel summaries are not run on Windows"
     else
-        run_block "${blocks[1]}"
+        run_block "${blocks[4]}"
         expect_eq "a summary per file: status and errors" "$status:$(cat stderr.txt)" "0:"
         expect_eq "a summary per file: one each" "$(grep -c '^== ' stdout.txt)" 3
         for file in fractions/*.frac; do
@@ -824,10 +872,131 @@ $("$fraction" --report --summary "$file" /dev/null | tail -n +5)"
         done
     fi
 
-    run_block "${blocks[2]}"
+    run_block "${blocks[5]}"
     expect_eq "text and file apart: status and errors" "$status:$(cat stderr.txt)" "0:"
     expect_true "text and file apart: the report's text" 'cmp -s report.txt report-here.txt'
     expect_true "text and file apart: the sorted file" 'cmp -s sorted.frac sorted-here.frac'
+    ;;
+loop)
+    on_path_as_named
+    # A loop reading names from a list: the report must not take the next
+    # name of the list for its output file.
+    printf '1/2\n1/3\n' | fracfile pack a.frac; printf '5/1\n6/1\n7/1\n' | fracfile pack b.frac
+    cp b.frac b-before.frac
+    ls [ab].frac > list
+    while read -r f; do fraction --report -q --summary "$f"; done < list >stdout.txt 2>stderr.txt
+    expect_eq "the loop: status and errors" "$?:$(cat stderr.txt)" "0:"
+    expect_eq "the loop: one summary per file" "$(grep -c '^nData=' stdout.txt)" 2
+    expect_true "the loop: b.frac as it was" 'cmp -s b.frac b-before.frac'
+    expect_eq "the loop: no file written" "$(ls)" $'a.frac\nb-before.frac\nb.frac\nbin\nlist\nstderr.txt\nstdout.txt\nunitTest.dat'
+    expect_eq "the loop: the summaries" "$(sed -n 's/^The sum is //p' stdout.txt)" $'5 / 6 \n18 / 1 '
+
+    # The summary of standard input, with no output named.
+    fraction --report -q --summary - <b.frac >stdout.txt 2>stderr.txt
+    expect_eq "summary of standard input: status, errors" "$?:$(cat stderr.txt)" "0:"
+    expect_contains "summary of standard input" "$(cat stdout.txt)" "The greatest is 7 / 1 "
+
+    # Without --summary, a missing output is wrong usage, found before the
+    # self-test writes anything.
+    rm -f unitTest.dat
+    printf 'b.frac\n' | fraction --report a.frac >stdout.txt 2>stderr.txt
+    expect_eq "no output named: status" "$?" 2
+    expect_eq "no output named: the usage error" "$(cat stderr.txt)" "fraction: missing OUTPUT operand after 'a.frac' (a name is asked for only at a terminal)
+Try 'fraction --help' for more information."
+    expect_eq "no output named: nothing printed" "$(cat stdout.txt)" ""
+    expect_true "no output named: nothing written" '[ ! -e unitTest.dat ] && cmp -s b.frac b-before.frac'
+
+    # With no operands the names are still read from standard input.
+    printf 'a.frac\nsorted.frac\n' | fraction --report -q >stdout.txt 2>stderr.txt
+    expect_eq "no operands: status, output" "$?:$(cat stdout.txt)" "0:"
+    expect_eq "no operands: the prompt, on standard error when quiet" "$(cat stderr.txt)" "Please enter an output file name ? "
+    expect_eq "no operands: written" "$(fracfile dump sorted.frac)" $'count 2\n1/2\n1/3'
+    ;;
+json)
+    on_path_as_named
+    command -v python3 >/dev/null || { echo "$group: python3, which holds the exact model, is missing"; exit 77; }
+    python3 "$here/json_summary_check.py" "$fraction" "$fracfile"
+    expect_eq "the JSON summary against the exact model" "$?" 0
+    printf '1/2\n3/4\ninvalid\n-1/4\n' | fracfile pack in.frac
+    fraction --report --summary=json in.frac >stdout.txt 2>stderr.txt
+    expect_eq "JSON: status and errors" "$?:$(cat stderr.txt)" "0:"
+    expect_eq "JSON: the object alone" "$(cat stdout.txt)" '{"records":4,"valid":3,"invalid":1,"sum":"1/1","average":"1/3","median":"1/2","least":"-1/4","greatest":"3/4","sum_value":1,"average_value":0.3333333333333333,"median_value":0.5,"least_value":-0.25,"greatest_value":0.75}'
+    python3 -m json.tool stdout.txt >/dev/null
+    expect_eq "JSON: python's parser takes it" "$?" 0
+    if command -v jq >/dev/null; then
+        expect_eq "JSON: jq takes it" "$(jq -r '.median + " " + (.valid | tostring)' stdout.txt)" "1/2 3"
+    fi
+    # The output file is written as with the text summary.
+    fraction --report --summary=json in.frac out.frac >/dev/null 2>&1
+    expect_eq "JSON: the output file" "$(fracfile dump out.frac)" $'count 4\n3/4\n1/2\n-1/4\ninvalid'
+    fraction --report --summary=yaml in.frac >stdout.txt 2>stderr.txt
+    expect_eq "an unknown summary form: status" "$?" 2
+    expect_eq "an unknown summary form: the reason" "$(head -n 1 stderr.txt)" "fraction: invalid summary form 'yaml': expected json, or none"
+    ;;
+fracfile-scripts)
+    # The records alone, for sort, awk and mlr; an integer alone packs as n/1.
+    printf '3\n-7\n 1/2 \n0\ninvalid\n' | pack integers.frac
+    expect_eq "integers pack as n/1" "$(dump integers.frac)" $'count 5\n3/1\n-7/1\n1/2\n0/1\ninvalid'
+    "$fracfile" dump --no-count integers.frac >stdout.txt 2>stderr.txt
+    expect_eq "dump --no-count: status, errors" "$?:$(cat stderr.txt)" "0:"
+    expect_eq "dump --no-count: the records alone" "$(cat stdout.txt)" $'3/1\n-7/1\n1/2\n0/1\ninvalid'
+    "$fracfile" --no-count dump - <integers.frac >stdout.txt
+    expect_eq "--no-count before the command, from standard input" "$(head -n 1 stdout.txt)" "3/1"
+    expect_true "records alone pack back the same" '"$fracfile" pack again.frac <stdout.txt && cmp -s again.frac integers.frac'
+    printf '2147483648\n' | "$fracfile" pack big.frac 2>stderr.txt
+    expect_eq "an integer outside 32 bits: status" "$?" 1
+    expect_eq "an integer outside 32 bits: the reason" "$(cat stderr.txt)" "fracfile: line 1: a part outside the 32-bit range: '2147483648'"
+    printf '1/2\n' | "$fracfile" pack --no-count x.frac 2>stderr.txt
+    expect_eq "--no-count with pack: wrong usage" "$?:$(head -n 1 stderr.txt)" "2:fracfile: --no-count is an option of dump"
+    expect_true "--no-count with pack: nothing written" '[ ! -e x.frac ]'
+    ;;
+not-to-terminal)
+    # A fraction file is not written to a terminal: one line with the reason,
+    # status 1, nothing written, not even the self-test's record file. The
+    # terminal is a pseudo-terminal that python3 opens.
+    command -v python3 >/dev/null || { echo "$group: python3, which opens the terminal, is missing"; exit 77; }
+    printf '1/2\n' | pack in.frac
+    # on_terminal COMMAND...: runs it with standard output on a terminal and
+    # standard input from in.frac; leaves what the terminal showed in
+    # shown.txt, the errors in stderr.txt and the status in $status.
+    on_terminal() {
+        python3 -c '
+import os, pty, subprocess, sys
+leader, follower = pty.openpty()
+with open("in.frac", "rb") as given, open("stderr.txt", "wb") as errors:
+    status = subprocess.run(sys.argv[1:], stdin=given, stdout=follower, stderr=errors).returncode
+os.close(follower)
+shown = b""
+try:
+    while True:
+        part = os.read(leader, 4096)
+        if not part:
+            break
+        shown += part
+except OSError:
+    pass
+open("shown.txt", "wb").write(shown)
+sys.exit(status)' "$@"
+        status=$?
+    }
+    reason="standard output is a terminal: a fraction file is not written there"
+    for command in "$fraction --report in.frac -" "$fraction --report -q - -" "$fraction --report --summary=json in.frac -"; do
+        rm -f unitTest.dat
+        # shellcheck disable=SC2086 # the words of the command
+        on_terminal $command
+        expect_eq "$command: status" "$status" 1
+        expect_eq "$command: the reason" "$(cat stderr.txt)" "fraction: $reason"
+        expect_eq "$command: nothing shown" "$(cat shown.txt)" ""
+        expect_true "$command: no self-test run" '[ ! -e unitTest.dat ]'
+    done
+    on_terminal "$fracfile" pack -
+    expect_eq "pack -: status" "$status" 1
+    expect_eq "pack -: the reason" "$(cat stderr.txt)" "fracfile: $reason"
+    expect_eq "pack -: nothing shown" "$(cat shown.txt)" ""
+    # The report's text goes to a terminal as ever.
+    on_terminal "$fraction" --report --summary in.frac
+    expect_eq "a summary to the terminal: status" "$status" 0
+    expect_contains "a summary to the terminal: shown" "$(cat shown.txt)" "The greatest is 1 / 2 "
     ;;
 *)
     echo "unknown group $group" >&2

@@ -2,11 +2,13 @@
 //
 //   fracfile pack OUT   reads fractions from standard input and writes OUT
 //   fracfile dump FILE  prints FILE's count and records as text
+//                       (with --no-count, the records alone)
 //
 // The text form has one record a line: "numerator/denominator" (spaces
 // around the parts and a sign on either part allowed) or "invalid" for the
 // marker pair; the report's own text form ("- 3 / 4 ", "Invalid Fraction!! ",
-// with or without a listing's index column) is read too. An optional first
+// with or without a listing's index column) is read too, and so is an
+// integer alone, as n/1. An optional first
 // line "count N" gives the file's count; pack otherwise counts the records.
 // Blank lines and lines starting with '#' are skipped. dump prints the
 // count line, so pack of a dump gives back the same bytes for every whole
@@ -38,6 +40,7 @@
 #include "InputFile.h"
 #include "MemoryReserve.h"
 #include "OutputFile.h"
+#include "StandardOutput.h"
 #include "common/Outcome.h"
 #include "common/ProgramName.h"
 #include "fraction/Fraction.h"
@@ -62,14 +65,16 @@ constexpr std::string_view kUsage =
     "the fraction file FILE as that text (dump). OUT - is standard output, FILE -\n"
     "standard input.\n"
     "\n"
-    "  -h, --help     display this help and exit\n"
-    "      --version  output version information and exit\n"
+    "      --no-count  dump the records alone, without the count line first\n"
+    "  -h, --help      display this help and exit\n"
+    "      --version   output version information and exit\n"
     "\n"
     "One record a line: numerator/denominator (for example -3/4 or 1 / -2) or the\n"
-    "word invalid; the report's text form (- 3 / 4, Invalid Fraction!!, with or\n"
-    "without a listing's index column such as \"  0: \") is read too. An optional\n"
-    "first line \"count N\" sets the file's count; blank lines and lines starting\n"
-    "with # are skipped. A valid 123456789/123456789 is stored as 1/1, since that\n"
+    "word invalid; an integer alone (3) is n/1. The report's text form (- 3 / 4,\n"
+    "Invalid Fraction!!, with or without a listing's index column such as\n"
+    "\"  0: \") is read too. An optional first line \"count N\" sets the file's\n"
+    "count; blank lines and lines starting with # are skipped. A valid 123456789/123456789 is "
+    "stored as 1/1, since that\n"
     "pair marks an invalid fraction.\n"
     "\n"
     "Exit status:\n"
@@ -166,19 +171,28 @@ std::string quoted(std::string_view text)
 
 // The record of one line that is neither blank, a comment nor a count, or
 // what is wrong with the line. The parts are kept as written (a stored
-// 1/0 comes back), in the spaced form the report writes too.
+// 1/0 comes back), in the spaced form the report writes too, or in the
+// compact form, which takes an integer alone as n/1.
 Result<FractionRecord> parseRecord(std::string_view text)
 {
     text = withoutIndex(text);
     const char* const end = text.data() + text.size();
     FractionRecord parts;
-    const std::from_chars_result result =
+    const std::from_chars_result spaced =
         fraction::from_chars(text.data(), end, parts, fraction::PartsText::spaced);
-    if (result.ec == std::errc() && result.ptr == end) {
+    if (spaced.ec == std::errc() && spaced.ptr == end) {
         return parts;
     }
-    return Failure(result.ec == std::errc::result_out_of_range ? "a part outside the 32-bit range"
-                                                               : "not a fraction");
+    const std::from_chars_result compact =
+        fraction::from_chars(text.data(), end, parts, fraction::PartsText::compact);
+    if (compact.ec == std::errc() && compact.ptr == end) {
+        return parts;
+    }
+    // The compact form reads the number before any "/" alone: its range
+    // counts only where that number is the whole line.
+    const bool outOfRange = spaced.ec == std::errc::result_out_of_range ||
+                            (compact.ec == std::errc::result_out_of_range && compact.ptr == end);
+    return Failure(outOfRange ? "a part outside the 32-bit range" : "not a fraction");
 }
 
 // Takes each record as it is parsed.
@@ -314,19 +328,17 @@ int packStreaming(OutputFile& output, const std::string& outputName)
 }
 
 // Standard output, checked after everything is written.
-int finishStandardOutput()
+int finishStandardOutput(StandardOutput& standardOutput)
 {
-    std::cout.flush();
-    if (!std::cout) {
-        tellProblem(std::cerr, "cannot write standard output");
-        return kExitFailure;
-    }
-    return EXIT_SUCCESS;
+    return standardOutput.finish() ? EXIT_SUCCESS : kExitFailure;
 }
 
-int pack(const std::string& outputName)
+int pack(const std::string& outputName, StandardOutput& standardOutput)
 {
     const bool toStandardOutput = outputName == "-";
+    if (toStandardOutput && !fractionFileMayGoToStandardOutput()) {
+        return kExitFailure;
+    }
     std::unique_ptr<OutputFile> output;
     if (!toStandardOutput) {
         Result<std::unique_ptr<OutputFile>> opened = OutputFile::open(outputName);
@@ -353,7 +365,7 @@ int pack(const std::string& outputName)
     }
     if (toStandardOutput) {
         writeFractionFile(std::cout, *count, records.data(), records.data() + records.size());
-        return finishStandardOutput();
+        return finishStandardOutput(standardOutput);
     }
     writeFractionFile(output->stream(), *count, records.data(), records.data() + records.size());
     const Status finished = output->finish();
@@ -364,8 +376,9 @@ int pack(const std::string& outputName)
     return EXIT_SUCCESS;
 }
 
-// Prints the records as they are read, a block at a time.
-int dump(const std::string& inputName)
+// Prints the records as they are read, a block at a time, after the count
+// line when `withCount`.
+int dump(const std::string& inputName, bool withCount, StandardOutput& standardOutput)
 {
     std::ifstream opened;
     const bool fromStandardInput = inputName == "-";
@@ -390,7 +403,9 @@ int dump(const std::string& inputName)
     }
     const std::int32_t count = header.header->count;
     const auto expected = static_cast<std::uint64_t>(std::max(count, 0));
-    std::cout << "count " << count << '\n';
+    if (withCount) {
+        std::cout << "count " << count << '\n';
+    }
     std::vector<FractionRecord> block(kPackBlock);
     std::uint64_t arrivedBytes = 0;
     for (std::uint64_t done = 0; done < expected;) {
@@ -408,7 +423,7 @@ int dump(const std::string& inputName)
         }
         // No reader for the rest (a full disk, a pipe closed): stop here.
         if (!std::cout) {
-            return finishStandardOutput();
+            return finishStandardOutput(standardOutput);
         }
         if (records < wanted) {
             std::cout.flush();
@@ -426,26 +441,30 @@ int dump(const std::string& inputName)
     if (trailing) {
         tellProblem(std::cerr, shownName + ": " + describeTrailingBytes(count));
     }
-    return finishStandardOutput();
+    return finishStandardOutput(standardOutput);
 }
 
-constexpr std::array<OptionDefinition, 2> kOptions = {{
+constexpr std::array<OptionDefinition, 3> kOptions = {{
+    {"no-count", '\0', false},
     {"help", 'h', false},
     {"version", '\0', false},
 }};
 
 int run(const std::vector<std::string_view>& arguments)
 {
+    StandardOutput standardOutput;
     const ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
     if (!outcome.parsed) {
         return usageError(outcome.error);
     }
-    // The only options are --help and --version: the first given wins,
-    // wherever it stands.
-    const std::vector<GivenOption>& options = outcome.parsed->options;
-    if (!options.empty()) {
-        return options.front().definition->longName == "help" ? writeInformation(kUsage)
-                                                              : writeInformation(versionText());
+    // The first of --help and --version wins, wherever it stands.
+    bool withCount = true;
+    for (const GivenOption& option : outcome.parsed->options) {
+        const std::string_view name = option.definition->longName;
+        if (name == "help" || name == "version") {
+            return name == "help" ? writeInformation(kUsage) : writeInformation(versionText());
+        }
+        withCount = false;
     }
     const std::vector<std::string>& operands = outcome.parsed->operands;
     if (operands.empty()) {
@@ -461,7 +480,11 @@ int run(const std::vector<std::string_view>& arguments)
     if (operands.size() > 2) {
         return usageError("extra operand '" + operands[2] + "'");
     }
-    return command == "pack" ? pack(operands[1]) : dump(operands[1]);
+    if (command == "pack" && !withCount) {
+        return usageError("--no-count is an option of dump");
+    }
+    return command == "pack" ? pack(operands[1], standardOutput)
+                             : dump(operands[1], withCount, standardOutput);
 }
 
 }  // namespace

@@ -45,14 +45,14 @@ private:
         }
         const std::string shownName = "'--" + std::string(option->longName) + "'";
         if (equals != std::string_view::npos) {
-            if (!option->takesValue) {
+            if (!option->takesValue && !option->valueOptional) {
                 error = "option " + shownName + " doesn't allow an argument";
                 return;
             }
             parsed.options.push_back({option, std::string(text.substr(equals + 1))});
             return;
         }
-        if (!option->takesValue) {
+        if (!option->takesValue || option->valueOptional) {
             parsed.options.push_back({option, {}});
             return;
         }

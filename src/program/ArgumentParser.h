@@ -19,6 +19,10 @@ struct OptionDefinition {
     // '\0' for an option that has no short form.
     char shortName = '\0';
     bool takesValue = false;
+    // A long option whose value, when it has one, is attached as
+    // --name=VALUE, as getopt's optional arguments are; given as --name
+    // its value is empty.
+    bool valueOptional = false;
 };
 
 struct GivenOption {

@@ -58,6 +58,15 @@ int usageError(std::string_view reason, std::string_view advice)
     return kExitUsage;
 }
 
+bool fractionFileMayGoToStandardOutput()
+{
+    if (!platform::isTerminal(platform::StandardStream::output)) {
+        return true;
+    }
+    tellProblem(std::cerr, "standard output is a terminal: a fraction file is not written there");
+    return false;
+}
+
 bool reserveStandardStreams() noexcept
 {
     const std::string_view program = programName();

@@ -28,6 +28,10 @@ void tellProblem(std::ostream& err, std::string_view message);
 // usage.
 [[nodiscard]] int usageError(std::string_view reason, std::string_view advice = {});
 
+// A fraction file's bytes would garble a screen: when standard output is a
+// terminal, says so in one line on standard error and returns false.
+[[nodiscard]] bool fractionFileMayGoToStandardOutput();
+
 // Keeps the standard streams' numbers for them (see
 // platform::reserveStandardDescriptors), first thing in main. False, after
 // a line on standard error where it can still be written, when the program

@@ -14,7 +14,7 @@ namespace {
 constexpr std::array<OptionDefinition, 8> kOptions = {{
     {"report", '\0', false},
     {"quiet", 'q', false},
-    {"summary", '\0', false},
+    {"summary", '\0', false, true},
     {"buffer-size", 'S', true},
     {"temporary-directory", 'T', true},
     {"parallel", '\0', true},
@@ -56,23 +56,20 @@ std::optional<unsigned> parseThreads(std::string_view text)
 
 ByteSize parseByteSize(std::string_view text)
 {
-    constexpr const char* kForm = "expected a number of bytes, or of K, M or G";
-    std::uint64_t multiplier = 1;
+    constexpr const char* kForm = "expected a number of bytes, or of K, M, G, T, P, E or %";
+    constexpr std::string_view kUnits = "BKMGTPE";
+    unsigned shift = 0;
+    bool percent = false;
     if (!text.empty()) {
-        switch (std::toupper(static_cast<unsigned char>(text.back()))) {
-            case 'K':
-                multiplier = std::uint64_t{1} << 10U;
-                break;
-            case 'M':
-                multiplier = std::uint64_t{1} << 20U;
-                break;
-            case 'G':
-                multiplier = std::uint64_t{1} << 30U;
-                break;
-            default:
-                break;
+        const auto suffix =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(text.back())));
+        const std::size_t unit = kUnits.find(suffix);
+        percent = suffix == '%';
+        if (unit != std::string_view::npos) {
+            constexpr unsigned kBitsPerUnit = 10;
+            shift = static_cast<unsigned>(unit) * kBitsPerUnit;
         }
-        if (multiplier != 1) {
+        if (percent || unit != std::string_view::npos) {
             text.remove_suffix(1);
         }
     }
@@ -92,16 +89,35 @@ ByteSize parseByteSize(std::string_view text)
             number = number * 10 + value;
         }
     }
-    if (tooLarge || number > kLargest / multiplier) {
+    if (tooLarge || number > kLargest >> shift) {
         return {std::nullopt, "too large"};
     }
     if (number == 0) {
         return {std::nullopt, "a buffer needs more than 0 bytes"};
     }
-    return {number * multiplier, {}};
+    if (percent) {
+        return {std::nullopt, {}, number};
+    }
+    return {number << shift, {}};
 }
 
-FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments)
+std::uint64_t shareOfMemory(std::uint64_t percent, std::uint64_t memory) noexcept
+{
+    constexpr std::uint64_t kWhole = 100;
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    // A hundredth at a time, so that no product passes 64 bits unnoticed.
+    const std::uint64_t hundredth = memory / kWhole;
+    const std::uint64_t rest = memory % kWhole;
+    if (hundredth != 0 && percent > kLargest / hundredth) {
+        return kLargest;
+    }
+    const std::uint64_t whole = percent * hundredth;
+    const std::uint64_t fromRest = percent / kWhole * rest + percent % kWhole * rest / kWhole;
+    return fromRest > kLargest - whole ? kLargest : whole + fromRest;
+}
+
+FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments,
+                                             bool answersFromTerminal)
 {
     ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
     if (!outcome.parsed) {
@@ -125,11 +141,12 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
             invocation.action = FractionInvocation::Action::report;
         } else if (name == "buffer-size") {
             const ByteSize size = parseByteSize(option.value);
-            if (!size.bytes) {
+            if (!size.bytes && !size.percent) {
                 return {std::nullopt,
                         "invalid buffer size '" + option.value + "': " + size.problem};
             }
             invocation.bufferSize = size.bytes;
+            invocation.bufferPercent = size.percent;
             reportOptionGiven = true;
         } else if (name == "temporary-directory") {
             const std::string problem = temporaryDirectoryProblem(option.value);
@@ -149,7 +166,17 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
         } else if (name == "quiet") {
             invocation.quiet = true;
         } else if (name == "summary") {
-            invocation.summary = true;
+            if (option.value.empty()) {
+                invocation.summary = FractionInvocation::Summary::text;
+            } else if (option.value == "json") {
+                // Standard output is then one JSON document: nothing else
+                // goes there, as with --quiet.
+                invocation.summary = FractionInvocation::Summary::json;
+                invocation.quiet = true;
+            } else {
+                return {std::nullopt,
+                        "invalid summary form '" + option.value + "': expected json, or none"};
+            }
         }
     }
     const std::vector<std::string>& operands = parsed.operands;
@@ -157,7 +184,8 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     if (!report && reportOptionGiven) {
         return {std::nullopt, "--buffer-size and --temporary-directory need --report"};
     }
-    if (!report && invocation.summary) {
+    const bool summary = invocation.summary != FractionInvocation::Summary::none;
+    if (!report && summary) {
         return {std::nullopt, "--summary needs --report"};
     }
     if (!report && invocation.threads) {
@@ -175,9 +203,17 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
     if (operands.size() > 1) {
         invocation.outputName = operands[1];
     }
-    // The fraction file then fills standard input, where the answers would be.
-    if (invocation.inputName == "-" && !invocation.outputName) {
-        return {std::nullopt, "with '-' as INPUT, OUTPUT must be given too"};
+    if (invocation.inputName && !invocation.outputName) {
+        if (summary) {
+            invocation.writesOutputFile = false;
+        } else if (*invocation.inputName == "-") {
+            // The fraction file then fills standard input, where the answers
+            // would be.
+            return {std::nullopt, "with '-' as INPUT, OUTPUT must be given too"};
+        } else if (!answersFromTerminal) {
+            return {std::nullopt, "missing OUTPUT operand after '" + *invocation.inputName +
+                                      "' (a name is asked for only at a terminal)"};
+        }
     }
     return {invocation, {}};
 }

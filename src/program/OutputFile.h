@@ -82,6 +82,10 @@ public:
     // Checks that every write reached the file and puts it in place.
     [[nodiscard]] Status finish();
 
+    // The system's reason for the first write that failed; a success while
+    // none has.
+    [[nodiscard]] const Status& firstWriteError() const { return buffer.firstError(); }
+
 private:
     // A stream buffer over the platform's file that keeps the system's
     // description of the first write that failed.

@@ -20,13 +20,18 @@ Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
                const ReportOptions& options)
     : answers(source),
       out(output, options.flushEveryLine),
+      separatePrompts(options.promptStream != nullptr
+                          ? std::make_unique<TextOutput>(*options.promptStream, true)
+                          : nullptr),
+      prompts(separatePrompts ? *separatePrompts : out),
       err(errors),
       hint(options.hint),
       progress(options.progressTerminal),
       settings(options.pipeline),
       givenInput(options.inputName),
       givenOutput(options.outputName),
-      standardInput(options.standardInput)
+      standardInput(options.standardInput),
+      writesOutputFile(options.writesOutputFile)
 {
 }
 
@@ -38,10 +43,15 @@ void Report::complain(const std::string& message)
     tellProblem(err, message);
 }
 
+void Report::prompt(std::string_view text)
+{
+    prompts.text(text);
+}
+
 std::optional<std::string> Report::readName()
 {
     progress.clear();
-    return answers.nextWord(out.takeUnfinishedLine());
+    return answers.nextWord(prompts.takeUnfinishedLine());
 }
 
 Report::InputOutcome Report::readInputFile(InputFile& input, ReportPipeline& pipeline)
@@ -64,7 +74,7 @@ Report::InputOutcome Report::readInputFile(InputFile& input, ReportPipeline& pip
         if (outcome != InputOutcome::refused) {
             return outcome;
         }
-        out.text("Cannot open the file!! \nPlease enter another input file name ? ");
+        prompt("Cannot open the file!! \nPlease enter another input file name ? ");
     }
 }
 
@@ -123,6 +133,10 @@ int Report::run()
         complain(shown.message);
         return kExitFailure;
     }
+    if (!writesOutputFile) {
+        out.flush();
+        return out.failed() ? outputLost() : EXIT_SUCCESS;
+    }
     return writeOutputFile(pipeline);
 }
 
@@ -159,7 +173,7 @@ int Report::writeOutputFile(ReportPipeline& pipeline)
             outputName = *givenOutput;
         }
     } else {
-        out.text("Please enter an output file name ? ");
+        prompt("Please enter an output file name ? ");
     }
     while (!output) {
         const std::optional<std::string> name = readName();
@@ -174,7 +188,7 @@ int Report::writeOutputFile(ReportPipeline& pipeline)
             break;
         }
         complain(*name + ": " + opened.reason());
-        out.text("Cannot open the file!! \nPlease enter another file name for output ? ");
+        prompt("Cannot open the file!! \nPlease enter another file name for output ? ");
     }
 
     // The output may be standard output itself: the text comes first. A run

@@ -33,6 +33,13 @@ struct ReportOptions {
     std::optional<std::string> inputName;
     std::optional<std::string> outputName;
     std::istream* standardInput = nullptr;
+    // False when the report is wanted for its text alone: no output file
+    // is asked for or written.
+    bool writesOutputFile = true;
+    // Where the prompts go when not with the report's text, which then
+    // holds nothing but what was asked for (quiet); null for the text's
+    // stream.
+    std::ostream* promptStream = nullptr;
 };
 
 // The interactive report: reads a fraction file named by `answers`, lists,
@@ -71,9 +78,14 @@ private:
     // sorted file there.
     int writeOutputFile(ReportPipeline& pipeline);
     void complain(const std::string& message);
+    // Shows a prompt, or the start of one, where the prompts go.
+    void prompt(std::string_view text);
 
     AnswerSource& answers;
     TextOutput out;
+    // The prompts' own output when they do not go with the text.
+    std::unique_ptr<TextOutput> separatePrompts;
+    TextOutput& prompts;
     std::ostream& err;
     std::string hint;
     Progress progress;
@@ -81,4 +93,5 @@ private:
     std::optional<std::string> givenInput;
     std::optional<std::string> givenOutput;
     std::istream* standardInput;
+    bool writesOutputFile;
 };

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "InputFile.h"
+#include "JsonSummary.h"
+#include "WideSum.h"
 #include "fraction/FractionFile.h"
 #include "sort/MemoryBudget.h"
 #include "sort/SortEntry.h"
@@ -22,6 +24,20 @@ using fraction::FRACTION_RECORD_SIZE;
 using fraction::FractionRecord;
 
 namespace {
+
+// The report's average of the valid values from their sum as the report
+// has it, in lowest terms. Multiplying by 1/count gives what dividing by
+// count/1 gives, also for counts beyond the bound that setValue puts on
+// count/1. No valid fraction makes 1/0, which is refused and leaves the
+// average invalid.
+Fraction averageOf(const Fraction& reducedSum, std::int32_t validCount) noexcept
+{
+    Fraction reciprocal;
+    reciprocal.setValue(1, validCount);
+    Fraction average = reducedSum;
+    average.multiply(reciprocal);
+    return average;
+}
 
 constexpr std::size_t kIndexWidth = 3;
 constexpr std::size_t kLongestIndex = std::numeric_limits<std::uint64_t>::digits10 + 1;
@@ -232,7 +248,10 @@ private:
 // with the sum and the count of the valid ones.
 class ReportPipeline::FirstListing {
 public:
-    explicit FirstListing(StretchedWork& work) : stretches(work) { total.setZero(); }
+    FirstListing(StretchedWork& work, bool wideSum) : stretches(work), keepsWideSum(wideSum)
+    {
+        total.setZero();
+    }
 
     // Lists the records, each reduced, and turns each into its sort entry.
     // False, with the rest left as they are, once the text cannot be written.
@@ -260,6 +279,9 @@ public:
                 if (value.isValid()) {
                     total.add(value);
                     ++valid;
+                    if (keepsWideSum) {
+                        wide.add(value.numeratorPart(), value.denominatorPart());
+                    }
                 }
             }
         };
@@ -268,11 +290,16 @@ public:
 
     [[nodiscard]] const Fraction& sum() const noexcept { return total; }
     [[nodiscard]] std::int32_t validCount() const noexcept { return valid; }
+    // The sum of the valid values without the overflow of sum(); kept only
+    // when asked for.
+    [[nodiscard]] const WideSum& wideSum() const noexcept { return wide; }
 
 private:
     StretchedWork& stretches;
     Fraction total;
     std::int32_t valid = 0;
+    bool keepsWideSum;
+    WideSum wide;
 };
 
 // The listing in the report's order, carried on from block to block of
@@ -419,7 +446,7 @@ ReportPipeline::Result ReportPipeline::show()
     sorting::TaskPool pool(threads);
     // One for both listings: the second reuses the first one's lines.
     StretchedWork stretches(pool, out, progress, listing, stretchLinesWithin(memoryBudget));
-    FirstListing first(stretches);
+    FirstListing first(stretches, shownText == ReportText::json);
     // One phase for the whole listing, counted in records listed: a phase
     // for each step of each run would flip back and forth and never show
     // how far the whole has come.
@@ -467,7 +494,11 @@ ReportPipeline::Result ReportPipeline::show()
     if (!status) {
         return {Outcome::failed, status.reason(), {}};
     }
-    summarise(first.sum(), first.validCount(), sorted);
+    if (shownText == ReportText::json) {
+        summariseAsJson(first.sum(), first, sorted);
+    } else {
+        summarise(first.sum(), first.validCount(), sorted);
+    }
     return {};
 }
 
@@ -493,7 +524,7 @@ std::uint64_t ReportPipeline::listingBytes() const noexcept
 
 void ReportPipeline::listHeading()
 {
-    if (shownText == ReportText::none) {
+    if (shownText == ReportText::none || shownText == ReportText::json) {
         return;
     }
     out.text("nData=");
@@ -520,13 +551,7 @@ void ReportPipeline::summarise(Fraction sum, std::int32_t validCount, const Sort
     out.fraction(sum);
     out.endLine();
 
-    // Multiplying by 1/count gives what dividing by count/1 gives, also for
-    // counts beyond the bound that setValue puts on count/1. No valid
-    // fraction makes 1/0, which is refused and leaves the average invalid.
-    Fraction reciprocal;
-    reciprocal.setValue(1, validCount);
-    Fraction& average = sum;
-    average.multiply(reciprocal);
+    const Fraction average = averageOf(sum, validCount);
     out.text("The average is ");
     out.fraction(average);
     out.endLine();
@@ -542,4 +567,20 @@ void ReportPipeline::summarise(Fraction sum, std::int32_t validCount, const Sort
         out.fraction(sorted.greatest());
         out.endLine();
     }
+}
+
+void ReportPipeline::summariseAsJson(const Fraction& sum, const FirstListing& first,
+                                     const SortedListing& sorted)
+{
+    JsonSummary summary;
+    summary.records = total;
+    summary.valid = first.validCount();
+    summary.sum = sum;
+    summary.sum.reduce();
+    summary.average = averageOf(summary.sum, first.validCount());
+    summary.median = sorted.median();
+    summary.least = sorted.least();
+    summary.greatest = sorted.greatest();
+    summary.sumValue = first.wideSum().value();
+    out.lines(jsonSummaryText(summary));
 }

@@ -13,9 +13,10 @@
 #include "terminal/Progress.h"
 
 // What the report prints of its own: everything, its summary alone (the
-// counts, the sum, the average, the median and the extremes), or nothing.
-// Its prompts and reasons are printed in every case.
-enum class ReportText { full, summary, none };
+// counts, the sum, the average, the median and the extremes) as text or as
+// one JSON object, or nothing. Its prompts and reasons are printed in
+// every case.
+enum class ReportText { full, summary, json, none };
 
 // The report on one fraction file, whatever names it has: takes the
 // records from a stream, lists them, sorts them into the report's order
@@ -78,6 +79,8 @@ private:
     [[nodiscard]] std::uint64_t listingBytes() const noexcept;
     void listHeading();
     void summarise(fraction::Fraction sum, std::int32_t validCount, const SortedListing& sorted);
+    void summariseAsJson(const fraction::Fraction& sum, const FirstListing& first,
+                         const SortedListing& sorted);
 
     TextOutput& out;
     Progress& progress;

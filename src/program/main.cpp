@@ -14,6 +14,7 @@
 #include "MemoryReserve.h"
 #include "Report.h"
 #include "SelfTest.h"
+#include "StandardOutput.h"
 #include "common/ProgramName.h"
 #include "platform/Interruption.h"
 #include "platform/Platform.h"
@@ -32,11 +33,13 @@ constexpr std::string_view kUsage =
     "\n"
     "The report reads the fraction file INPUT, lists its fractions, sorts them\n"
     "greatest first, prints their sum, average and median, and writes the sorted\n"
-    "fractions to the fraction file OUTPUT. A name not given is read from standard\n"
-    "input, and asked again while it cannot be used; a name given that cannot be\n"
-    "used ends the report. INPUT - reads the fraction file from standard input\n"
-    "(OUTPUT must then be given); OUTPUT - writes it to standard output, after\n"
-    "the report's text. A - typed at a prompt is a file named -.\n"
+    "fractions to the fraction file OUTPUT. With no operand, the names are read\n"
+    "from standard input, and asked again while they cannot be used. A name given\n"
+    "that cannot be used ends the report; with INPUT given, OUTPUT is asked for\n"
+    "only at a terminal, and a summary needs none (no file is then written).\n"
+    "INPUT - reads the fraction file from standard input; OUTPUT - writes it to\n"
+    "standard output, after the report's text, but never to a terminal. A -\n"
+    "typed at a prompt is a file named -.\n"
     "\n"
     "The median of an even count of valid fractions is the greater of the two\n"
     "middle ones: 3/4, 1/2, 0/3, -5/6 give 1/2.\n"
@@ -44,16 +47,20 @@ constexpr std::string_view kUsage =
     "      --report             after the self-test, run the report\n"
     "  -q, --quiet              print neither the self-test's lines nor the\n"
     "                           report's text, except a summary asked for; the\n"
-    "                           prompts and the reasons still show\n"
-    "      --summary            print, instead of the listings, the count of\n"
+    "                           prompts (on standard error) and the reasons\n"
+    "                           still show\n"
+    "      --summary[=json]     print, instead of the listings, the count of\n"
     "                           valid fractions, their sum, average and median,\n"
-    "                           and the least and the greatest of them\n"
+    "                           and the least and the greatest of them; with\n"
+    "                           json, as one JSON object alone on standard\n"
+    "                           output (as with -q), the values also as numbers\n"
     "  -S, --buffer-size=SIZE   let the report hold at most SIZE bytes of records\n"
-    "                           in memory; SIZE is bytes, or a number with K, M or\n"
-    "                           G; records that need more are sorted in runs kept\n"
-    "                           in temporary files (default: half of what the\n"
-    "                           machine, the process limits and the memory control\n"
-    "                           group leave)\n"
+    "                           in memory; SIZE is bytes, or a number with b, K,\n"
+    "                           M, G, T, P or E, or with % for a share of the\n"
+    "                           machine's memory; records that need more are\n"
+    "                           sorted in runs kept in temporary files (default:\n"
+    "                           half of what the machine, the process limits and\n"
+    "                           the memory control group leave)\n"
     "  -T, --temporary-directory=DIR\n"
     "                           put those files in DIR (default: TMPDIR, else the\n"
     "                           system's temporary directory); DIR must be a\n"
@@ -68,8 +75,8 @@ constexpr std::string_view kUsage =
     "Exit status:\n"
     " 0  the self-test passed and, with --report, the report was written;\n"
     " 1  a name given could not be used, standard input ended before a usable\n"
-    "    name, a temporary file could not be made or written, or an output could\n"
-    "    not be written;\n"
+    "    name, a temporary file could not be made or written, an output could\n"
+    "    not be written, or a fraction file would go to a terminal;\n"
     " 2  wrong usage, a -T DIR that is not a directory included.\n"
     "A failed self-test check ends the program abnormally.\n";
 
@@ -101,19 +108,32 @@ int runReport(const FractionInvocation& invocation)
         // pipes get exactly the plain reading. With the output going to a
         // file, the prompts show on standard error, where the person looks,
         // and go to the file as well, as a plain reading writes them.
-        const bool promptsOnErrors = inputIsTerminal && !outputIsTerminal && errorsAreTerminal;
+        // Quiet, standard output holds only what was asked for: the prompts
+        // go to standard error alone.
+        std::ostream discarded(nullptr);
+        const bool promptsOnErrors =
+            inputIsTerminal && errorsAreTerminal && (invocation.quiet || !outputIsTerminal);
         std::ostream* const promptTerminal = promptsOnErrors ? &std::cerr : nullptr;
+        std::ostream& promptOutput = invocation.quiet ? std::cerr : std::cout;
+        const bool editing = invocation.quiet
+                                 ? promptsOnErrors
+                                 : inputIsTerminal && (outputIsTerminal || promptsOnErrors);
         const std::unique_ptr<AnswerSource> edited =
-            inputIsTerminal && (outputIsTerminal || promptsOnErrors)
-                ? lineEditedAnswers(std::cout, promptTerminal)
-                : nullptr;
-        StreamAnswers plain(std::cin, std::cout, promptTerminal);
+            editing ? lineEditedAnswers(invocation.quiet ? discarded : std::cout, promptTerminal)
+                    : nullptr;
+        StreamAnswers plain(std::cin, promptOutput, invocation.quiet ? nullptr : promptTerminal);
         ReportOptions options;
         options.inputName = invocation.inputName;
         options.outputName = invocation.outputName;
         options.standardInput = &std::cin;
-        if (invocation.summary) {
+        options.writesOutputFile = invocation.writesOutputFile;
+        if (invocation.quiet) {
+            options.promptStream = &std::cerr;
+        }
+        if (invocation.summary == FractionInvocation::Summary::text) {
             options.pipeline.text = ReportText::summary;
+        } else if (invocation.summary == FractionInvocation::Summary::json) {
+            options.pipeline.text = ReportText::json;
         } else if (invocation.quiet) {
             options.pipeline.text = ReportText::none;
         }
@@ -124,14 +144,21 @@ int runReport(const FractionInvocation& invocation)
                            " quits)";
         }
         const sorting::MemoryFacts facts = sorting::gatherMemoryFacts();
-        if (invocation.bufferSize) {
+        std::optional<std::uint64_t> bufferSize = invocation.bufferSize;
+        if (invocation.bufferPercent) {
+            if (!facts.process.physicalMemory) {
+                tellProblem(std::cerr, "cannot tell the machine's memory for a buffer size in %");
+                return kExitFailure;
+            }
+            bufferSize = shareOfMemory(*invocation.bufferPercent, *facts.process.physicalMemory);
+        }
+        if (bufferSize) {
             // A budget the limits cannot grant would have the process killed
             // once its records filled it: it is lowered, and the user told.
-            const sorting::GrantedBudget granted =
-                sorting::grantedBudget(*invocation.bufferSize, facts);
+            const sorting::GrantedBudget granted = sorting::grantedBudget(*bufferSize, facts);
             if (granted.lowered) {
                 std::cout.flush();
-                tellProblem(std::cerr, "buffer size " + sorting::sizeText(*invocation.bufferSize) +
+                tellProblem(std::cerr, "buffer size " + sorting::sizeText(*bufferSize) +
                                            " is more than the memory limits allow; using " +
                                            sorting::sizeText(granted.bytes));
             }
@@ -172,9 +199,11 @@ int runProgram(int argc, char** argv)
     // Standard output is written only through std::cout.
     std::ios::sync_with_stdio(false);
     platform::useBinaryStandardStreams();
+    StandardOutput standardOutput;
 
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    const FractionCommandLine commandLine = parseFractionCommandLine(arguments);
+    const FractionCommandLine commandLine =
+        parseFractionCommandLine(arguments, platform::isTerminal(platform::StandardStream::input));
     if (!commandLine.invocation) {
         return usageError(commandLine.error, commandLine.advice);
     }
@@ -188,6 +217,9 @@ int runProgram(int argc, char** argv)
         case FractionInvocation::Action::report:
             break;
     }
+    if (invocation.outputName == "-" && !fractionFileMayGoToStandardOutput()) {
+        return kExitFailure;
+    }
 
     // Quiet, the self-test still checks everything and writes its record
     // file; its lines go nowhere (a stream without a buffer takes nothing).
@@ -197,8 +229,7 @@ int runProgram(int argc, char** argv)
                            ? runReport(invocation)
                            : EXIT_SUCCESS;
     // Output that never arrived is a failure, not a success.
-    if (!std::cout.flush()) {
-        tellProblem(std::cerr, "cannot write standard output");
+    if (!standardOutput.finish()) {
         return kExitFailure;
     }
     return status;

@@ -604,6 +604,12 @@ MemoryLimits memoryLimits()
                 static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
         }
     }
+    const long physicalPages = ::sysconf(_SC_PHYS_PAGES);
+    const long physicalPageSize = ::sysconf(_SC_PAGESIZE);
+    if (physicalPages > 0 && physicalPageSize > 0) {
+        limits.physicalMemory = static_cast<std::uint64_t>(physicalPages) *
+                                static_cast<std::uint64_t>(physicalPageSize);
+    }
     return limits;
 }
 

@@ -502,6 +502,7 @@ MemoryLimits memoryLimits()
     if (::GlobalMemoryStatusEx(&status) != 0) {
         limits.addressSpaceLeft = status.ullAvailVirtual;
         limits.systemAvailable = status.ullAvailPhys;
+        limits.physicalMemory = status.ullTotalPhys;
     }
     return limits;
 }

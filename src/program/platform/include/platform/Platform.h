@@ -296,6 +296,8 @@ struct MemoryLimits {
     std::optional<std::uint64_t> dataSegmentLeft;
     // Memory the system can give without swapping.
     std::optional<std::uint64_t> systemAvailable;
+    // All the memory the machine has, used or not.
+    std::optional<std::uint64_t> physicalMemory;
 };
 
 [[nodiscard]] MemoryLimits memoryLimits();
