@@ -2,8 +2,8 @@
 # Builds and runs every test: the suite as an optimised release build,
 # again under AddressSanitizer and UndefinedBehaviorSanitizer, and again
 # under ThreadSanitizer, warnings as errors, each build made while the
-# suite before it runs; then the fuzzers for a bounded time, while the
-# static checks run beside them.
+# suite before it runs; then the fuzzers for a bounded time. The static
+# checks run beside all of it, at the lowest priority.
 # FRACTION_FULL_TESTS=1 (CI sets it) runs the full counts of the repeated
 # tests and fuzzes each target 60 seconds instead of 20; FUZZ_SECONDS sets
 # the fuzzing time outright.
@@ -27,17 +27,30 @@ fi
 
 # A suite spends much of its time waiting on the programs it starts, the
 # terminal and the package tools: the next preset builds meanwhile, its
-# output kept in build/PRESET.log and shown when it fails. The release
-# suite's output is also the log scripts/platforms.sh keeps for this
-# platform, so that CI does not build and run it twice.
+# output kept in build/PRESET.log and shown when it fails. The static checks
+# need only the compile databases: they run from the start at the lowest
+# priority, on the time the builds and suites leave, their output in
+# build/lint.log. The release suite's output is also the log
+# scripts/platforms.sh keeps for this platform, so that CI does not build
+# and run it twice.
 mkdir -p build/platforms
-# A failing step ends the script: a build still running beside it ends first.
-trap wait EXIT
+# A failing step ends the script: the static checks, in a process group of
+# their own, are stopped; a build still running beside it ends first.
+stop_beside() {
+    [ -z "${lint:-}" ] || kill -- "-$lint" 2>/dev/null
+    wait
+}
+trap '[ $? -eq 0 ] || stop_beside' EXIT
+for preset in release sanitize tsan fuzz; do
+    cmake --preset "$preset" --fresh >"build/$preset.log" 2>&1 ||
+        { cat "build/$preset.log"; exit 1; }
+done
+setsid nice -n 19 bash scripts/lint.sh >build/lint.log 2>&1 &
+lint=$!
 start_build() {
-    local preset=$1 log=build/$1.log
-    { cmake --preset "$preset" --fresh && cmake --build --preset "$preset"; } >"$log" 2>&1 &
+    cmake --build --preset "$1" >>"build/$1.log" 2>&1 &
     building=$!
-    building_preset=$preset
+    building_preset=$1
 }
 finish_build() {
     if ! wait "$building"; then
@@ -47,8 +60,7 @@ finish_build() {
     fi
 }
 
-echo "=== release build ==="
-cmake --preset release --fresh
+echo "=== release build (the static checks beside everything from here) ==="
 cmake --build --preset release
 start_build sanitize
 echo "=== release tests (the sanitize build beside them) ==="
@@ -63,17 +75,13 @@ echo "=== tsan tests (the fuzz build beside them) ==="
 ctest --preset tsan
 finish_build
 
-# The fuzzers take one core for a fixed time, the static checks the rest:
-# they run side by side, the fuzzers' output shown once they end.
-echo "=== fuzzers, and the static checks beside them ==="
-bash scripts/fuzz.sh "$fuzz_seconds" >build/fuzzers.log 2>&1 &
-fuzzers=$!
-lint_status=0
-bash scripts/lint.sh || lint_status=$?
+echo "=== fuzzers ==="
 fuzz_status=0
-wait "$fuzzers" || fuzz_status=$?
-echo "--- fuzzers"
-cat build/fuzzers.log
+bash scripts/fuzz.sh "$fuzz_seconds" || fuzz_status=$?
+echo "=== static checks ==="
+lint_status=0
+wait "$lint" || lint_status=$?
+cat build/lint.log
 [ "$lint_status" -eq 0 ] || echo "the static checks failed" >&2
 [ "$fuzz_status" -eq 0 ] || echo "the fuzzers failed" >&2
 [ "$lint_status" -eq 0 ] && [ "$fuzz_status" -eq 0 ]
