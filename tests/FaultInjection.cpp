@@ -4,7 +4,7 @@
 //   FRACTION_FAULT=OPERATION:K[:WHAT]
 //
 // makes the K-th call of OPERATION (create, tmpfile, write, read, flush,
-// chmod, chown, close, rename, remove, allocate) fail with WHAT: EIO (the
+// dirsync, chmod, chown, close, rename, remove, allocate) fail with WHAT: EIO (the
 // default), ENOSPC, EACCES, EPERM, EINTR (a call a signal interrupted),
 // or EOPNOTSUPP, EISDIR or EINVAL (a file system without unnamed files, for
 // tmpfile). WHAT may instead be "stop": the process then
@@ -40,6 +40,7 @@ constexpr std::array kOperations = {
     NamedOperation{"write", Operation::write},
     NamedOperation{"read", Operation::read},
     NamedOperation{"flush", Operation::flushToDisk},
+    NamedOperation{"dirsync", Operation::flushDirectory},
     NamedOperation{"chmod", Operation::copyPermissions},
     NamedOperation{"chown", Operation::copyOwner},
     NamedOperation{"close", Operation::close},

@@ -106,8 +106,9 @@ signals)
     interrupt() {
         local signal=$1 stop_at=$2
         shift 2
-        # A job started with & has SIGINT ignored; env gives it back.
-        FRACTION_FAULT="$stop_at:stop" env --default-signal=INT "$@" \
+        # A job started with & has SIGINT and SIGQUIT ignored; env gives
+        # them back.
+        FRACTION_FAULT="$stop_at:stop" env --default-signal=INT,QUIT "$@" \
             <answers.txt >stdout.txt 2>stderr.txt &
         local pid=$!
         seen=""
@@ -121,9 +122,13 @@ signals)
         wait "$pid"
         status=$?
     }
+    # SIGQUIT and SIGXCPU would leave a core file.
+    ulimit -c 0
     printf 'keep me\n' >kept.frac
     printf 'in.frac\nkept.frac\n' >answers.txt
-    for signal in TERM HUP INT PIPE; do
+    # Every signal that ends a process unless handled, and that says "stop
+    # now" (IO is SIGPOLL's other name, the one bash knows).
+    for signal in TERM HUP INT PIPE QUIT ALRM XCPU VTALRM PROF IO; do
         number=$(kill -l "$signal")
         interrupt "$signal" write:2 "$fraction_faulty" --report
         expect_contains "report, SIG$signal: the temporary file was there" "$seen" ".kept.frac."
@@ -145,6 +150,33 @@ signals)
     expect_contains "self-test: the temporary file was there" "$seen" ".unitTest.dat."
     expect_eq "self-test: ended by the signal" "$status" 143
     expect_eq "self-test: nothing left" "$(leftovers)" ""
+
+    # SIGXFSZ is ignored, sent or not: the write past the limit fails.
+    printf 'in.frac\nkept.frac\n' >answers.txt
+    interrupt XFSZ write:2 "$fraction_faulty" --report
+    expect_eq "report, SIGXFSZ sent: ignored" "$status" 0
+    expect_eq "report, SIGXFSZ sent: written" "$(hex kept.frac)" "$sample_bytes"
+    # A file-size limit that the output passes: the reason in one line,
+    # status 1, the old file whole, nothing left.
+    for ((n = 0; n < 3000; ++n)); do echo "$n/7"; done | "$fracfile" pack large.frac
+    printf 'keep me\n' >kept.frac
+    printf 'keep me\n' >unitTest.dat
+    # Through a pipe, which no file-size limit reaches.
+    told=$( (ulimit -f 10 && "$fraction" --report -q large.frac kept.frac) 2>&1)
+    expect_eq "report past ulimit -f: status" "$?" 1
+    expect_eq "report past ulimit -f: the reason" "$told" "fraction: kept.frac: cannot write: File too large"
+    told=$( (ulimit -f 0 && "$fracfile" pack kept.frac <<<"1/2") 2>&1)
+    expect_eq "pack past ulimit -f: status" "$?" 1
+    expect_eq "pack past ulimit -f: the reason" "$told" "fracfile: kept.frac: cannot write: File too large"
+    expect_eq "past ulimit -f: the old file whole" "$(hex kept.frac)" "$(echo 'keep me' | hex)"
+    "$fraction" </dev/null >/dev/null
+    cp unitTest.dat record.dat
+    told=$( (ulimit -f 0 && "$fraction" </dev/null 2>&1 >/dev/null) 2>&1)
+    expect_eq "self-test past ulimit -f: goes on with the earlier record" "$?" 0
+    expect_eq "self-test past ulimit -f: the reason" "$(head -n 1 <<<"$told")" \
+        "fraction: unitTest.dat: cannot write: File too large"
+    expect_eq "self-test past ulimit -f: the record whole" "$(hex unitTest.dat)" "$(hex record.dat)"
+    expect_eq "past ulimit -f: nothing left" "$(leftovers)" ""
 
     # A background job of a shell without job control starts with SIGINT
     # ignored: it stays ignored, and the run completes.
