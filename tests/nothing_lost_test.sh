@@ -99,28 +99,39 @@ signals)
     # stopped PID: true once the process is stopped (its state in /proc,
     # which needs no ps).
     stopped() { [ "$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)" = T ]; }
-    # interrupt SIGNAL STOP_AT PROGRAM ARGS...: runs the program with the
-    # answers in answers.txt, waits until it has stopped at STOP_AT with its
-    # temporary file made, sends SIGNAL and lets it go on; leaves the exit
-    # status in $status and the temporary files seen in $seen.
-    interrupt() {
-        local signal=$1 stop_at=$2
-        shift 2
+    # stop_at STOP_AT PROGRAM ARGS...: runs the program with the answers in
+    # answers.txt and waits until it has stopped at STOP_AT; leaves its
+    # process in $pid and the temporary files seen in $seen.
+    stop_at() {
+        local stop_at=$1
+        shift
         # A job started with & has SIGINT and SIGQUIT ignored; env gives
         # them back.
         FRACTION_FAULT="$stop_at:stop" env --default-signal=INT,QUIT "$@" \
             <answers.txt >stdout.txt 2>stderr.txt &
-        local pid=$!
+        pid=$!
         seen=""
         for ((try = 0; try < 500; ++try)); do
             stopped "$pid" && break
             sleep 0.01
         done
         seen=$(leftovers)
-        kill -s "$signal" "$pid"
+    }
+    # go_on: lets the stopped program go on, and leaves its exit status in
+    # $status.
+    go_on() {
         kill -s CONT "$pid"
         wait "$pid"
         status=$?
+    }
+    # interrupt SIGNAL STOP_AT PROGRAM ARGS...: stops the program at
+    # STOP_AT with its temporary file made, sends SIGNAL and lets it go on.
+    interrupt() {
+        local signal=$1
+        shift
+        stop_at "$@"
+        kill -s "$signal" "$pid"
+        go_on
     }
     # SIGQUIT and SIGXCPU would leave a core file.
     ulimit -c 0
@@ -150,6 +161,40 @@ signals)
     expect_contains "self-test: the temporary file was there" "$seen" ".unitTest.dat."
     expect_eq "self-test: ended by the signal" "$status" 143
     expect_eq "self-test: nothing left" "$(leftovers)" ""
+
+    # The temporary file is reached through its directory, held open: a
+    # directory moved during the write keeps nothing, whether the run is
+    # ended by a signal, completes, or fails.
+    moved() {
+        mkdir -p dir
+        printf 'keep me\n' >dir/kept.frac
+        printf 'in.frac\ndir/kept.frac\n' >answers.txt
+        stop_at write:2 "$fraction_faulty" --report
+        rm -rf moved
+        mv dir moved
+    }
+    moved
+    kill -s TERM "$pid"
+    go_on
+    expect_eq "a moved directory, SIGTERM: ended by it" "$status" 143
+    expect_eq "a moved directory, SIGTERM: nothing left" "$(leftovers moved)" ""
+    expect_eq "a moved directory, SIGTERM: the old file whole" "$(hex moved/kept.frac)" \
+        "$(echo 'keep me' | hex)"
+    moved
+    go_on
+    expect_eq "a moved directory, completed: status" "$status" 0
+    expect_eq "a moved directory, completed: written there" "$(hex moved/kept.frac)" "$sample_bytes"
+    expect_eq "a moved directory, completed: nothing left" "$(leftovers moved)" ""
+    moved
+    # A directory in the target's place cannot be replaced by a file.
+    rm moved/kept.frac
+    mkdir moved/kept.frac
+    go_on
+    expect_eq "a moved directory, failed: status" "$status" 1
+    expect_eq "a moved directory, failed: the reason" "$(cat stderr.txt)" \
+        "fraction: dir/kept.frac: cannot replace the file: Is a directory"
+    expect_eq "a moved directory, failed: nothing left" "$(leftovers moved)" ""
+    rm -rf moved
 
     # SIGXFSZ is ignored, sent or not: the write past the limit fails.
     printf 'in.frac\nkept.frac\n' >answers.txt
@@ -460,6 +505,59 @@ faults)
         cp big.txt answers.txt
         sweep "$operation" "$what" "$fracfile_faulty" pack target.frac
     done
+    # After the rename the directory is flushed, so that a crash cannot
+    # bring the old file back. A flush that fails is told, the new file in
+    # place; one the file system refuses to do is no failure. The report's
+    # output is its second file, after the self-test's record.
+    for writer in "report:2:fraction: target.frac" "pack:1:fracfile: target.frac" \
+        "self-test:1:fraction: unitTest.dat"; do
+        IFS=: read -r name k told <<<"$writer"
+        case $name in
+        report) run=("$fraction_faulty" --report) answers='big.frac\ntarget.frac\n' ;;
+        pack) run=("$fracfile_faulty" pack target.frac) answers='1/2\n' ;;
+        self-test) run=("$fraction_faulty") answers='' ;;
+        esac
+        printf "$answers" >answers.txt
+        for what in EIO EINVAL EOPNOTSUPP; do
+            cp old.bin target.frac
+            cp old.bin unitTest.dat
+            FRACTION_FAULT="dirsync:$k:$what" "${run[@]}" <answers.txt >/dev/null 2>stderr.txt
+            status=$?
+            if [ "$what" = EIO ]; then
+                if [ "$name" = self-test ]; then
+                    expect_eq "$name, a failed flush of the directory: goes on" "$status" 0
+                else
+                    expect_eq "$name, a failed flush of the directory: status" "$status" 1
+                fi
+                expect_eq "$name, a failed flush of the directory: told" "$(cat stderr.txt)" \
+                    "$told: cannot write: Input/output error"
+            else
+                expect_eq "$name, a flush refused ($what): status" "$status" 0
+                expect_eq "$name, a flush refused ($what): nothing said" "$(cat stderr.txt)" ""
+            fi
+            expect_eq "$name, dirsync:$what: nothing left" "$(leftovers)" ""
+        done
+        # At the flush the file is in place already.
+        cp old.bin target.frac
+        cp old.bin unitTest.dat
+        FRACTION_FAULT="dirsync:$k:stop" "${run[@]}" <answers.txt >/dev/null 2>&1 &
+        pid=$!
+        state=""
+        for ((try = 0; try < 500; ++try)); do
+            state=$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | cut -c1)
+            [ "$state" = T ] && break
+            sleep 0.01
+        done
+        expect_eq "$name: stopped at the flush of the directory" "$state" T
+        written=${told##*: }
+        expect_true "$name: flushed after the rename" \
+            '[ "$(hex "$written")" != "$(hex old.bin)" ] && [ -z "$(leftovers)" ]'
+        kill -s CONT "$pid"
+        wait "$pid"
+        expect_eq "$name, stopped at the flush: status" "$?" 0
+    done
+    cp old-record.bin unitTest.dat
+
     # A file with a second name is written in place: its opening may fail.
     ln target.frac twin.frac
     printf 'big.frac\ntarget.frac\n' >answers.txt
