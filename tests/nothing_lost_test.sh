@@ -393,9 +393,28 @@ memory)
         # (A coverage build writes its counts at exit, and that writer
         # itself crashes when memory runs out.)
         echo "memory: the address-space sweep cannot run under the sanitizers, an emulator or coverage: not tried"
+        echo "memory: a 50 MB line in 24 MB of address space: not tried"
     elif ! command -v prlimit >/dev/null; then
         echo "memory: the address-space sweep needs prlimit: not tried"
     else
+        # pack holds no more of a line than any valid one needs: a 50 MB line
+        # in 24 MB of address space is told as a bad line, not as memory
+        # running out, and so is a line that goes on past the spaces
+        # allowed around a record.
+        printf 'keep me\n' >kept.frac
+        head -c 50000000 /dev/zero | tr '\0' x |
+            (ulimit -v 24576 && "$fracfile" pack kept.frac >/dev/null 2>stderr.txt)
+        expect_eq "a 50 MB line: status" "$?" 1
+        expect_eq "a 50 MB line: a bad line" "$(cat stderr.txt)" \
+            "fracfile: line 1: not a fraction: '$(printf 'x%.0s' {1..40})'..."
+        printf '%100000s1/2\n3/4\n' '' |
+            (ulimit -v 24576 && "$fracfile" pack kept.frac >/dev/null 2>stderr.txt)
+        expect_eq "100 KB of spaces before a record: status" "$?" 1
+        expect_contains "100 KB of spaces before a record: a bad line" "$(cat stderr.txt)" \
+            "fracfile: line 1: not a fraction: '      "
+        expect_eq "long lines: the old file whole" "$(cat kept.frac)" "keep me"
+        expect_eq "long lines: nothing left" "$(leftovers)" ""
+
         # Every limit from where the program cannot start at all to where it
         # completes: it ends with 0 or 1, never by a signal, never leaving a
         # temporary file.
@@ -684,6 +703,53 @@ reasons)
     expect_eq "pack into a missing directory: status" "$?" 1
     expect_eq "pack into a missing directory: the reason" "$(cat stderr.txt)" \
         "fracfile: nowhere/out.frac: No such file or directory"
+
+    # A directory as standard input says so.
+    "$fraction" --report - out.frac </ >/dev/null 2>stderr.txt
+    expect_eq "a directory as the report's standard input: status" "$?" 1
+    expect_eq "a directory as the report's standard input: the reason" "$(cat stderr.txt)" \
+        "fraction: standard input: Is a directory"
+    "$fracfile" dump - </ >/dev/null 2>stderr.txt
+    expect_eq "a directory as dump's standard input: status" "$?" 1
+    expect_eq "a directory as dump's standard input: the reason" "$(cat stderr.txt)" \
+        "fracfile: standard input: Is a directory"
+    if [ "$(uname -s)" = Linux ]; then
+        # Each read of the input fails in turn (the test build fails the
+        # system's read() beneath the streams), from the count to the last
+        # records, until a run completes: every failed run gives the
+        # system's reason, in memory and outside, from a file and a pipe.
+        for ((i = 0; i < 20000; ++i)); do echo "$i/7"; done | "$fracfile" pack large.frac
+        "$fraction" </dev/null >/dev/null
+        # read_fails FIRST SOURCE SHOWN PROGRAM ARGS...: from the FIRST-th
+        # read on; SOURCE a file, or "pipe" for large.frac through one.
+        read_fails() {
+            local first=$1 source=$2 shown=$3 k failed=0
+            shift 3
+            for ((k = first; k < first + 100; ++k)); do
+                if [ "$source" = pipe ]; then
+                    FRACTION_FAULT="input:$k:EIO" "$@" < <(cat large.frac) >/dev/null 2>stderr.txt
+                else
+                    FRACTION_FAULT="input:$k:EIO" "$@" <"$source" >/dev/null 2>stderr.txt
+                fi
+                status=$?
+                [ "$status" -eq 0 ] && break
+                failed=$((failed + 1))
+                expect_eq "$*, read $k fails: status" "$status" 1
+                expect_eq "$*, read $k fails: the reason" "$(cat stderr.txt)" \
+                    "$(basename "$1" _faulty): $shown: Input/output error"
+            done
+            expect_eq "$*: completes once no read fails" "$status" 0
+            expect_true "$*: reads after the count failed ($failed)" '[ "$failed" -ge 2 ]'
+            expect_eq "$*: nothing left" "$(leftovers)" ""
+        }
+        # The self-test's record is the report's first read.
+        read_fails 2 large.frac "standard input" "$fraction_faulty" --report - out.frac
+        read_fails 2 large.frac "standard input" "$fraction_faulty" --report -S 1 - out.frac
+        read_fails 2 pipe "standard input" "$fraction_faulty" --report -S 1 - out.frac
+        read_fails 2 /dev/null large.frac "$fraction_faulty" --report -S 1 large.frac out.frac
+        read_fails 1 large.frac "standard input" "$fracfile_faulty" dump -
+        read_fails 1 /dev/null large.frac "$fracfile_faulty" dump large.frac
+    fi
 
     check_pack() {
         printf '%b' "$1" | "$fracfile" pack bad.frac 2>stderr.txt

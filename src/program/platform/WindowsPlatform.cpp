@@ -414,6 +414,7 @@ void Directory::removeAtOnce(const char* name) const noexcept
 
 void Directory::discard() noexcept
 {
+    handle = kClosed;
     path.clear();
 }
 

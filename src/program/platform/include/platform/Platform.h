@@ -69,6 +69,9 @@ enum class Operation {
     write,
     // Reading a TemporaryFile back.
     read,
+    // Reading the input, beneath the standard streams; only the test build
+    // reaches it, by failing the system's read() itself.
+    readInput,
     flushToDisk,
     // Making a rename durable by flushing its directory.
     flushDirectory,
