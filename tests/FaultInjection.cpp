@@ -154,6 +154,7 @@ int injectedFailure(Operation operation) noexcept
 // call read(): this definition takes the place of the C library's. The
 // files of /proc and /sys, which tell a size of 0, are read as always and
 // not counted.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" ssize_t read(int descriptor, void* data, std::size_t size)
 {
     struct stat status {};

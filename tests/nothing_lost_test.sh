@@ -536,7 +536,7 @@ faults)
         pack) run=("$fracfile_faulty" pack target.frac) answers='1/2\n' ;;
         self-test) run=("$fraction_faulty") answers='' ;;
         esac
-        printf "$answers" >answers.txt
+        printf '%b' "$answers" >answers.txt
         for what in EIO EINVAL EOPNOTSUPP; do
             cp old.bin target.frac
             cp old.bin unitTest.dat
@@ -568,9 +568,9 @@ faults)
             sleep 0.01
         done
         expect_eq "$name: stopped at the flush of the directory" "$state" T
-        written=${told##*: }
+        # The file the message names, after the program's name.
         expect_true "$name: flushed after the rename" \
-            '[ "$(hex "$written")" != "$(hex old.bin)" ] && [ -z "$(leftovers)" ]'
+            '[ "$(hex "${told##*: }")" != "$(hex old.bin)" ] && [ -z "$(leftovers)" ]'
         kill -s CONT "$pid"
         wait "$pid"
         expect_eq "$name, stopped at the flush: status" "$?" 0

@@ -64,6 +64,11 @@ RemovedOnInterruption::~RemovedOnInterruption()
     }
 }
 
+void RemovedOnInterruption::removeAtOnce() const noexcept
+{
+    directory.removeAtOnce(name);
+}
+
 bool RemovedOnInterruption::registered() const noexcept
 {
     return place < kPlaces;
@@ -79,7 +84,7 @@ void undo() noexcept
     for (const std::atomic<const RemovedOnInterruption*>& place : registeredNames) {
         const RemovedOnInterruption* const file = place.load();
         if (file != nullptr) {
-            file->directory.removeAtOnce(file->name);
+            file->removeAtOnce();
         }
     }
     const std::size_t width = progressWidth.exchange(0);

@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -561,8 +561,13 @@ Status Directory::flushToDisk() const
     if (failsByInjection(Operation::flushDirectory) || ::fsync(descriptorOf(handle)) != 0) {
         // What some file systems answer when they cannot flush a directory,
         // and a directory held only by its path (EBADF).
-        if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP || errno == EROFS ||
-            errno == EBADF) {
+        // (ENOTSUP is EOPNOTSUPP on Linux, a number of its own elsewhere.)
+        const int error = errno;
+        if (error == EINVAL || error == EOPNOTSUPP || error == EROFS || error == EBADF
+#if ENOTSUP != EOPNOTSUPP
+            || error == ENOTSUP
+#endif
+        ) {
             return {};
         }
         return lastError();

@@ -26,7 +26,7 @@ void install();
 // file silently left.
 class RemovedOnInterruption {
 public:
-    RemovedOnInterruption(const platform::Directory& directory, const char* name) noexcept;
+    RemovedOnInterruption(const platform::Directory& where, const char* file) noexcept;
     RemovedOnInterruption(const RemovedOnInterruption&) = delete;
     RemovedOnInterruption& operator=(const RemovedOnInterruption&) = delete;
     ~RemovedOnInterruption();
@@ -35,11 +35,12 @@ public:
     // which the caller must not make, or remove at once.
     [[nodiscard]] bool registered() const noexcept;
 
-    // What the undoing removes.
-    const platform::Directory& directory;
-    const char* const name;
+    // Removes the file now. Safe in a signal handler.
+    void removeAtOnce() const noexcept;
 
 private:
+    const platform::Directory& directory;
+    const char* const name;
     // The index of the place the name holds; none when every place was
     // taken.
     std::size_t place;
