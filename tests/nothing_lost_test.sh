@@ -757,6 +757,9 @@ reasons)
         expect_eq "pack of '$1': the reason" "$(cat stderr.txt)" "fracfile: $2"
     }
     check_pack '+/3\n' "line 1: not a fraction: '+/3'"
+    # A NUL byte is part of its line, not its end.
+    printf '1/2\0x\n' | "$fracfile" pack bad.frac 2>/dev/null
+    expect_eq "pack of a line with a NUL byte: status" "$?" 1
     check_pack '2147483648/1\n' "line 1: a part outside the 32-bit range: '2147483648/1'"
     check_pack '1/-99999999999\n' "line 1: a part outside the 32-bit range: '1/-99999999999'"
     # A part too wide only counts where the rest is a fraction's form.

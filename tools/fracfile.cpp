@@ -101,9 +101,11 @@ std::optional<std::string_view> readLine(std::istream& in,
                                          std::array<char, kLongestLine + 1>& buffer, bool& cut)
 {
     in.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    std::size_t held = std::char_traits<char>::length(buffer.data());
+    // Counted, not measured: a line may hold NUL bytes, which are not its
+    // end. The line's end, when there was one, counts too.
+    const auto extracted = static_cast<std::size_t>(in.gcount());
     cut = false;
-    if (in.bad() || (in.fail() && in.gcount() == 0)) {
+    if (in.bad() || (in.fail() && extracted == 0)) {
         return std::nullopt;
     }
     if (in.fail()) {
@@ -114,9 +116,10 @@ std::optional<std::string_view> readLine(std::istream& in,
         if (in.bad()) {
             return std::nullopt;
         }
-        held = kLongestLine;
+        return std::string_view(buffer.data(), extracted);
     }
-    return std::string_view(buffer.data(), held);
+    // Without an end, the input's last line.
+    return std::string_view(buffer.data(), in.eof() ? extracted : extracted - 1);
 }
 
 std::string_view trim(std::string_view text)
