@@ -4,7 +4,7 @@
 //   FRACTION_FAULT=OPERATION:K[:WHAT]
 //
 // makes the K-th call of OPERATION (create, tmpfile, write, read, flush,
-// chmod, chown, close, rename, remove, allocate) fail with WHAT: EIO (the
+// dirsync, chmod, chown, close, rename, remove, allocate, input) fail with WHAT: EIO (the
 // default), ENOSPC, EACCES, EPERM, EINTR (a call a signal interrupted),
 // or EOPNOTSUPP, EISDIR or EINVAL (a file system without unnamed files, for
 // tmpfile). WHAT may instead be "stop": the process then
@@ -23,6 +23,12 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__linux__)
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include "ReplacedAllocation.h"
 #include "platform/Platform.h"
 
@@ -40,7 +46,9 @@ constexpr std::array kOperations = {
     NamedOperation{"tmpfile", Operation::createUnnamed},
     NamedOperation{"write", Operation::write},
     NamedOperation{"read", Operation::read},
+    NamedOperation{"input", Operation::readInput},
     NamedOperation{"flush", Operation::flushToDisk},
+    NamedOperation{"dirsync", Operation::flushDirectory},
     NamedOperation{"chmod", Operation::copyPermissions},
     NamedOperation{"chown", Operation::copyOwner},
     NamedOperation{"close", Operation::close},
@@ -142,6 +150,30 @@ int injectedFailure(Operation operation) noexcept
 }
 
 }  // namespace platform
+
+#if defined(__linux__)
+// "input" reaches the standard library's own reads of the input (a file
+// stream's, or standard input's once it is not tied to C's stdio), which
+// call read(): this definition takes the place of the C library's. The
+// files of /proc and /sys, which tell a size of 0, are read as always and
+// not counted.
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
+extern "C" ssize_t read(int descriptor, void* data, std::size_t size)
+{
+    struct stat status {};
+    const bool counted =
+        ::fstat(descriptor, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISDIR(status.st_mode) ||
+                                              (S_ISREG(status.st_mode) && status.st_size > 0));
+    if (counted) {
+        const int error = platform::injectedFailure(platform::Operation::readInput);
+        if (error != 0) {
+            errno = error;
+            return -1;
+        }
+    }
+    return ::syscall(SYS_read, descriptor, data, size);
+}
+#endif
 
 // "allocate" reaches every allocation, the standard library's too.
 bool allocationFails(std::size_t /*size*/) noexcept

@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "OutputFile.h"
 #include "ScratchDirectory.h"
@@ -58,13 +60,68 @@ TEST(Interruption, UndoRemovesTheFilesRegisteredNowAndNoOthers)
     const std::string removed = directory / "removed";
     writeFile(kept, "kept");
     writeFile(removed, "removed");
-    const interruption::RemovedOnInterruption registered(removed.c_str());
+    const Result<platform::Directory, platform::OpenFailure> held =
+        platform::Directory::holding(kept);
+    ASSERT_TRUE(held.ok());
+    const interruption::RemovedOnInterruption registered(held.value(), "removed");
     {
-        const interruption::RemovedOnInterruption released(kept.c_str());
+        const interruption::RemovedOnInterruption released(held.value(), "kept");
     }
     interruption::undo();
     EXPECT_FALSE(fs::exists(removed));
     EXPECT_EQ(contentsOf(kept), "kept");
+}
+
+// The programs hold two temporary files at most; the table promises room
+// for several more, so that a new writer never finds it full.
+TEST(Interruption, EightFilesRegisteredAtOnceAreAllRemoved)
+{
+    constexpr int kPromised = 8;
+    const ScratchDirectory directory;
+    const Result<platform::Directory, platform::OpenFailure> held =
+        platform::Directory::holding(directory / "any");
+    ASSERT_TRUE(held.ok());
+    std::vector<std::string> names;
+    for (int index = 0; index < kPromised; ++index) {
+        names.push_back("file" + std::to_string(index));
+        writeFile(directory / names.back(), "x");
+    }
+    std::vector<std::unique_ptr<interruption::RemovedOnInterruption>> registered;
+    for (const std::string& name : names) {
+        registered.push_back(
+            std::make_unique<interruption::RemovedOnInterruption>(held.value(), name.c_str()));
+        EXPECT_TRUE(registered.back()->registered()) << name;
+    }
+    interruption::undo();
+    for (const std::string& name : names) {
+        EXPECT_FALSE(fs::exists(directory / name)) << name;
+    }
+}
+
+// A file that finds no place is an error its writer hears of, which it
+// passes on, removing the file: never a file a signal would leave.
+TEST(Interruption, ARegistrationPastTheLastPlaceSaysSoAndTheWriterRefuses)
+{
+    const ScratchDirectory directory;
+    const Result<platform::Directory, platform::OpenFailure> held =
+        platform::Directory::holding(directory / "any");
+    ASSERT_TRUE(held.ok());
+    std::vector<std::unique_ptr<interruption::RemovedOnInterruption>> registered;
+    constexpr std::size_t kFarMore = 1000;
+    while (registered.size() < kFarMore) {
+        registered.push_back(
+            std::make_unique<interruption::RemovedOnInterruption>(held.value(), "unused"));
+        if (!registered.back()->registered()) {
+            break;
+        }
+    }
+    ASSERT_LT(registered.size(), kFarMore);
+    const Result<std::unique_ptr<OutputFile>> output = OutputFile::open(directory / "out");
+    ASSERT_FALSE(output.ok());
+    EXPECT_EQ(output.status().reason(), "too many temporary files at once");
+    EXPECT_EQ(directory.entries(), 0U);
+    registered.clear();
+    EXPECT_TRUE(OutputFile::open(directory / "out").ok());
 }
 
 TEST(Interruption, UndoErasesTheProgressLineOnce)
@@ -243,8 +300,13 @@ TEST(Platform, TakingTheOwnerKeepsWhatTheUserMay)
         if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
             std::exit(2);  // NOLINT(concurrency-mt-unsafe)
         }
-        std::string path;
-        platform::OpenedFile file = platform::WritableFile::createBeside(model, path);
+        std::string name;
+        const Result<platform::Directory, platform::OpenFailure> held =
+            platform::Directory::holding(model);
+        if (!held) {
+            std::exit(1);  // NOLINT(concurrency-mt-unsafe)
+        }
+        platform::OpenedFile file = held.value().createBeside(model, name);
         const bool kept = file.ok() && file.value().takeOwner(model).ok();
         if (file) {
             static_cast<void>(file.value().close());

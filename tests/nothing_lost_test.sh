@@ -99,31 +99,47 @@ signals)
     # stopped PID: true once the process is stopped (its state in /proc,
     # which needs no ps).
     stopped() { [ "$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)" = T ]; }
-    # interrupt SIGNAL STOP_AT PROGRAM ARGS...: runs the program with the
-    # answers in answers.txt, waits until it has stopped at STOP_AT with its
-    # temporary file made, sends SIGNAL and lets it go on; leaves the exit
-    # status in $status and the temporary files seen in $seen.
-    interrupt() {
-        local signal=$1 stop_at=$2
-        shift 2
-        # A job started with & has SIGINT ignored; env gives it back.
-        FRACTION_FAULT="$stop_at:stop" env --default-signal=INT "$@" \
+    # stop_at STOP_AT PROGRAM ARGS...: runs the program with the answers in
+    # answers.txt and waits until it has stopped at STOP_AT; leaves its
+    # process in $pid and the temporary files seen in $seen.
+    stop_at() {
+        local stop_at=$1
+        shift
+        # A job started with & has SIGINT and SIGQUIT ignored; env gives
+        # them back.
+        FRACTION_FAULT="$stop_at:stop" env --default-signal=INT,QUIT "$@" \
             <answers.txt >stdout.txt 2>stderr.txt &
-        local pid=$!
+        pid=$!
         seen=""
         for ((try = 0; try < 500; ++try)); do
             stopped "$pid" && break
             sleep 0.01
         done
         seen=$(leftovers)
-        kill -s "$signal" "$pid"
+    }
+    # go_on: lets the stopped program go on, and leaves its exit status in
+    # $status.
+    go_on() {
         kill -s CONT "$pid"
         wait "$pid"
         status=$?
     }
+    # interrupt SIGNAL STOP_AT PROGRAM ARGS...: stops the program at
+    # STOP_AT with its temporary file made, sends SIGNAL and lets it go on.
+    interrupt() {
+        local signal=$1
+        shift
+        stop_at "$@"
+        kill -s "$signal" "$pid"
+        go_on
+    }
+    # SIGQUIT and SIGXCPU would leave a core file.
+    ulimit -c 0
     printf 'keep me\n' >kept.frac
     printf 'in.frac\nkept.frac\n' >answers.txt
-    for signal in TERM HUP INT PIPE; do
+    # Every signal that ends a process unless handled, and that says "stop
+    # now" (IO is SIGPOLL's other name, the one bash knows).
+    for signal in TERM HUP INT PIPE QUIT ALRM XCPU VTALRM PROF IO; do
         number=$(kill -l "$signal")
         # Quiet: no write of the report's text comes before the file's.
         interrupt "$signal" write:2 "$fraction_faulty" --report -q
@@ -146,6 +162,67 @@ signals)
     expect_contains "self-test: the temporary file was there" "$seen" ".unitTest.dat."
     expect_eq "self-test: ended by the signal" "$status" 143
     expect_eq "self-test: nothing left" "$(leftovers)" ""
+
+    # The temporary file is reached through its directory, held open: a
+    # directory moved during the write keeps nothing, whether the run is
+    # ended by a signal, completes, or fails.
+    moved() {
+        mkdir -p dir
+        printf 'keep me\n' >dir/kept.frac
+        printf 'in.frac\ndir/kept.frac\n' >answers.txt
+        stop_at write:2 "$fraction_faulty" --report
+        rm -rf moved
+        mv dir moved
+    }
+    moved
+    kill -s TERM "$pid"
+    go_on
+    expect_eq "a moved directory, SIGTERM: ended by it" "$status" 143
+    expect_eq "a moved directory, SIGTERM: nothing left" "$(leftovers moved)" ""
+    expect_eq "a moved directory, SIGTERM: the old file whole" "$(hex moved/kept.frac)" \
+        "$(echo 'keep me' | hex)"
+    moved
+    go_on
+    expect_eq "a moved directory, completed: status" "$status" 0
+    expect_eq "a moved directory, completed: written there" "$(hex moved/kept.frac)" "$sample_bytes"
+    expect_eq "a moved directory, completed: nothing left" "$(leftovers moved)" ""
+    moved
+    # A directory in the target's place cannot be replaced by a file.
+    rm moved/kept.frac
+    mkdir moved/kept.frac
+    go_on
+    expect_eq "a moved directory, failed: status" "$status" 1
+    expect_eq "a moved directory, failed: the reason" "$(cat stderr.txt)" \
+        "fraction: dir/kept.frac: cannot replace the file: Is a directory"
+    expect_eq "a moved directory, failed: nothing left" "$(leftovers moved)" ""
+    rm -rf moved
+
+    # SIGXFSZ is ignored, sent or not: the write past the limit fails.
+    printf 'in.frac\nkept.frac\n' >answers.txt
+    interrupt XFSZ write:2 "$fraction_faulty" --report
+    expect_eq "report, SIGXFSZ sent: ignored" "$status" 0
+    expect_eq "report, SIGXFSZ sent: written" "$(hex kept.frac)" "$sample_bytes"
+    # A file-size limit that the output passes: the reason in one line,
+    # status 1, the old file whole, nothing left.
+    for ((n = 0; n < 3000; ++n)); do echo "$n/7"; done | "$fracfile" pack large.frac
+    printf 'keep me\n' >kept.frac
+    printf 'keep me\n' >unitTest.dat
+    # Through a pipe, which no file-size limit reaches.
+    told=$( (ulimit -f 10 && "$fraction" --report -q large.frac kept.frac) 2>&1)
+    expect_eq "report past ulimit -f: status" "$?" 1
+    expect_eq "report past ulimit -f: the reason" "$told" "fraction: kept.frac: cannot write: File too large"
+    told=$( (ulimit -f 0 && "$fracfile" pack kept.frac <<<"1/2") 2>&1)
+    expect_eq "pack past ulimit -f: status" "$?" 1
+    expect_eq "pack past ulimit -f: the reason" "$told" "fracfile: kept.frac: cannot write: File too large"
+    expect_eq "past ulimit -f: the old file whole" "$(hex kept.frac)" "$(echo 'keep me' | hex)"
+    "$fraction" </dev/null >/dev/null
+    cp unitTest.dat record.dat
+    told=$( (ulimit -f 0 && "$fraction" </dev/null 2>&1 >/dev/null) 2>&1)
+    expect_eq "self-test past ulimit -f: goes on with the earlier record" "$?" 0
+    expect_eq "self-test past ulimit -f: the reason" "$(head -n 1 <<<"$told")" \
+        "fraction: unitTest.dat: cannot write: File too large"
+    expect_eq "self-test past ulimit -f: the record whole" "$(hex unitTest.dat)" "$(hex record.dat)"
+    expect_eq "past ulimit -f: nothing left" "$(leftovers)" ""
 
     # A background job of a shell without job control starts with SIGINT
     # ignored: it stays ignored, and the run completes.
@@ -325,9 +402,28 @@ memory)
         # (A coverage build writes its counts at exit, and that writer
         # itself crashes when memory runs out.)
         echo "memory: the address-space sweep cannot run under the sanitizers, an emulator or coverage: not tried"
+        echo "memory: a 50 MB line in 24 MB of address space: not tried"
     elif ! command -v prlimit >/dev/null; then
         echo "memory: the address-space sweep needs prlimit: not tried"
     else
+        # pack holds no more of a line than any valid one needs: a 50 MB line
+        # in 24 MB of address space is told as a bad line, not as memory
+        # running out, and so is a line that goes on past the spaces
+        # allowed around a record.
+        printf 'keep me\n' >kept.frac
+        head -c 50000000 /dev/zero | tr '\0' x |
+            (ulimit -v 24576 && "$fracfile" pack kept.frac >/dev/null 2>stderr.txt)
+        expect_eq "a 50 MB line: status" "$?" 1
+        expect_eq "a 50 MB line: a bad line" "$(cat stderr.txt)" \
+            "fracfile: line 1: not a fraction: '$(printf 'x%.0s' {1..40})'..."
+        printf '%100000s1/2\n3/4\n' '' |
+            (ulimit -v 24576 && "$fracfile" pack kept.frac >/dev/null 2>stderr.txt)
+        expect_eq "100 KB of spaces before a record: status" "$?" 1
+        expect_contains "100 KB of spaces before a record: a bad line" "$(cat stderr.txt)" \
+            "fracfile: line 1: not a fraction: '      "
+        expect_eq "long lines: the old file whole" "$(cat kept.frac)" "keep me"
+        expect_eq "long lines: nothing left" "$(leftovers)" ""
+
         # Every limit from where the program cannot start at all to where it
         # completes: it ends with 0 or 1, never by a signal, never leaving a
         # temporary file.
@@ -441,6 +537,59 @@ faults)
         cp big.txt answers.txt
         sweep "$operation" "$what" "$fracfile_faulty" pack target.frac
     done
+    # After the rename the directory is flushed, so that a crash cannot
+    # bring the old file back. A flush that fails is told, the new file in
+    # place; one the file system refuses to do is no failure. The report's
+    # output is its second file, after the self-test's record.
+    for writer in "report:2:fraction: target.frac" "pack:1:fracfile: target.frac" \
+        "self-test:1:fraction: unitTest.dat"; do
+        IFS=: read -r name k told <<<"$writer"
+        case $name in
+        report) run=("$fraction_faulty" --report) answers='big.frac\ntarget.frac\n' ;;
+        pack) run=("$fracfile_faulty" pack target.frac) answers='1/2\n' ;;
+        self-test) run=("$fraction_faulty") answers='' ;;
+        esac
+        printf '%b' "$answers" >answers.txt
+        for what in EIO EINVAL EOPNOTSUPP; do
+            cp old.bin target.frac
+            cp old.bin unitTest.dat
+            FRACTION_FAULT="dirsync:$k:$what" "${run[@]}" <answers.txt >/dev/null 2>stderr.txt
+            status=$?
+            if [ "$what" = EIO ]; then
+                if [ "$name" = self-test ]; then
+                    expect_eq "$name, a failed flush of the directory: goes on" "$status" 0
+                else
+                    expect_eq "$name, a failed flush of the directory: status" "$status" 1
+                fi
+                expect_eq "$name, a failed flush of the directory: told" "$(cat stderr.txt)" \
+                    "$told: cannot write: Input/output error"
+            else
+                expect_eq "$name, a flush refused ($what): status" "$status" 0
+                expect_eq "$name, a flush refused ($what): nothing said" "$(cat stderr.txt)" ""
+            fi
+            expect_eq "$name, dirsync:$what: nothing left" "$(leftovers)" ""
+        done
+        # At the flush the file is in place already.
+        cp old.bin target.frac
+        cp old.bin unitTest.dat
+        FRACTION_FAULT="dirsync:$k:stop" "${run[@]}" <answers.txt >/dev/null 2>&1 &
+        pid=$!
+        state=""
+        for ((try = 0; try < 500; ++try)); do
+            state=$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | cut -c1)
+            [ "$state" = T ] && break
+            sleep 0.01
+        done
+        expect_eq "$name: stopped at the flush of the directory" "$state" T
+        # The file the message names, after the program's name.
+        expect_true "$name: flushed after the rename" \
+            '[ "$(hex "${told##*: }")" != "$(hex old.bin)" ] && [ -z "$(leftovers)" ]'
+        kill -s CONT "$pid"
+        wait "$pid"
+        expect_eq "$name, stopped at the flush: status" "$?" 0
+    done
+    cp old-record.bin unitTest.dat
+
     # A file with a second name is written in place: its opening may fail.
     ln target.frac twin.frac
     printf 'big.frac\ntarget.frac\n' >answers.txt
@@ -568,12 +717,62 @@ reasons)
     expect_eq "pack into a missing directory: the reason" "$(cat stderr.txt)" \
         "fracfile: nowhere/out.frac: No such file or directory"
 
+    # A directory as standard input says so.
+    "$fraction" --report - out.frac </ >/dev/null 2>stderr.txt
+    expect_eq "a directory as the report's standard input: status" "$?" 1
+    expect_eq "a directory as the report's standard input: the reason" "$(cat stderr.txt)" \
+        "fraction: standard input: Is a directory"
+    "$fracfile" dump - </ >/dev/null 2>stderr.txt
+    expect_eq "a directory as dump's standard input: status" "$?" 1
+    expect_eq "a directory as dump's standard input: the reason" "$(cat stderr.txt)" \
+        "fracfile: standard input: Is a directory"
+    if [ "$(uname -s)" = Linux ]; then
+        # Each read of the input fails in turn (the test build fails the
+        # system's read() beneath the streams), from the count to the last
+        # records, until a run completes: every failed run gives the
+        # system's reason, in memory and outside, from a file and a pipe.
+        for ((i = 0; i < 20000; ++i)); do echo "$i/7"; done | "$fracfile" pack large.frac
+        "$fraction" </dev/null >/dev/null
+        # read_fails FIRST SOURCE SHOWN PROGRAM ARGS...: from the FIRST-th
+        # read on; SOURCE a file, or "pipe" for large.frac through one.
+        read_fails() {
+            local first=$1 source=$2 shown=$3 k failed=0
+            shift 3
+            for ((k = first; k < first + 100; ++k)); do
+                if [ "$source" = pipe ]; then
+                    FRACTION_FAULT="input:$k:EIO" "$@" < <(cat large.frac) >/dev/null 2>stderr.txt
+                else
+                    FRACTION_FAULT="input:$k:EIO" "$@" <"$source" >/dev/null 2>stderr.txt
+                fi
+                status=$?
+                [ "$status" -eq 0 ] && break
+                failed=$((failed + 1))
+                expect_eq "$*, read $k fails: status" "$status" 1
+                expect_eq "$*, read $k fails: the reason" "$(cat stderr.txt)" \
+                    "$(basename "$1" _faulty): $shown: Input/output error"
+            done
+            expect_eq "$*: completes once no read fails" "$status" 0
+            expect_true "$*: reads after the count failed ($failed)" '[ "$failed" -ge 2 ]'
+            expect_eq "$*: nothing left" "$(leftovers)" ""
+        }
+        # The self-test's record is the report's first read.
+        read_fails 2 large.frac "standard input" "$fraction_faulty" --report - out.frac
+        read_fails 2 large.frac "standard input" "$fraction_faulty" --report -S 1 - out.frac
+        read_fails 2 pipe "standard input" "$fraction_faulty" --report -S 1 - out.frac
+        read_fails 2 /dev/null large.frac "$fraction_faulty" --report -S 1 large.frac out.frac
+        read_fails 1 large.frac "standard input" "$fracfile_faulty" dump -
+        read_fails 1 /dev/null large.frac "$fracfile_faulty" dump large.frac
+    fi
+
     check_pack() {
         printf '%b' "$1" | "$fracfile" pack bad.frac 2>stderr.txt
         expect_eq "pack of '$1': status" "$?" 1
         expect_eq "pack of '$1': the reason" "$(cat stderr.txt)" "fracfile: $2"
     }
     check_pack '+/3\n' "line 1: not a fraction: '+/3'"
+    # A NUL byte is part of its line, not its end.
+    printf '1/2\0x\n' | "$fracfile" pack bad.frac 2>/dev/null
+    expect_eq "pack of a line with a NUL byte: status" "$?" 1
     check_pack '2147483648/1\n' "line 1: a part outside the 32-bit range: '2147483648/1'"
     check_pack '1/-99999999999\n' "line 1: a part outside the 32-bit range: '1/-99999999999'"
     # A part too wide only counts where the rest is a fraction's form.

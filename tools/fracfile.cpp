@@ -27,6 +27,7 @@
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <span>
@@ -43,6 +44,7 @@
 #include "StandardOutput.h"
 #include "common/Outcome.h"
 #include "common/ProgramName.h"
+#include "common/ReadFailure.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
@@ -91,6 +93,39 @@ constexpr std::size_t kPackBlock = 8192;
 constexpr std::size_t kBadLinesShown = 10;
 // How much of a bad line a message quotes.
 constexpr std::size_t kQuotedBytes = 40;
+// More than any valid line of the text form holds, with room for all the
+// spaces around it anyone would type: a longer line is bad, and is not held
+// in memory whole.
+constexpr std::size_t kLongestLine = 4096;
+
+// Reads the next line of `in`, without its end, into `buffer`, holding no
+// more than kLongestLine bytes of it: `cut` tells that more followed, which
+// was read and dropped. Empty at the end of the input, or when a read fails
+// (then `in` is bad).
+std::optional<std::string_view> readLine(std::istream& in,
+                                         std::array<char, kLongestLine + 1>& buffer, bool& cut)
+{
+    in.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    // Counted, not measured: a line may hold NUL bytes, which are not its
+    // end. The line's end, when there was one, counts too.
+    const auto extracted = static_cast<std::size_t>(in.gcount());
+    cut = false;
+    if (in.bad() || (in.fail() && extracted == 0)) {
+        return std::nullopt;
+    }
+    if (in.fail()) {
+        // Stopped by the buffer's end, not the line's.
+        cut = true;
+        in.clear();
+        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        if (in.bad()) {
+            return std::nullopt;
+        }
+        return std::string_view(buffer.data(), extracted);
+    }
+    // Without an end, the input's last line.
+    return std::string_view(buffer.data(), in.eof() ? extracted : extracted - 1);
+}
 
 std::string_view trim(std::string_view text)
 {
@@ -204,7 +239,9 @@ using RecordTaker = std::function<void(const FractionRecord&)>;
 // then false is returned.
 bool parseText(std::istream& in, std::optional<std::int32_t>& count, const RecordTaker& take)
 {
-    std::string line;
+    // On the heap: the programs must run with a small stack.
+    const auto buffer = std::make_unique<std::array<char, kLongestLine + 1>>();
+    bool cut = false;
     std::size_t lineNumber = 0;
     std::size_t badLines = 0;
     bool seenContent = false;
@@ -214,17 +251,20 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
         }
     };
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    while (std::getline(in, line)) {
+    while (const std::optional<std::string_view> line = readLine(in, *buffer, cut)) {
         ++lineNumber;
-        std::string_view text = line;
+        std::string_view text = *line;
         if (lineNumber == 1 && text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
             text.remove_prefix(kByteOrderMark.size());
         }
         text = trim(text);
-        if (text.empty() || text.front() == '#') {
+        // A blank line is skipped, but not one that went on past the buffer.
+        if ((text.empty() && !cut) || (!text.empty() && text.front() == '#')) {
             continue;
         }
-        if (text.rfind("count", 0) == 0) {
+        if (cut) {
+            bad("not a fraction: " + quoted(text.empty() ? *line : text));
+        } else if (text.rfind("count", 0) == 0) {
             const std::optional<std::int32_t> given = parseCount(text.substr(5));
             if (seenContent) {
                 bad("a count line must come before every record");
@@ -243,18 +283,11 @@ bool parseText(std::istream& in, std::optional<std::int32_t>& count, const Recor
         }
         seenContent = true;
     }
-    // Standard input shares C's stdin, whose error flag is the only trace of
-    // a failed read (a directory, a device error): the stream sees an end.
-    const int readError = errno;
-    if (std::ferror(stdin) != 0) {
-        tellProblem(std::cerr,
-                    std::string("standard input: cannot read: ") + std::strerror(readError));
-        return false;
-    }
+    // Lines are read into a buffer that never grows: a bad stream is a
+    // failed read (a directory, a device error).
     if (in.bad()) {
-        // Without a read error, what failed is the line's growth: getline
-        // turns the failed allocation into the stream's bad state.
-        throw std::bad_alloc();
+        tellProblem(std::cerr, "standard input: cannot read: " + shortReadReason(in, {}));
+        return false;
     }
     if (badLines > kBadLinesShown) {
         const std::size_t more = badLines - kBadLinesShown;
@@ -398,7 +431,7 @@ int dump(const std::string& inputName, bool withCount, StandardOutput& standardO
     const std::string shownName = fromStandardInput ? "standard input" : inputName;
     const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(file);
     if (!header.header) {
-        tellProblem(std::cerr, shownName + ": " + header.message);
+        tellProblem(std::cerr, shownName + ": " + shortReadReason(file, header.message));
         return kExitFailure;
     }
     const std::int32_t count = header.header->count;
@@ -427,8 +460,9 @@ int dump(const std::string& inputName, bool withCount, StandardOutput& standardO
         }
         if (records < wanted) {
             std::cout.flush();
-            tellProblem(std::cerr,
-                        shownName + ": " + fraction::describeShortFile(count, arrivedBytes));
+            tellProblem(std::cerr, shownName + ": " +
+                                       shortReadReason(
+                                           file, fraction::describeShortFile(count, arrivedBytes)));
             return kExitFailure;
         }
         done += records;
@@ -503,6 +537,10 @@ int main(int argc, char** argv)
     // a machine with no memory left. Caught once, to end with a message and
     // a status instead of an abort.
     try {
+        // Standard input read through its own buffer, as a named file is:
+        // a read the system fails then fails the stream, which can tell
+        // why. The buffers are allocated here, where running out is told.
+        std::ios::sync_with_stdio(false);
         if (memoryReserve::prepare()) {
             return run(std::vector<std::string_view>(argv + 1, argv + argc));
         }

@@ -162,7 +162,7 @@ Status OutputFile::openFollowingLinks(const std::string& name)
             return writable;
         }
     }
-    platform::OpenedFile created = createTemporary();
+    platform::OpenedFile created = temporary.create(targetPath);
     if (!created) {
         const platform::OpenFailure& refusal = created.failure();
         if (exists && (refusal.permissionDenied() || refusal.takesNoNewFile())) {
@@ -191,23 +191,58 @@ Status OutputFile::openReplacingName(const std::string& name)
             return writable;
         }
     }
-    platform::OpenedFile created = createTemporary();
+    platform::OpenedFile created = temporary.create(targetPath);
     if (!created) {
         return created.status();
     }
     return keepTemporary(std::move(created).value(), replacesFile);
 }
 
-void OutputFile::Temporary::take(std::string&& newPath) noexcept
+platform::OpenedFile OutputFile::Temporary::create(const std::string& target)
 {
-    name = std::move(newPath);
-    removal.emplace(name.c_str());
+    Result<platform::Directory, platform::OpenFailure> held = platform::Directory::holding(target);
+    if (!held) {
+        return held.failure();
+    }
+    directory = std::move(held).value();
+    targetName = fs::path(target).filename().string();
+    // A signal between the file's making and its name's handing over would
+    // leave the file: it waits until the name is handed over.
+    const platform::TerminationDeferred deferred;
+    platform::OpenedFile created = directory.createBeside(targetName, name);
+    if (created) {
+        removal.emplace(directory, name.c_str());
+        if (!removal->registered()) {
+            // Closed before it is removed: some systems cannot remove an
+            // open file.
+            static_cast<void>(created.value().close());
+            drop();
+            return platform::OpenFailure("too many temporary files at once", false);
+        }
+    }
+    return created;
+}
+
+Status OutputFile::Temporary::replaceTarget()
+{
+    Status replaced = directory.replace(name, targetName);
+    if (!replaced) {
+        return Failure("cannot replace the file: " + replaced.reason());
+    }
+    release();
+    // Once the program says the file is written, a crash must not bring
+    // back the old one.
+    const Status flushed = directory.flushToDisk();
+    if (!flushed) {
+        return Failure("cannot write: " + flushed.reason());
+    }
+    return {};
 }
 
 void OutputFile::Temporary::drop() noexcept
 {
     if (!name.empty()) {
-        platform::remove(name);
+        directory.remove(name.c_str());
         release();
     }
 }
@@ -216,19 +251,6 @@ void OutputFile::Temporary::release() noexcept
 {
     removal.reset();
     name.clear();
-}
-
-platform::OpenedFile OutputFile::createTemporary()
-{
-    // A signal between the file's making and its name's handing over would
-    // leave the file: it waits until the name is handed over.
-    const platform::TerminationDeferred deferred;
-    std::string path;
-    platform::OpenedFile created = platform::WritableFile::createBeside(targetPath, path);
-    if (created) {
-        temporary.take(std::move(path));
-    }
-    return created;
 }
 
 Status OutputFile::keepTemporary(platform::WritableFile created, bool replacesExisting)
@@ -303,10 +325,5 @@ Status OutputFile::finish()
     if (temporary.empty()) {
         return {};
     }
-    const Status replaced = platform::replace(temporary.path(), targetPath);
-    if (!replaced) {
-        return Failure("cannot replace the file: " + replaced.reason());
-    }
-    temporary.release();
-    return {};
+    return temporary.replaceTarget();
 }

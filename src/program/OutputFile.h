@@ -112,8 +112,6 @@ private:
 
     [[nodiscard]] Status openFollowingLinks(const std::string& name);
     [[nodiscard]] Status openReplacingName(const std::string& name);
-    // Creates a temporary file beside targetPath to take its place.
-    [[nodiscard]] platform::OpenedFile createTemporary();
     // Makes the temporary file `created` the one written, with the
     // permissions and owner of the file it replaces, if any.
     [[nodiscard]] Status keepTemporary(platform::WritableFile created, bool replacesExisting);
@@ -121,7 +119,9 @@ private:
 
     // The temporary file while it is not in place: removed when dropped,
     // and by a signal meanwhile. A member of its own, so that it is removed
-    // also when making the object fails half-way.
+    // also when making the object fails half-way. Its name and the target's
+    // are taken relative to their directory, held open, so that moving the
+    // directory meanwhile leaves nothing behind.
     class Temporary {
     public:
         Temporary() = default;
@@ -129,18 +129,22 @@ private:
         Temporary& operator=(const Temporary&) = delete;
         ~Temporary() { drop(); }
 
-        // Takes charge of the file `newPath` names.
-        void take(std::string&& newPath) noexcept;
-        [[nodiscard]] const std::string& path() const noexcept { return name; }
+        // Creates the file beside `target`.
+        [[nodiscard]] platform::OpenedFile create(const std::string& target);
         [[nodiscard]] bool empty() const noexcept { return name.empty(); }
+        // Puts the file in target's place, for good.
+        [[nodiscard]] Status replaceTarget();
         // Removes the file.
         void drop() noexcept;
+
+    private:
         // Lets the name go once the file has moved to its place.
         void release() noexcept;
 
-    private:
+        platform::Directory directory;
         // Empty when there is none.
         std::string name;
+        std::string targetName;
         std::optional<interruption::RemovedOnInterruption> removal;
     };
 

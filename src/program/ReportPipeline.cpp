@@ -14,6 +14,7 @@
 #include "InputFile.h"
 #include "JsonSummary.h"
 #include "WideSum.h"
+#include "common/ReadFailure.h"
 #include "fraction/FractionFile.h"
 #include "sort/MemoryBudget.h"
 #include "sort/SortEntry.h"
@@ -384,7 +385,7 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
     progress.phase("reading", 0, FRACTION_RECORD_SIZE);
     const fraction::FractionFileHeaderResult header = fraction::readFractionFileHeader(in);
     if (!header.header) {
-        return {Outcome::unusable, name + ": " + header.message, {}};
+        return {Outcome::unusable, name + ": " + shortReadReason(in, header.message), {}};
     }
     nData = header.header->count;
     total = static_cast<std::uint64_t>(std::max(nData, 0));
@@ -408,9 +409,10 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
             const std::uint64_t got = fraction::readFractionRecords(in, records + first, wanted);
             arrived += got;
             if (got < wanted * FRACTION_RECORD_SIZE) {
-                return {Outcome::unusable,
-                        name + ": " + fraction::describeShortFile(nData, arrived),
-                        {}};
+                return {
+                    Outcome::unusable,
+                    name + ": " + shortReadReason(in, fraction::describeShortFile(nData, arrived)),
+                    {}};
             }
         }
     } else if (header.header->bytesLeft) {
@@ -423,8 +425,9 @@ ReportPipeline::Result ReportPipeline::take(std::istream& in, const std::string&
         }
         source = std::move(copy).value();
         if (arrived < expectedBytes) {
-            return {
-                Outcome::unusable, name + ": " + fraction::describeShortFile(nData, arrived), {}};
+            return {Outcome::unusable,
+                    name + ": " + shortReadReason(in, fraction::describeShortFile(nData, arrived)),
+                    {}};
         }
     }
     const std::optional<std::uint64_t>& bytesLeft = header.header->bytesLeft;

@@ -15,12 +15,13 @@ namespace {
 // file's and the self-test's.
 constexpr std::size_t kPlaces = 8;
 
-// Each place holds a name to remove, or null. Lock-free atomics are the
-// only shared state a signal handler may read.
-std::array<std::atomic<const char*>, kPlaces> registeredNames{};
+// Each place holds a file to remove, or null. Lock-free atomics are the
+// only shared state a signal handler may read; what a place points to is
+// complete before it is stored there.
+std::array<std::atomic<const RemovedOnInterruption*>, kPlaces> registeredNames{};
 std::atomic<std::size_t> progressWidth{0};
 
-static_assert(std::atomic<const char*>::is_always_lock_free);
+static_assert(std::atomic<const RemovedOnInterruption*>::is_always_lock_free);
 static_assert(std::atomic<std::size_t>::is_always_lock_free);
 
 constexpr std::string_view kBlanks = "                                ";
@@ -43,11 +44,13 @@ void install()
     platform::onTermination(&undo);
 }
 
-RemovedOnInterruption::RemovedOnInterruption(const char* path) noexcept : place(kPlaces)
+RemovedOnInterruption::RemovedOnInterruption(const platform::Directory& where,
+                                             const char* file) noexcept
+    : directory(where), name(file), place(kPlaces)
 {
     for (std::size_t index = 0; index < kPlaces; ++index) {
-        const char* expected = nullptr;
-        if (registeredNames[index].compare_exchange_strong(expected, path)) {
+        const RemovedOnInterruption* expected = nullptr;
+        if (registeredNames[index].compare_exchange_strong(expected, this)) {
             place = index;
             return;
         }
@@ -56,9 +59,19 @@ RemovedOnInterruption::RemovedOnInterruption(const char* path) noexcept : place(
 
 RemovedOnInterruption::~RemovedOnInterruption()
 {
-    if (place < kPlaces) {
+    if (registered()) {
         registeredNames[place].store(nullptr);
     }
+}
+
+void RemovedOnInterruption::removeAtOnce() const noexcept
+{
+    directory.removeAtOnce(name);
+}
+
+bool RemovedOnInterruption::registered() const noexcept
+{
+    return place < kPlaces;
 }
 
 void progressLineShown(std::size_t width) noexcept
@@ -68,10 +81,10 @@ void progressLineShown(std::size_t width) noexcept
 
 void undo() noexcept
 {
-    for (const std::atomic<const char*>& name : registeredNames) {
-        const char* const path = name.load();
-        if (path != nullptr) {
-            platform::removeAtOnce(path);
+    for (const std::atomic<const RemovedOnInterruption*>& place : registeredNames) {
+        const RemovedOnInterruption* const file = place.load();
+        if (file != nullptr) {
+            file->removeAtOnce();
         }
     }
     const std::size_t width = progressWidth.exchange(0);

@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -51,22 +53,46 @@ OpenFailure openFailure()
     return {std::strerror(error), error == EACCES || error == EPERM};
 }
 
-// Random letters that make a temporary name unique, as mkstemp fills them.
-constexpr std::string_view kUniqueSuffix = ".XXXXXX";
+// Attempts at a free temporary name before giving up, as mkstemp makes.
+constexpr int kTemporaryNameAttempts = 100;
 
-// The hidden temporary name beside `target`: ".NAME.XXXXXX", NAME cut short
-// where the whole would pass the directory's limit on a name's length.
-std::string temporaryPattern(const std::filesystem::path& target)
+// The letters that make a temporary name unique, as mkstemp fills them.
+constexpr std::size_t kUniqueLetters = 6;
+
+// The hidden temporary name for `model` in a directory whose names may be
+// `longest` bytes: ".NAME.XXXXXX", NAME cut short where the whole would pass
+// the limit, the X's to be replaced.
+std::string temporaryPattern(const std::string& model, std::size_t longest)
 {
-    const std::filesystem::path directory = target.parent_path();
-    const long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
-    const std::size_t longest = limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
-    std::string name = target.filename().string();
-    const std::size_t room = longest - 1 - kUniqueSuffix.size();
+    std::string name = model;
+    const std::size_t room = longest - 2 - kUniqueLetters;
     if (name.size() > room) {
         name.resize(room);
     }
-    return (directory / ("." + name + std::string(kUniqueSuffix))).string();
+    return "." + name + "." + std::string(kUniqueLetters, 'X');
+}
+
+// Puts fresh letters in place of the last kUniqueLetters of `name`. The
+// letters need not be secret, only unlikely to repeat: O_EXCL refuses a
+// name that is taken and the next attempt tries another.
+void fillUniqueLetters(std::string& name)
+{
+    static constexpr std::string_view kLetters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<std::uint64_t> drawn{0};
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    // splitmix64 over the clock, the process and a count of names drawn.
+    std::uint64_t value =
+        (static_cast<std::uint64_t>(now.tv_nsec) << 20U) ^ static_cast<std::uint64_t>(now.tv_sec) ^
+        (static_cast<std::uint64_t>(::getpid()) << 40U) ^ drawn.fetch_add(0x9e3779b97f4a7c15ULL);
+    value = (value ^ (value >> 30U)) * 0xbf58476d1ce4e5b9ULL;
+    value = (value ^ (value >> 27U)) * 0x94d049bb133111ebULL;
+    value ^= value >> 31U;
+    for (std::size_t index = name.size() - kUniqueLetters; index < name.size(); ++index) {
+        name[index] = kLetters[value % kLetters.size()];
+        value /= kLetters.size();
+    }
 }
 
 std::optional<struct stat> statusOfDescriptor(int descriptor) noexcept
@@ -83,7 +109,16 @@ bool sameFile(const struct stat& a, const struct stat& b) noexcept
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-constexpr std::array kTerminationSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// The signals that end a process unless handled, and that a user or the
+// system sends to say "stop now" (GNU tools handle the same ones). SIGXFSZ
+// is not among them: it is ignored, so that a write past the file-size
+// limit fails and is told.
+constexpr std::array kTerminationSignals = {
+    SIGHUP,  SIGINT, SIGPIPE, SIGQUIT, SIGTERM, SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+};
 
 // Set once, before any handler that calls it is installed.
 void (*undoOnTermination)() noexcept = nullptr;
@@ -282,6 +317,10 @@ void onTermination(void (*undo)() noexcept)
         }
         ::sigaction(signalNumber, &action, nullptr);
     }
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    ::sigemptyset(&ignored.sa_mask);
+    ::sigaction(SIGXFSZ, &ignored, nullptr);
 }
 
 static_assert(kTerminationSignals.size() <= sizeof(unsigned) * CHAR_BIT);
@@ -309,11 +348,6 @@ TerminationDeferred::~TerminationDeferred()
         }
     }
     ::pthread_sigmask(SIG_UNBLOCK, &released, nullptr);
-}
-
-void removeAtOnce(const char* path) noexcept
-{
-    ::unlink(path);
 }
 
 void writeToErrorsAtOnce(const char* data, std::size_t size) noexcept
@@ -352,28 +386,6 @@ OpenedFile WritableFile::openInPlace(const std::string& path)
 WritableFile WritableFile::standardStream(StandardStream stream) noexcept
 {
     return WritableFile(descriptorOfStream(stream), false);
-}
-
-OpenedFile WritableFile::createBeside(const std::string& target, std::string& path)
-{
-    // The name is made in full before the file: nothing may fail between
-    // creating the file and handing its name over.
-    path = temporaryPattern(target);
-    const int descriptor =
-        failsByInjection(Operation::create) ? -1 : ::mkostemp(path.data(), O_CLOEXEC);
-    if (descriptor < 0) {
-        const int error = errno;
-        bool takesNoNewFile = false;
-        if (error == ENOENT) {
-            const std::filesystem::path directory = std::filesystem::path(target).parent_path();
-            struct stat status {};
-            takesNoNewFile = ::stat(directory.empty() ? "." : directory.c_str(), &status) == 0 &&
-                             S_ISDIR(status.st_mode);
-        }
-        path.clear();
-        return OpenFailure(std::strerror(error), error == EACCES || error == EPERM, takesNoNewFile);
-    }
-    return WritableFile(descriptor);
 }
 
 bool WritableFile::isOpen() const noexcept
@@ -485,17 +497,99 @@ Status canWrite(const std::string& path)
     return {};
 }
 
-Status replace(const std::string& from, const std::string& to)
+Result<Directory, OpenFailure> Directory::holding(const std::string& target)
 {
-    if (failsByInjection(Operation::rename) || ::rename(from.c_str(), to.c_str()) != 0) {
+    const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+    const char* const name = parent.empty() ? "." : parent.c_str();
+    int descriptor = ::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef O_PATH
+    // A directory that may be written but not listed still takes files;
+    // only its flush is then refused.
+    if (descriptor < 0 && errno == EACCES) {
+        descriptor = ::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+#endif
+    if (descriptor < 0) {
+        return openFailure();
+    }
+    Directory directory;
+    directory.handle = descriptor;
+    return directory;
+}
+
+OpenedFile Directory::createBeside(const std::string& model, std::string& name) const
+{
+    const int directory = descriptorOf(handle);
+    const long limit = ::fpathconf(directory, _PC_NAME_MAX);
+    // The name is made in full before the file: nothing may fail between
+    // creating the file and handing its name over.
+    name = temporaryPattern(std::filesystem::path(model).filename().string(),
+                            limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX);
+    int error = 0;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        fillUniqueLetters(name);
+        const int descriptor =
+            failsByInjection(Operation::create)
+                ? -1
+                : ::openat(directory, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            return WritableFile(descriptor);
+        }
+        error = errno;
+        if (error != EEXIST) {
+            break;
+        }
+    }
+    name.clear();
+    // The directory is there, held open: one that answers "no such file"
+    // takes no new file (/proc).
+    return OpenFailure(std::strerror(error), error == EACCES || error == EPERM, error == ENOENT);
+}
+
+Status Directory::replace(const std::string& from, const std::string& to) const
+{
+    const int directory = descriptorOf(handle);
+    if (failsByInjection(Operation::rename) ||
+        ::renameat(directory, from.c_str(), directory, to.c_str()) != 0) {
         return lastError();
     }
     return {};
 }
 
-bool remove(const std::string& path) noexcept
+Status Directory::flushToDisk() const
 {
-    return !failsByInjection(Operation::remove) && ::unlink(path.c_str()) == 0;
+    if (failsByInjection(Operation::flushDirectory) || ::fsync(descriptorOf(handle)) != 0) {
+        // What some file systems answer when they cannot flush a directory,
+        // and a directory held only by its path (EBADF).
+        // (ENOTSUP is EOPNOTSUPP on Linux, a number of its own elsewhere.)
+        const int error = errno;
+        if (error == EINVAL || error == EOPNOTSUPP || error == EROFS || error == EBADF
+#if ENOTSUP != EOPNOTSUPP
+            || error == ENOTSUP
+#endif
+        ) {
+            return {};
+        }
+        return lastError();
+    }
+    return {};
+}
+
+bool Directory::remove(const char* name) const noexcept
+{
+    return !failsByInjection(Operation::remove) && ::unlinkat(descriptorOf(handle), name, 0) == 0;
+}
+
+void Directory::removeAtOnce(const char* name) const noexcept
+{
+    ::unlinkat(descriptorOf(handle), name, 0);
+}
+
+void Directory::discard() noexcept
+{
+    if (handle >= 0) {
+        ::close(descriptorOf(std::exchange(handle, kClosed)));
+    }
 }
 
 Result<TemporaryFile> TemporaryFile::create(const std::string& directory)

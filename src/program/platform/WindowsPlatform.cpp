@@ -67,6 +67,12 @@ std::wstring wide(const std::string& name)
     return converted;
 }
 
+// The path of the file `name` in the directory `directory`.
+std::string inside(const std::string& directory, const std::string& name)
+{
+    return (std::filesystem::path(directory) / name).string();
+}
+
 // Others may read the file meanwhile, and a temporary file may be deleted
 // while open (by the console's control handler), going once it is closed.
 HANDLE openForWriting(const std::string& path, DWORD disposition)
@@ -199,11 +205,6 @@ TerminationDeferred::~TerminationDeferred()
     ::ReleaseSRWLockExclusive(&makingNamedFile);
 }
 
-void removeAtOnce(const char* path) noexcept
-{
-    ::DeleteFileA(path);
-}
-
 const char* reserveStandardDescriptors() noexcept
 {
     // Files are opened as handles, and the C runtime keeps its numbers 0 to
@@ -237,40 +238,6 @@ WritableFile WritableFile::standardStream(StandardStream stream) noexcept
 {
     const DWORD which = stream == StandardStream::error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
     return WritableFile(nativeOf(::GetStdHandle(which)), false);
-}
-
-OpenedFile WritableFile::createBeside(const std::string& target, std::string& path)
-{
-    const std::filesystem::path targetPath(target);
-    // Unique enough with the process and the clock; CREATE_NEW refuses a
-    // name that is taken, and the next attempt tries another.
-    const unsigned long long seed =
-        (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32U) ^ ::GetTickCount64();
-    std::string shownName = targetPath.filename().string();
-    // Room for the dot in front and the dot and six digits behind.
-    constexpr std::size_t kRoom = kLongestName - 8;
-    if (shownName.size() > kRoom) {
-        shownName.resize(kRoom);
-    }
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        std::string hiddenName = ".";
-        hiddenName += shownName;
-        hiddenName += '.';
-        hiddenName += std::to_string((seed + static_cast<unsigned long long>(attempt)) % 1000000U);
-        std::string candidate = (targetPath.parent_path() / hiddenName).string();
-        HANDLE handle = openForWriting(candidate, CREATE_NEW);
-        if (handle != INVALID_HANDLE_VALUE) {
-            // Moved, not copied: nothing may fail once the file exists.
-            path = std::move(candidate);
-            return WritableFile(nativeOf(handle));
-        }
-        if (::GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
-    OpenFailure failure = openFailure();
-    path.clear();
-    return failure;
 }
 
 bool WritableFile::isOpen() const noexcept
@@ -372,19 +339,83 @@ Status canWrite(const std::string& path)
     return {};
 }
 
-bool remove(const std::string& path) noexcept
+Result<Directory, OpenFailure> Directory::holding(const std::string& target)
 {
-    return ::DeleteFileA(path.c_str()) != 0;
+    // Windows has no handle to name files by: the directory's path serves.
+    Directory directory;
+    directory.path = std::filesystem::path(target).parent_path().string();
+    return directory;
 }
 
-Status replace(const std::string& from, const std::string& to)
+OpenedFile Directory::createBeside(const std::string& model, std::string& name) const
 {
-    const bool moved = ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // Unique enough with the process and the clock; CREATE_NEW refuses a
+    // name that is taken, and the next attempt tries another.
+    const unsigned long long seed =
+        (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32U) ^ ::GetTickCount64();
+    std::string shownName = std::filesystem::path(model).filename().string();
+    // Room for the dot in front and the dot and six digits behind.
+    constexpr std::size_t kRoom = kLongestName - 8;
+    if (shownName.size() > kRoom) {
+        shownName.resize(kRoom);
+    }
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        std::string hiddenName = ".";
+        hiddenName += shownName;
+        hiddenName += '.';
+        hiddenName += std::to_string((seed + static_cast<unsigned long long>(attempt)) % 1000000U);
+        HANDLE handle = openForWriting(inside(path, hiddenName), CREATE_NEW);
+        if (handle != INVALID_HANDLE_VALUE) {
+            // Moved, not copied: nothing may fail once the file exists.
+            name = std::move(hiddenName);
+            return WritableFile(nativeOf(handle));
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    OpenFailure failure = openFailure();
+    name.clear();
+    return failure;
+}
+
+Status Directory::replace(const std::string& from, const std::string& to) const
+{
+    const bool moved =
+        ::MoveFileExW(wide(inside(path, from)).c_str(), wide(inside(path, to)).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!moved) {
         return lastError();
     }
     return {};
+}
+
+Status Directory::flushToDisk() const
+{
+    // MOVEFILE_WRITE_THROUGH has made the rename durable already.
+    return {};
+}
+
+bool Directory::remove(const char* name) const noexcept
+{
+    try {
+        return ::DeleteFileA(inside(path, name).c_str()) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+void Directory::removeAtOnce(const char* name) const noexcept
+{
+    // The console's handler runs on a thread of its own, where allocating
+    // is allowed.
+    static_cast<void>(remove(name));
+}
+
+void Directory::discard() noexcept
+{
+    handle = kClosed;
+    path.clear();
 }
 
 const char* endOfInputKeys() noexcept

@@ -4,6 +4,7 @@
 #include <array>
 #include <istream>
 
+#include "common/ReadFailure.h"
 #include "fraction/FractionFile.h"
 
 namespace sorting {
@@ -51,7 +52,7 @@ Status RecordSource::read(fraction::FractionRecord* records, std::size_t count)
         const auto got = static_cast<std::size_t>(
             fraction::readFractionRecords(*in, records, count) / fraction::FRACTION_RECORD_SIZE);
         if (got < count) {
-            return Failure(directory + ": the file ended early");
+            return Failure(directory + ": " + shortReadReason(*in, "the file ended early"));
         }
         return {};
     }

@@ -69,7 +69,12 @@ enum class Operation {
     write,
     // Reading a TemporaryFile back.
     read,
+    // Reading the input, beneath the standard streams; only the test build
+    // reaches it, by failing the system's read() itself.
+    readInput,
     flushToDisk,
+    // Making a rename durable by flushing its directory.
+    flushDirectory,
     copyPermissions,
     copyOwner,
     close,
@@ -84,11 +89,14 @@ enum class Operation {
 // its environment names (tests/FaultInjection.cpp).
 [[nodiscard]] int injectedFailure(Operation operation) noexcept;
 
-// Runs `undo` when the process is told to end (SIGINT, SIGTERM, SIGHUP and
-// SIGPIPE; Ctrl-C, Ctrl-Break and closing the console on Windows), then
-// ends it as that signal would have. A signal ignored when the program
-// started stays ignored. `undo` runs in a signal handler (or, on Windows,
-// on another thread): it may only make the calls below marked safe there.
+// Runs `undo` when the process is told to end (the signals that end a
+// process unless handled, as GNU tools handle them: SIGHUP, SIGINT,
+// SIGPIPE, SIGQUIT, SIGTERM, SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF and
+// SIGPOLL where there is one; Ctrl-C, Ctrl-Break and closing the console on
+// Windows), then ends it as that signal would have. A signal ignored when
+// the program started stays ignored. SIGXFSZ is ignored, so that a write
+// past the file-size limit fails with a reason that can be told. `undo` runs in a signal handler
+// (or, on Windows, on another thread): it may only make the calls below marked safe there.
 void onTermination(void (*undo)() noexcept);
 
 // While it lives, the termination signals wait (on Windows, the undoing
@@ -107,9 +115,6 @@ private:
     // stay held.
     unsigned heldBefore = 0;
 };
-
-// Removes the file `path`, ignoring any failure. Safe in a signal handler.
-void removeAtOnce(const char* path) noexcept;
 
 // Writes the bytes to standard error, unbuffered, ignoring any failure.
 // Safe in a signal handler.
@@ -179,12 +184,6 @@ public:
     // and left open by close().
     [[nodiscard]] static WritableFile standardStream(StandardStream stream) noexcept;
 
-    // Creates a new file with a unique name in the directory of `target`, so
-    // that replace() can later put it in target's place; `path` receives its
-    // name, which fits the system's limit whatever the length of target's.
-    // A failure, with `path` empty, when no file can be created there.
-    [[nodiscard]] static OpenedFile createBeside(const std::string& target, std::string& path);
-
     // Writes all `size` bytes.
     [[nodiscard]] Status write(const char* data, std::size_t size);
 
@@ -210,6 +209,8 @@ public:
     [[nodiscard]] Status close();
 
 private:
+    friend class Directory;
+
     static constexpr std::intptr_t kClosed = -1;
 
     explicit WritableFile(std::intptr_t nativeHandle, bool ownsHandle = true) noexcept
@@ -232,9 +233,67 @@ private:
 // the system's reason when not. Nothing is changed.
 [[nodiscard]] Status canWrite(const std::string& path);
 
-// Puts the file `from` in the place of `to` in one step, replacing the file
-// `to` named; neither a reader nor a crash sees a half-written `to`.
-[[nodiscard]] Status replace(const std::string& from, const std::string& to);
+// The directory a file is written in, held from making the temporary file
+// to putting it in place or removing it. Every name is taken relative to it
+// (on POSIX, to a descriptor of it; Windows keeps its path), so that each
+// step reaches the same directory however it is renamed or moved meanwhile.
+class Directory {
+public:
+    // The directory that holds `target` (the working directory for a bare
+    // name).
+    [[nodiscard]] static Result<Directory, OpenFailure> holding(const std::string& target);
+
+    Directory() noexcept = default;
+    Directory(Directory&& other) noexcept
+        : handle(std::exchange(other.handle, kClosed)), path(std::move(other.path))
+    {
+    }
+    Directory& operator=(Directory&& other) noexcept
+    {
+        if (this != &other) {
+            discard();
+            handle = std::exchange(other.handle, kClosed);
+            path = std::move(other.path);
+        }
+        return *this;
+    }
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
+    ~Directory() { discard(); }
+
+    // Creates a new file with a unique hidden name made from `model`'s, so
+    // that replace() can later put it in model's place; `name` receives its
+    // name here, which fits the system's limit whatever the length of
+    // model's. A failure, with `name` empty, when no file can be made here.
+    [[nodiscard]] OpenedFile createBeside(const std::string& model, std::string& name) const;
+
+    // Puts the file `from` in the place of `to` in one step, replacing the
+    // file `to` named; neither a reader nor a crash sees a half-written `to`.
+    [[nodiscard]] Status replace(const std::string& from, const std::string& to) const;
+
+    // Waits until the names changed here are on the storage device, so that
+    // a crash cannot undo a replace() that returned. A file system that
+    // cannot do so (some network ones refuse) is not a failure.
+    [[nodiscard]] Status flushToDisk() const;
+
+    // Removes the file `name`; false when it cannot. Allocates nothing, so
+    // that it serves a destructor on a machine out of memory.
+    bool remove(const char* name) const noexcept;
+
+    // Removes the file `name`, ignoring any failure. Safe in a signal
+    // handler.
+    void removeAtOnce(const char* name) const noexcept;
+
+private:
+    static constexpr std::intptr_t kClosed = -1;
+
+    void discard() noexcept;
+
+    // A descriptor on POSIX; unused on Windows.
+    std::intptr_t handle = kClosed;
+    // The directory's path on Windows; unused on POSIX.
+    std::string path;
+};
 
 // A file with no name, for data that must never outlive the process: it
 // is gone once closed, and also when the process is killed. On POSIX it is
@@ -314,10 +373,6 @@ struct MemoryLimits {
 // block filled from end to end, which it may back with large pages: fewer
 // page faults where a report fills hundreds of megabytes. Only a hint.
 void adviseLargeBlock(void* start, std::size_t size) noexcept;
-
-// Removes the file `path`; false when it cannot. Allocates nothing, so
-// that it serves a destructor on a machine out of memory.
-bool remove(const std::string& path) noexcept;
 
 // Whether the file `path` can be opened for reading, and why not in the
 // system's words ("No such file or directory", "File name too long").
