@@ -437,6 +437,16 @@ public:
     /// invalid fractions share one hash.
     [[nodiscard]] std::size_t hash() const noexcept;
 
+    /// The product a * b, the one checked product every member operation
+    /// forms: 1 when this fraction is already invalid, and 1 with this
+    /// fraction made invalid when the product leaves the 32-bit range. Once
+    /// one product overflows, every later one answers 1, so a chain of them
+    /// stops contributing. Only the flag is used; the parts stay as they are.
+    FRACTION_CONSTEXPR std::int32_t checkedMultiply(std::int32_t a, std::int32_t b) noexcept
+    {
+        return detail::checkedMultiply(valid, a, b);
+    }
+
     /// In-place arithmetic. The operand is never changed and may be this very
     /// fraction. Results are in lowest terms, except that a zero result keeps
     /// the denominator it was computed with (1/2 - 1/2 gives 0/4). A result
