@@ -940,7 +940,7 @@ namespace detail {
 /// What the report sorts in place of a fraction: its parts as stored, or
 /// {0, 0} for an invalid one. A valid fraction never has a zero
 /// denominator, so one comparison tells the two apart.
-[[nodiscard]] FRACTION_CONSTEXPR FractionRecord orderEntry(const Fraction& value) noexcept
+[[nodiscard]] inline FRACTION_CONSTEXPR FractionRecord orderEntry(const Fraction& value) noexcept
 {
     return value.isValid() ? FractionRecord{value.numeratorPart(), value.denominatorPart()}
                            : FractionRecord{0, 0};

@@ -23,6 +23,8 @@
 #include <format>
 #endif
 
+#include "second.h"
+
 using fraction::Fraction;
 using fraction::FRACTION_VERSION;
 using fraction::FractionFileResult;
@@ -105,6 +107,10 @@ int main()
     expect(fraction::to_string(list[0]) == "3/1" && textOf(list[1]) == "1 / 2 " &&
                textOf(list[2]) == "2 / 4 " && !list[3].isValid(),
            "greatestFirst sorts as the report does");
+    const std::vector<Fraction> sorted = sortedGreatestFirst({Fraction{1, 3}, Fraction{1, 0}, 2});
+    expect(fraction::to_string(sorted[0]) == "2/1" && fraction::to_string(sorted[1]) == "1/3" &&
+               !sorted[2].isValid(),
+           "greatestFirst sorts in a second translation unit too");
     expect(fraction::to_string(Fraction{1, 2} + 1) == "3/2" &&
                fraction::to_string(2 * Fraction{1, 3}) == "2/3" &&
                fraction::to_string(-Fraction{1, 3}) == "-1/3",
