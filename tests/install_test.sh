@@ -121,7 +121,8 @@ pkg_config_consumer() {
         for standard in c++17 c++20; do
             build=$name-$(basename "$consumer_compiler")-$standard
             # shellcheck disable=SC2086 # the flags are words by design
-            "$consumer_compiler" -std=$standard "$source/tests/consumer/main.cpp" \
+            "$consumer_compiler" -std=$standard -Wall -Wextra -Wconversion -Wsign-conversion -Werror \
+                "$source/tests/consumer/main.cpp" \
                 "$source/tests/consumer/second.cpp" $flags -o "$workdir/app-$build" \
                 >"$workdir/$build.log" 2>&1 ||
                 fail "the consumer does not build with $consumer_compiler -std=$standard '$flags': $(tail -n 30 "$workdir/$build.log")"

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iosfwd>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <type_traits>
 
@@ -75,6 +76,74 @@ namespace detail {
 template <typename Integer>
 using IfInteger = std::enable_if_t<
     std::is_integral_v<Integer> && !std::is_same_v<std::remove_cv_t<Integer>, bool>, int>;
+
+/// The one magnitude a part holds only when negative.
+constexpr std::uint64_t TWO_TO_31 = std::uint64_t{1} << 31U;
+
+/// True when a part of this sign and magnitude fits in 32 bits.
+constexpr bool fitsAsPart(std::uint64_t magnitude, bool negative) noexcept
+{
+    return magnitude < TWO_TO_31 || (negative && magnitude == TWO_TO_31);
+}
+
+/// The part of this sign and magnitude, which fitsAsPart.
+constexpr std::int32_t partOf(std::uint64_t magnitude, bool negative) noexcept
+{
+    const auto bits = static_cast<std::uint32_t>(magnitude);
+    return static_cast<std::int32_t>(negative ? 0U - bits : bits);
+}
+
+/// The sign of any integer, and its magnitude, which 64 bits always hold.
+struct SignedMagnitude {
+    bool negative;
+    std::uint64_t magnitude;
+};
+
+template <typename Integer>
+constexpr SignedMagnitude signedMagnitude(Integer value) noexcept
+{
+    if constexpr (std::is_signed_v<Integer>) {
+        if (value < 0) {
+            return {true, 0U - static_cast<std::uint64_t>(value)};
+        }
+    }
+    return {false, static_cast<std::uint64_t>(value)};
+}
+
+/// 32-bit parts for the value n / d, with `fits` false where none hold it.
+struct PartsResult {
+    bool fits;
+    std::int32_t numerator;
+    std::int32_t denominator;
+};
+
+/// Parts that fit are kept as given (2/4 stays 2/4, signs where they are);
+/// others are brought to lowest terms and the signs moved to where they
+/// fit: a negative value's sign goes on the numerator, unless the
+/// denominator is 2^31, which only its negative holds; a positive value
+/// with a part of 2^31 takes a sign on both. A zero denominator never fits.
+constexpr PartsResult partsFor(SignedMagnitude n, SignedMagnitude d) noexcept
+{
+    if (d.magnitude == 0) {
+        return {false, 0, 1};
+    }
+    if (fitsAsPart(n.magnitude, n.negative) && fitsAsPart(d.magnitude, d.negative)) {
+        return {true, partOf(n.magnitude, n.negative), partOf(d.magnitude, d.negative)};
+    }
+    std::uint64_t top = n.magnitude;
+    std::uint64_t bottom = d.magnitude;
+    const std::uint64_t divisor = std::gcd(top, bottom);
+    top /= divisor;
+    bottom /= divisor;
+    const bool negative = top != 0 && n.negative != d.negative;
+    const bool wide = top == TWO_TO_31 || bottom == TWO_TO_31;
+    const bool topNegative = negative ? bottom != TWO_TO_31 : wide;
+    const bool bottomNegative = negative ? bottom == TWO_TO_31 : wide;
+    if (!fitsAsPart(top, topNegative) || !fitsAsPart(bottom, bottomNegative)) {
+        return {false, 0, 1};
+    }
+    return {true, partOf(top, topNegative), partOf(bottom, bottomNegative)};
+}
 
 /// Beyond the magnitude of every fraction, 2^31, and small enough that its
 /// product with any part fits in 64 bits.
@@ -296,6 +365,17 @@ public:
     {
         setValue(numeratorValue, denominatorValue);
     }
+    /// numeratorValue/denominatorValue of any integer types, their exact
+    /// value or invalid: parts that fit in 32 bits are taken as for two
+    /// 32-bit parts; wider ones are brought to lowest terms and the signs
+    /// moved to fit (Fraction(1, 2147483648u) is -1/-2147483648), and where
+    /// no 32-bit parts hold the value the fraction is invalid.
+    template <typename Numerator, typename Denominator, detail::IfInteger<Numerator> = 0,
+              detail::IfInteger<Denominator> = 0>
+    FRACTION_CONSTEXPR Fraction(Numerator numeratorValue, Denominator denominatorValue) noexcept
+    {
+        setValue(numeratorValue, denominatorValue);
+    }
     /// The integer as value/1, valid when it fits in 32 bits. Implicit, so
     /// that `x + 1` and `x < 2` read as they would for a built-in number;
     /// unlike setValue it knows no bound but 32 bits: Fraction(20000) is a
@@ -351,6 +431,23 @@ public:
         storedDenominator = newDenominator;
         valid = true;
         return true;
+    }
+
+    /// setValue for parts of any integer types: their exact value, as the
+    /// constructor of two integers takes it, goes through the 32-bit
+    /// setValue; where no 32-bit parts hold it the fraction becomes invalid
+    /// with its parts unchanged.
+    template <typename Numerator, typename Denominator, detail::IfInteger<Numerator> = 0,
+              detail::IfInteger<Denominator> = 0>
+    FRACTION_CONSTEXPR bool setValue(Numerator newNumerator, Denominator newDenominator) noexcept
+    {
+        const detail::PartsResult parts = detail::partsFor(detail::signedMagnitude(newNumerator),
+                                                           detail::signedMagnitude(newDenominator));
+        if (!parts.fits) {
+            valid = false;
+            return false;
+        }
+        return setValue(parts.numerator, parts.denominator);
     }
 
     /// Makes the fraction a valid 0/1.

@@ -177,7 +177,6 @@ constexpr std::string_view kInvalidWord = "invalid";
 // What print() writes for an invalid fraction, without its closing space.
 constexpr std::string_view kPrintedInvalidWord = "Invalid Fraction!!";
 constexpr std::string_view kSpaces = " \t\r";
-constexpr std::uint64_t kTwoTo31 = std::uint64_t{1} << 31U;
 
 const char* skipSpaces(const char* first, const char* last, PartsText form) noexcept
 {
@@ -261,17 +260,6 @@ ScannedParts scanParts(const char* first, const char* last, PartsText form) noex
             denominator};
 }
 
-bool fits(std::uint64_t magnitude, bool negative) noexcept
-{
-    return magnitude < kTwoTo31 || (negative && magnitude == kTwoTo31);
-}
-
-std::int32_t signedPart(std::uint64_t magnitude, bool negative) noexcept
-{
-    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
-                                              : static_cast<std::int64_t>(magnitude));
-}
-
 // Parts wider than 32 bits, brought to lowest terms, where a magnitude of
 // 2^31 fits with the signs moved.
 std::from_chars_result fromWideParts(const char* first, const char* last, Fraction& value) noexcept
@@ -283,23 +271,13 @@ std::from_chars_result fromWideParts(const char* first, const char* last, Fracti
     if (scanned.denominator.magnitude == 0) {
         return {first, std::errc::invalid_argument};
     }
-    std::uint64_t top = scanned.numerator.magnitude;
-    std::uint64_t bottom = scanned.denominator.magnitude;
-    const std::uint64_t divisor = std::gcd(top, bottom);
-    top /= divisor;
-    bottom /= divisor;
-    // A negative value's sign goes on the numerator, unless the
-    // denominator is 2^31, which only its negative fits; a positive
-    // value with a part of 2^31 takes a sign on both.
-    const bool negative = top != 0 && scanned.numerator.negative != scanned.denominator.negative;
-    const bool wide = top == kTwoTo31 || bottom == kTwoTo31;
-    const bool topNegative = negative ? bottom != kTwoTo31 : wide;
-    const bool bottomNegative = negative ? bottom == kTwoTo31 : wide;
-    if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
+    const detail::PartsResult parts =
+        detail::partsFor({scanned.numerator.negative, scanned.numerator.magnitude},
+                         {scanned.denominator.negative, scanned.denominator.magnitude});
+    if (!parts.fits) {
         return {scanned.end, std::errc::result_out_of_range};
     }
-    value =
-        Fraction::fromRecord({signedPart(top, topNegative), signedPart(bottom, bottomNegative)});
+    value = Fraction::fromRecord({parts.numerator, parts.denominator});
     return {scanned.end, std::errc()};
 }
 
@@ -318,11 +296,12 @@ std::from_chars_result from_chars(const char* first, const char* last, FractionR
     }
     const ScannedPart& top = scanned.numerator;
     const ScannedPart& bottom = scanned.denominator;
-    if (!fits(top.magnitude, top.negative) || !fits(bottom.magnitude, bottom.negative)) {
+    if (!detail::fitsAsPart(top.magnitude, top.negative) ||
+        !detail::fitsAsPart(bottom.magnitude, bottom.negative)) {
         return {scanned.end, std::errc::result_out_of_range};
     }
-    const FractionRecord written{signedPart(top.magnitude, top.negative),
-                                 signedPart(bottom.magnitude, bottom.negative)};
+    const FractionRecord written{detail::partOf(top.magnitude, top.negative),
+                                 detail::partOf(bottom.magnitude, bottom.negative)};
     // The marker pair would read back as an invalid fraction: 1/1 is its value.
     parts = isMarkerPair(written) ? FractionRecord{1, 1} : written;
     return {scanned.end, std::errc()};

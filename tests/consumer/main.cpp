@@ -111,6 +111,7 @@ int main()
     expect(fraction::to_string(sorted[0]) == "2/1" && fraction::to_string(sorted[1]) == "1/3" &&
                !sorted[2].isValid(),
            "greatestFirst sorts in a second translation unit too");
+    expect(widerIntegersAreExact(), "integers of any type are taken exactly or not at all");
     expect(fraction::to_string(Fraction{1, 2} + 1) == "3/2" &&
                fraction::to_string(2 * Fraction{1, 3}) == "2/3" &&
                fraction::to_string(-Fraction{1, 3}) == "-1/3",
