@@ -139,6 +139,7 @@ TEST(FractionFromIntegers, ArgumentsOfAnyTypeAreExactOrInvalid)
     EXPECT_TRUE(Fraction(-1) > kInt64Min);
     EXPECT_TRUE(Fraction(kMax) < 2147483648U);
     EXPECT_FALSE(Fraction(kMin) == 2147483648U);
+    EXPECT_TRUE(Fraction(-2147483648LL, 1) == -2147483648LL);
 }
 
 // Every operation with an integer on either side, and the compound forms,

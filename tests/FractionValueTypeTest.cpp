@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <numeric>
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,16 +21,46 @@ namespace {
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-TEST(FractionConstruction, FromPartsIsWhatSetValueMakes)
+// The constructor holds any parts with a non-zero denominator, as a record
+// does; only setValue keeps the bound.
+TEST(FractionConstruction, FromPartsHoldsAnyNonZeroDenominator)
 {
-    EXPECT_EQ(partsOf(Fraction(6, -4)), "6/-4") << "stored as given, not reduced";
-    EXPECT_EQ(partsOf(Fraction(10000, 1)), "10000/1");
-    EXPECT_EQ(partsOf(Fraction(-10000, 1)), "-10000/1");
-    EXPECT_EQ(partsOf(Fraction(10001, 1)), "invalid");
-    EXPECT_EQ(partsOf(Fraction(10001, -1)), "invalid");
-    EXPECT_EQ(partsOf(Fraction(1234, 0)), "invalid");
-    EXPECT_EQ(partsOf(Fraction(kMin, kMin)), "-2147483648/-2147483648");
-    EXPECT_EQ(partsOf(Fraction(kMax, 1)), "invalid");
+    struct Row {
+        std::int32_t numerator, denominator;
+        std::string parts;
+        bool setValueTakes;
+    };
+    const std::vector<Row> rows = {
+        {6, -4, "6/-4", true},
+        {10000, 1, "10000/1", true},
+        {-10000, 1, "-10000/1", true},
+        {10001, 1, "10001/1", false},
+        {10001, -1, "10001/-1", false},
+        {20000, 1, "20000/1", false},
+        {1234, 0, "invalid", false},
+        {kMin, kMin, "-2147483648/-2147483648", true},
+        {kMax, 1, "2147483647/1", false},
+        {1, kMin, "1/-2147483648", true},
+        {0, kMin, "0/-2147483648", true},
+    };
+    for (const Row& row : rows) {
+        const Fraction constructed(row.numerator, row.denominator);
+        EXPECT_EQ(partsOf(constructed), row.parts) << row.numerator << "/" << row.denominator;
+        EXPECT_EQ(partsOf(fromParts(row.numerator, row.denominator)),
+                  row.denominator == 0 ? "invalid" : row.parts)
+            << "as a record holds it";
+        Fraction set;
+        EXPECT_EQ(set.setValue(row.numerator, row.denominator), row.setValueTakes)
+            << row.numerator << "/" << row.denominator;
+    }
+}
+
+TEST(FractionConstruction, DefaultIsInvalidAndZeroStartsASum)
+{
+    const std::vector<Fraction> values{Fraction(1, 2), Fraction(1, 3), Fraction(1, 6)};
+    EXPECT_FALSE(Fraction{}.isValid());
+    EXPECT_FALSE(std::accumulate(values.begin(), values.end(), Fraction{}).isValid());
+    EXPECT_EQ(std::accumulate(values.begin(), values.end(), Fraction{0}), 1);
 }
 
 // Each operator is the named operation on a copy of the left operand, so

@@ -356,25 +356,39 @@ inline FRACTION_CONSTEXPR std::int32_t checkedSum(bool& valid, std::int64_t a,
 /// setFromRecord and readBinary refuse one, and no operation makes one.
 class FRACTION_EXPORT Fraction {
 public:
-    /// Holds 0/1 and is not valid until it is given a value.
+    /// Holds 0/1 and is NOT valid: `Fraction{}` is no zero. A default
+    /// fraction is one not yet given a value, and everything computed from
+    /// it is invalid too, so start a sum at `Fraction{0}`:
+    /// `std::accumulate(v.begin(), v.end(), fraction::Fraction{0})`.
     Fraction() noexcept = default;
-    /// The fraction setValue(numeratorValue, denominatorValue) makes of a new one: a
-    /// zero denominator or a quotient beyond VALUE_LIMIT gives an invalid
-    /// fraction (holding 0/1).
+    /// numeratorValue/denominatorValue stored exactly as given (no
+    /// reduction, signs where they are), valid for any non-zero denominator,
+    /// as a record holds it: setValue's bound of VALUE_LIMIT is not a
+    /// constructor's (Fraction(20000, 1) is valid). A zero denominator gives
+    /// an invalid fraction (holding 0/1).
     FRACTION_CONSTEXPR Fraction(std::int32_t numeratorValue, std::int32_t denominatorValue) noexcept
+        : valid(denominatorValue != 0),
+          storedDenominator(denominatorValue != 0 ? denominatorValue : 1),
+          storedNumerator(denominatorValue != 0 ? numeratorValue : 0)
     {
-        setValue(numeratorValue, denominatorValue);
     }
     /// numeratorValue/denominatorValue of any integer types, their exact
-    /// value or invalid: parts that fit in 32 bits are taken as for two
-    /// 32-bit parts; wider ones are brought to lowest terms and the signs
-    /// moved to fit (Fraction(1, 2147483648u) is -1/-2147483648), and where
-    /// no 32-bit parts hold the value the fraction is invalid.
+    /// value or invalid: parts that fit in 32 bits are taken as the
+    /// constructor of two 32-bit parts takes them; wider ones are brought
+    /// to lowest terms and the signs moved to fit (Fraction(1, 2147483648u)
+    /// is -1/-2147483648). Where no 32-bit parts hold the value, or the
+    /// denominator is zero, the fraction is invalid.
     template <typename Numerator, typename Denominator, detail::IfInteger<Numerator> = 0,
               detail::IfInteger<Denominator> = 0>
     FRACTION_CONSTEXPR Fraction(Numerator numeratorValue, Denominator denominatorValue) noexcept
     {
-        setValue(numeratorValue, denominatorValue);
+        const detail::PartsResult parts = detail::partsFor(
+            detail::signedMagnitude(numeratorValue), detail::signedMagnitude(denominatorValue));
+        if (parts.fits) {
+            storedNumerator = parts.numerator;
+            storedDenominator = parts.denominator;
+            valid = true;
+        }
     }
     /// The integer as value/1, valid when it fits in 32 bits. Implicit, so
     /// that `x + 1` and `x < 2` read as they would for a built-in number;
