@@ -63,46 +63,53 @@ TEST(FractionConstruction, DefaultIsInvalidAndZeroStartsASum)
     EXPECT_EQ(std::accumulate(values.begin(), values.end(), Fraction{0}), 1);
 }
 
-// Each operator is the named operation on a copy of the left operand, so
-// the two must agree to the part, invalid results included.
-TEST(FractionOperators, AgreeWithTheNamedOperations)
+// Where the named operation gives a value, the operator gives the same
+// parts (a zero as 0/1, where the operation keeps the denominator it
+// computed); the operators' exactness beyond that is tested on its own.
+TEST(FractionOperators, AgreeWithTheNamedOperationsWhereTheyGiveAValue)
 {
     const std::vector<Fraction> values = {
         fromParts(1, 2),     fromParts(6, -4),   fromParts(0, 7),     fromParts(-3, -9),
         fromParts(kMax, 1),  fromParts(kMin, 3), fromParts(1, 46341), fromParts(10001, 1),
         fromParts(1, 10001), invalidFraction(),  fromParts(-5, 1),    fromParts(7, kMin)};
+    using Member = void (Fraction::*)(const Fraction&) noexcept;
+    using Operator = std::function<Fraction(Fraction, const Fraction&)>;
+    struct Form {
+        const char* name;
+        Member member;
+        Operator byOperator;
+        Operator compound;
+    };
+    const std::vector<Form> forms = {
+        {"+", &Fraction::add, [](Fraction a, const Fraction& b) { return a + b; },
+         [](Fraction a, const Fraction& b) { return a += b; }},
+        {"-", &Fraction::subtract, [](Fraction a, const Fraction& b) { return a - b; },
+         [](Fraction a, const Fraction& b) { return a -= b; }},
+        {"*", &Fraction::multiply, [](Fraction a, const Fraction& b) { return a * b; },
+         [](Fraction a, const Fraction& b) { return a *= b; }},
+        {"/", &Fraction::divide, [](Fraction a, const Fraction& b) { return a / b; },
+         [](Fraction a, const Fraction& b) { return a /= b; }},
+    };
+    int agreed = 0;
     for (const Fraction& left : values) {
         for (const Fraction& right : values) {
-            const std::string pair = partsOf(left) + " and " + partsOf(right);
-            Fraction expected = left;
-            expected.add(right);
-            EXPECT_EQ(partsOf(left + right), partsOf(expected)) << pair;
-            Fraction compound = left;
-            compound += right;
-            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
-
-            expected = left;
-            expected.subtract(right);
-            EXPECT_EQ(partsOf(left - right), partsOf(expected)) << pair;
-            compound = left;
-            compound -= right;
-            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
-
-            expected = left;
-            expected.multiply(right);
-            EXPECT_EQ(partsOf(left * right), partsOf(expected)) << pair;
-            compound = left;
-            compound *= right;
-            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
-
-            expected = left;
-            expected.divide(right);
-            EXPECT_EQ(partsOf(left / right), partsOf(expected)) << pair;
-            compound = left;
-            compound /= right;
-            EXPECT_EQ(partsOf(compound), partsOf(expected)) << pair;
+            for (const Form& form : forms) {
+                const std::string pair = partsOf(left) + " " + form.name + " " + partsOf(right);
+                Fraction expected = left;
+                (expected.*form.member)(right);
+                if (!expected.isValid()) {
+                    continue;
+                }
+                if (expected.isZero()) {
+                    expected = Fraction(0);
+                }
+                EXPECT_EQ(partsOf(form.byOperator(left, right)), partsOf(expected)) << pair;
+                EXPECT_EQ(partsOf(form.compound(left, right)), partsOf(expected)) << pair;
+                ++agreed;
+            }
         }
     }
+    EXPECT_GT(agreed, 200);
 }
 
 TEST(FractionOperators, KnownResultsAndOperandsLeftAsTheyWere)
@@ -111,7 +118,7 @@ TEST(FractionOperators, KnownResultsAndOperandsLeftAsTheyWere)
     const Fraction b(43, 27);
     EXPECT_EQ(partsOf(a - b), "-42377/29457");
     EXPECT_EQ(partsOf(Fraction(1, 2) + Fraction(1, 2)), "1/1");
-    EXPECT_EQ(partsOf(Fraction(1, 2) - Fraction(1, 2)), "0/4");
+    EXPECT_EQ(partsOf(Fraction(1, 2) - Fraction(1, 2)), "0/1");
     EXPECT_EQ(partsOf(Fraction(2, 18) / Fraction(4, 3)), "1/12");
     EXPECT_EQ(partsOf(Fraction(1, 2) / Fraction(0, 7)), "invalid");
     EXPECT_EQ(partsOf(a), "504/3273");

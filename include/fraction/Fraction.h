@@ -145,6 +145,93 @@ constexpr PartsResult partsFor(SignedMagnitude n, SignedMagnitude d) noexcept
     return {true, partOf(top, topNegative), partOf(bottom, bottomNegative)};
 }
 
+/// A value as its sign and the magnitudes of its parts, wide enough for
+/// the exact sum, product or quotient of two fractions' values.
+struct SignedFraction {
+    bool negative;
+    std::uint64_t numerator;
+    std::uint64_t denominator;
+};
+
+/// Parts for the value in lowest terms (0/1 for zero), the sign on the
+/// numerator where it fits there.
+constexpr PartsResult lowestParts(SignedFraction value) noexcept
+{
+    const std::uint64_t divisor = std::gcd(value.numerator, value.denominator);
+    const std::uint64_t top = value.numerator / divisor;
+    return partsFor({value.negative && top != 0, top}, {false, value.denominator / divisor});
+}
+
+// The operations below take values of 32-bit parts: every magnitude is at
+// most 2^31, so each product is at most 2^62 and a sum of two at most 2^63.
+
+/// a + b, exactly.
+constexpr PartsResult exactSum(SignedFraction a, SignedFraction b) noexcept
+{
+    const std::uint64_t left = a.numerator * b.denominator;
+    const std::uint64_t right = b.numerator * a.denominator;
+    const std::uint64_t denominator = a.denominator * b.denominator;
+    if (a.negative == b.negative) {
+        return lowestParts({a.negative, left + right, denominator});
+    }
+    return left >= right ? lowestParts({a.negative, left - right, denominator})
+                         : lowestParts({b.negative, right - left, denominator});
+}
+
+/// a - b, exactly.
+constexpr PartsResult exactDifference(SignedFraction a, SignedFraction b) noexcept
+{
+    return exactSum(a, {!b.negative, b.numerator, b.denominator});
+}
+
+/// a * b, exactly.
+constexpr PartsResult exactProduct(SignedFraction a, SignedFraction b) noexcept
+{
+    return lowestParts(
+        {a.negative != b.negative, a.numerator * b.numerator, a.denominator * b.denominator});
+}
+
+/// a / b, exactly; nothing fits for a zero divisor.
+constexpr PartsResult exactQuotient(SignedFraction a, SignedFraction b) noexcept
+{
+    if (b.numerator == 0) {
+        return {false, 0, 1};
+    }
+    return lowestParts(
+        {a.negative != b.negative, a.numerator * b.denominator, a.denominator * b.numerator});
+}
+
+/// base to the power exponent, exactly, for a base that is not zero where
+/// the exponent is negative. In lowest terms the parts of a power are
+/// powers of the base's lowest parts, so they are raised one factor at a
+/// time until one passes 2^31, which a base other than 0, 1 and -1 does
+/// within 32 factors.
+constexpr PartsResult exactPower(SignedFraction base, int exponent) noexcept
+{
+    const std::uint64_t divisor = std::gcd(base.numerator, base.denominator);
+    std::uint64_t top = base.numerator / divisor;
+    std::uint64_t bottom = base.denominator / divisor;
+    auto remaining = static_cast<unsigned>(exponent);
+    remaining = exponent < 0 ? 0U - remaining : remaining;
+    const bool negative = base.negative && (remaining & 1U) != 0;
+    if (exponent < 0) {
+        const std::uint64_t swapped = top;
+        top = bottom;
+        bottom = swapped;
+    }
+    std::uint64_t topPower = 1;
+    std::uint64_t bottomPower = 1;
+    if (remaining != 0 && top <= 1 && bottom == 1) {
+        topPower = top;
+    } else {
+        for (; remaining != 0 && topPower <= TWO_TO_31 && bottomPower <= TWO_TO_31; --remaining) {
+            topPower *= top;
+            bottomPower *= bottom;
+        }
+    }
+    return partsFor({negative && topPower != 0, topPower}, {false, bottomPower});
+}
+
 /// Beyond the magnitude of every fraction, 2^31, and small enough that its
 /// product with any part fits in 64 bits.
 constexpr std::int64_t INTEGER_BOUND = (std::int64_t{1} << 31) + 1;
@@ -341,8 +428,17 @@ inline FRACTION_CONSTEXPR std::int32_t checkedSum(bool& valid, std::int64_t a,
 /// a division by zero, a result outside 32 bits, an invalid operand) marks the
 /// result invalid instead.
 ///
-/// The operators are a thin layer over the named operations, with the same
-/// results: `a + b` is a copy of `a` that has been given `add(b)`.
+/// The arithmetic operators (+ - * / with fractions or integers on either
+/// side, their compound forms, unary -, abs and pow) are exact: they give
+/// the value in lowest terms (a zero as 0/1) whenever some 32-bit parts,
+/// with a sign on either, hold it, and an invalid fraction otherwise. The
+/// named operations add(), subtract(), multiply() and divide() keep their
+/// own algorithm, on which the program's self-test and report rely: every
+/// product is checked in 32 bits on the way, so they refuse some results
+/// that fit (1073741823/2 + 1/2), a zero keeps the denominator it was
+/// computed with, and divide() refuses a divisor nearer zero than
+/// 1/VALUE_LIMIT. Where a named operation gives a value, the operator gives
+/// the same one.
 ///
 /// The comparison operators compare values: `==` holds between equal values
 /// however they are stored (1/-2, -1/2 and 2/-4 are all equal), and between
@@ -390,19 +486,14 @@ public:
             valid = true;
         }
     }
-    /// The integer as value/1, valid when it fits in 32 bits. Implicit, so
-    /// that `x + 1` and `x < 2` read as they would for a built-in number;
-    /// unlike setValue it knows no bound but 32 bits: Fraction(20000) is a
-    /// valid 20000/1, where Fraction(20000, 1) is invalid.
+    /// The integer's exact value, as Fraction(value, 1): value/1 when it
+    /// fits in 32 bits, -2147483648/-1 for 2^31, invalid beyond. Implicit,
+    /// so that `x + 1` and `x < 2` read as they would for a built-in number.
     template <typename Integer, detail::IfInteger<Integer> = 0>
     // cppcheck-suppress noExplicitConstructor ; implicit on purpose, as above
     FRACTION_CONSTEXPR Fraction(Integer value) noexcept  // NOLINT(google-explicit-constructor)
+        : Fraction(value, 1)
     {
-        const std::int64_t clamped = detail::clampedInteger(value);
-        if (clamped >= INT32_MIN && clamped <= INT32_MAX) {
-            storedNumerator = static_cast<std::int32_t>(clamped);
-            valid = true;
-        }
     }
     /// Copies the flag and both parts exactly, valid or not.
     Fraction(const Fraction&) noexcept = default;
@@ -619,100 +710,84 @@ public:
         multiply(inverse);
     }
 
-    /// add(other); returns this fraction.
+    /// The exact sum, in lowest terms; invalid only for an invalid operand
+    /// or where no 32-bit parts, with a sign on either, hold the value.
+    /// Unlike add(), which keeps its own algorithm (the plain product of
+    /// the reduced denominators, every product checked in 32 bits) and so
+    /// refuses some sums that fit, such as 1073741823/2 + 1/2.
     FRACTION_CONSTEXPR Fraction& operator+=(const Fraction& other) noexcept
     {
-        add(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactSum, &Fraction::add);
     }
-    /// subtract(other); returns this fraction.
+    /// The exact difference, as += gives the sum.
     FRACTION_CONSTEXPR Fraction& operator-=(const Fraction& other) noexcept
     {
-        subtract(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactDifference, &Fraction::subtract);
     }
-    /// multiply(other); returns this fraction.
+    /// The exact product, as += gives the sum; 0 * anything valid is 0/1.
     FRACTION_CONSTEXPR Fraction& operator*=(const Fraction& other) noexcept
     {
-        multiply(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactProduct, &Fraction::multiply);
     }
-    /// divide(other); returns this fraction.
+    /// The exact quotient, as += gives the sum; invalid for a zero divisor.
+    /// Unlike divide(), no bound applies to the divisor's reciprocal.
     FRACTION_CONSTEXPR Fraction& operator/=(const Fraction& other) noexcept
     {
-        divide(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactQuotient, &Fraction::divide);
     }
 
-    /// The sum, as left.add(right) makes it.
+    /// The exact sum; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator+(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left += right;
     }
-    /// The difference, as left.subtract(right) makes it.
+    /// The exact difference; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator-(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left -= right;
     }
-    /// The product, as left.multiply(right) makes it.
+    /// The exact product; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator*(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left *= right;
     }
-    /// The quotient, as left.divide(right) makes it.
+    /// The exact quotient; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator/(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left /= right;
     }
 
-    /// The same value with the opposite sign; invalid for an invalid
-    /// fraction. Never fails otherwise: the sign moves to whichever part can
-    /// take it (-2147483648/1 gives -2147483648/-1).
+    /// The same value with the opposite sign, in lowest terms; invalid for
+    /// an invalid fraction. Never fails otherwise: the sign goes where it
+    /// fits (-(-2147483648/1) is -2147483648/-1).
     [[nodiscard]] FRACTION_CONSTEXPR Fraction operator-() const noexcept
     {
-        Fraction result(*this);
         if (!valid) {
-            return result;
+            return *this;
         }
-        if (storedNumerator != INT32_MIN) {
-            result.storedNumerator = -storedNumerator;
-        } else if (storedDenominator != INT32_MIN) {
-            result.storedDenominator = -storedDenominator;
-        } else {
-            result.storedNumerator = -1;
-            result.storedDenominator = 1;
-        }
-        return result;
+        const detail::SignedFraction value = signedFraction();
+        return fromParts(
+            detail::lowestParts({!value.negative, value.numerator, value.denominator}));
     }
 
-    /// The magnitude, in lowest terms with both parts positive (0/1 for
-    /// zero); invalid for an invalid fraction, and where a part of that
-    /// form does not fit in 32 bits (|-2147483648/1|, |1/-2147483648|).
+    /// The magnitude, in lowest terms (0/1 for zero); invalid only for an
+    /// invalid fraction: a magnitude of 2^31 takes a sign on both parts
+    /// (|-2147483648/1| is -2147483648/-1).
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction abs(const Fraction& value) noexcept
     {
-        Fraction result(value);
-        result.reduce();
-        if (result.storedNumerator == 0) {
-            result.storedDenominator = 1;
+        if (!value.valid) {
+            return value;
         }
-        if (result.storedNumerator == INT32_MIN || result.storedDenominator == INT32_MIN) {
-            result.valid = false;
-            return result;
-        }
-        result.storedNumerator =
-            result.storedNumerator < 0 ? -result.storedNumerator : result.storedNumerator;
-        result.storedDenominator =
-            result.storedDenominator < 0 ? -result.storedDenominator : result.storedDenominator;
-        return result;
+        const detail::SignedFraction magnitude = value.signedFraction();
+        return fromParts(detail::lowestParts({false, magnitude.numerator, magnitude.denominator}));
     }
 
     /// The parts exchanged, which is always exact; invalid for zero or an
-    /// invalid fraction. Unlike `1 / value`, which divides and so refuses,
-    /// as divide() does, a divisor nearer zero than 1/VALUE_LIMIT.
+    /// invalid fraction. `1 / value` has the same value, in lowest terms.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction reciprocal(const Fraction& value) noexcept
     {
         Fraction result(value);
@@ -723,32 +798,16 @@ public:
     }
 
     /// base multiplied by itself `exponent` times (the reciprocal of that
-    /// for a negative exponent), in lowest terms; 1 for exponent 0, whatever
-    /// the base. Invalid for an invalid base, for zero to a negative power,
-    /// and where the result does not fit in 32 bits.
+    /// for a negative exponent), exact and in lowest terms; 1 for exponent
+    /// 0, whatever the base. Invalid for an invalid base, for zero to a
+    /// negative power, and where no 32-bit parts hold the result.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction pow(const Fraction& base,
                                                          int exponent) noexcept
     {
-        if (!base.valid) {
-            return base;
+        if (!base.valid || (exponent < 0 && base.storedNumerator == 0)) {
+            return invalidFraction();
         }
-        // Square and multiply. A square that does not fit means the result
-        // does not either: its parts are powers of the same lowest terms.
-        auto remaining = static_cast<unsigned>(exponent);
-        remaining = exponent < 0 ? 0U - remaining : remaining;
-        Fraction result(1);
-        Fraction square(base);
-        while (remaining != 0) {
-            if ((remaining & 1U) != 0) {
-                result.multiply(square);
-            }
-            remaining >>= 1U;
-            if (remaining != 0) {
-                square.multiply(square);
-                result.valid = result.valid && square.valid;
-            }
-        }
-        return exponent < 0 ? reciprocal(result) : result;
+        return fromParts(detail::exactPower(base.signedFraction(), exponent));
     }
 
     /// Exact strict order of the values; false when either fraction is invalid.
@@ -778,6 +837,45 @@ public:
     }
 
 private:
+    // The value of a valid fraction as a sign and two magnitudes.
+    [[nodiscard]] FRACTION_CONSTEXPR detail::SignedFraction signedFraction() const noexcept
+    {
+        return {storedNumerator != 0 && (storedNumerator < 0) != (storedDenominator < 0),
+                detail::magnitude(storedNumerator), detail::magnitude(storedDenominator)};
+    }
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction invalidFraction() noexcept
+    {
+        return Fraction{};
+    }
+    // The fraction of these parts, or an invalid one where none fit.
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction fromParts(detail::PartsResult parts) noexcept
+    {
+        return parts.fits ? Fraction(parts.numerator, parts.denominator) : invalidFraction();
+    }
+    // left op right, exactly. The member operation comes first: it is
+    // exact where it succeeds, and quick, its products in 32 bits. Where it
+    // refuses, the value is worked out in 64-bit magnitudes, where every
+    // sum, product and quotient of 32-bit parts is exact.
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction
+    exactly(const Fraction& left, const Fraction& right,
+            detail::PartsResult (*exact)(detail::SignedFraction, detail::SignedFraction) noexcept,
+            void (Fraction::*member)(const Fraction&) noexcept) noexcept
+    {
+        if (!left.valid || !right.valid) {
+            return invalidFraction();
+        }
+        Fraction result(left);
+        (result.*member)(right);
+        if (result.valid) {
+            // The member keeps a zero's denominator (1/2 - 1/2 is 0/4).
+            if (result.storedNumerator == 0) {
+                result.storedDenominator = 1;
+            }
+            return result;
+        }
+        return fromParts(exact(left.signedFraction(), right.signedFraction()));
+    }
+
     // -1, 0 or 1 as this fraction is before, alike or after other in the
     // order of the operators: by value, every invalid one last.
     [[nodiscard]] FRACTION_CONSTEXPR int compareWith(const Fraction& other) const noexcept
