@@ -1228,8 +1228,9 @@ FRACTION_EXPORT std::to_chars_result to_chars(char* first, char* last,
 /// numerator, then optionally "/" and a denominator, each decimal digits
 /// with an optional leading "-" (no "+", no spaces); an integer alone is
 /// n/1. As std::from_chars, it takes the longest such start and returns
-/// where it ended. A value is taken when some 32-bit parts hold it: parts
-/// that fit are kept as written (2/4 stays 2/4); others are brought to
+/// where it ended. A value is taken when some 32-bit parts hold it, however
+/// many digits its parts are written with: parts that fit are kept as
+/// written (2/4 stays 2/4); others are brought to
 /// lowest terms and the signs moved to fit ("2147483648/3" gives
 /// -2147483648/-3). Fails with errc::invalid_argument, ptr == first and
 /// `value` unchanged, where no form starts or the denominator is 0; with

@@ -8,12 +8,15 @@
 #include <cstring>
 #include <istream>
 #include <limits>
+#include <new>
 #include <numeric>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "fraction/FractionRecord.h"
 
@@ -191,6 +194,7 @@ const char* skipSpaces(const char* first, const char* last, PartsText form) noex
 // One part as written: its sign and its magnitude, 64 bits wide so that a
 // value written with wider parts can still be brought to 32-bit ones.
 struct ScannedPart {
+    const char* digits;
     const char* end;
     // invalid_argument: no part starts here; result_out_of_range: wider
     // than 64 bits, with `end` past its digits.
@@ -208,11 +212,11 @@ ScannedPart scanPart(const char* first, const char* last, PartsText form) noexce
         digits = skipSpaces(digits + 1, last, form);
     }
     if (digits == last || *digits < '0' || *digits > '9') {
-        return {first, std::errc::invalid_argument, false, 0};
+        return {first, first, std::errc::invalid_argument, false, 0};
     }
     std::uint64_t magnitude = 0;
     const std::from_chars_result result = std::from_chars(digits, last, magnitude);
-    return {result.ptr, result.ec, negative, magnitude};
+    return {digits, result.ptr, result.ec, negative, magnitude};
 }
 
 // The one reading of both text forms: the word, or the parts as written.
@@ -242,7 +246,7 @@ ScannedParts scanParts(const char* first, const char* last, PartsText form) noex
     if (numerator.error == std::errc::invalid_argument) {
         return none;
     }
-    ScannedPart denominator{numerator.end, std::errc(), false, 1};
+    ScannedPart denominator{numerator.end, numerator.end, std::errc(), false, 1};
     const char* const slash = skipSpaces(numerator.end, last, form);
     bool hasDenominator = false;
     if (slash != last && *slash == '/') {
@@ -260,25 +264,171 @@ ScannedParts scanParts(const char* first, const char* last, PartsText form) noex
             denominator};
 }
 
+// The value of these signed magnitudes, where 32-bit parts hold it.
+std::from_chars_result takeParts(const ScannedParts& scanned, detail::SignedMagnitude numerator,
+                                 detail::SignedMagnitude denominator, Fraction& value) noexcept
+{
+    const detail::PartsResult parts = detail::partsFor(numerator, denominator);
+    if (!parts.fits) {
+        return {scanned.end, std::errc::result_out_of_range};
+    }
+    value = Fraction::fromRecord({parts.numerator, parts.denominator});
+    return {scanned.end, std::errc()};
+}
+
+// A natural number of any size: 32-bit limbs, least significant first,
+// with no zero limb at the top (zero has none). For parts written with
+// more digits than 64 bits hold, which may still have a value that fits.
+using Natural = std::vector<std::uint32_t>;
+
+void trim(Natural& number)
+{
+    while (!number.empty() && number.back() == 0) {
+        number.pop_back();
+    }
+}
+
+Natural naturalOf(const char* digit, const char* end)
+{
+    constexpr std::uint64_t kChunk = 1000000000;  // nine digits at a time
+    Natural number;
+    while (digit != end) {
+        std::uint64_t scale = 1;
+        std::uint64_t chunk = 0;
+        for (; digit != end && scale != kChunk; ++digit, scale *= 10) {
+            chunk = chunk * 10 + static_cast<std::uint64_t>(*digit - '0');
+        }
+        std::uint64_t carry = chunk;
+        for (std::uint32_t& limb : number) {
+            carry += limb * scale;
+            limb = static_cast<std::uint32_t>(carry);
+            carry >>= 32U;
+        }
+        if (carry != 0) {
+            number.push_back(static_cast<std::uint32_t>(carry));
+        }
+    }
+    trim(number);
+    return number;
+}
+
+std::size_t bitLength(const Natural& number)
+{
+    return number.empty()
+               ? 0
+               : 32 * (number.size() - 1) + static_cast<std::size_t>(std::bit_width(number.back()));
+}
+
+// Limb `index` of number * 2^shift.
+std::uint32_t shiftedLimb(const Natural& number, std::size_t shift, std::size_t index)
+{
+    const std::size_t whole = shift / 32;
+    const auto bits = static_cast<unsigned>(shift % 32);
+    const auto limbAt = [&](std::size_t at) {
+        return at >= whole && at - whole < number.size() ? number[at - whole] : 0U;
+    };
+    const std::uint32_t low = index >= 1 ? limbAt(index - 1) : 0U;
+    return bits == 0 ? limbAt(index) : (limbAt(index) << bits) | (low >> (32U - bits));
+}
+
+// a := a - b * 2^shift where that is not negative; true when it was.
+bool subtractShifted(Natural& a, const Natural& b, std::size_t shift)
+{
+    const std::size_t limbs = (bitLength(b) + shift + 31) / 32;
+    if (limbs > a.size()) {
+        return false;
+    }
+    for (std::size_t i = limbs; a.size() == limbs && i-- > 0;) {
+        const std::uint32_t other = shiftedLimb(b, shift, i);
+        if (a[i] != other) {
+            if (a[i] < other) {
+                return false;
+            }
+            break;
+        }
+    }
+    std::uint64_t borrow = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const std::uint64_t other = (i < limbs ? shiftedLimb(b, shift, i) : 0U) + borrow;
+        borrow = a[i] < other ? 1 : 0;
+        a[i] = static_cast<std::uint32_t>((std::uint64_t{1} << 32U) * borrow + a[i] - other);
+    }
+    trim(a);
+    return true;
+}
+
+// a := a mod b for a non-zero b, by shifts and subtractions; returns the
+// quotient, or a value beyond 2^31 where it is larger than that.
+std::uint64_t divideInPlace(Natural& a, const Natural& b)
+{
+    constexpr std::uint64_t kBeyond = detail::TWO_TO_31 + 1;
+    std::uint64_t quotient = 0;
+    const std::size_t bLength = bitLength(b);
+    for (std::size_t shift = bitLength(a) >= bLength ? bitLength(a) - bLength + 1 : 0;
+         shift-- > 0;) {
+        if (subtractShifted(a, b, shift)) {
+            quotient =
+                shift >= 32 ? kBeyond : std::min(kBeyond, quotient + (std::uint64_t{1} << shift));
+        }
+    }
+    return quotient;
+}
+
+// The magnitudes n/d in lowest terms, for parts of any length, where both
+// are at most 2^31; nothing otherwise.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> lowestOfDigits(const ScannedPart& top,
+                                                                      const ScannedPart& bottom)
+{
+    const Natural numerator = naturalOf(top.digits, top.end);
+    const Natural denominator = naturalOf(bottom.digits, bottom.end);
+    if (denominator.empty() || numerator.empty()) {
+        return std::pair<std::uint64_t, std::uint64_t>{0, denominator.empty() ? 0 : 1};
+    }
+    Natural divisor = numerator;
+    Natural other = denominator;
+    while (!other.empty()) {
+        divideInPlace(divisor, other);
+        divisor.swap(other);
+    }
+    Natural rest = numerator;
+    const std::uint64_t topLowest = divideInPlace(rest, divisor);
+    rest = denominator;
+    const std::uint64_t bottomLowest = divideInPlace(rest, divisor);
+    if (topLowest > detail::TWO_TO_31 || bottomLowest > detail::TWO_TO_31) {
+        return std::nullopt;
+    }
+    return std::pair{topLowest, bottomLowest};
+}
+
 // Parts wider than 32 bits, brought to lowest terms, where a magnitude of
-// 2^31 fits with the signs moved.
+// 2^31 fits with the signs moved; parts of any length.
 std::from_chars_result fromWideParts(const char* first, const char* last, Fraction& value) noexcept
 {
     const ScannedParts scanned = scanParts(first, last, PartsText::compact);
+    if (scanned.error == std::errc::result_out_of_range) {
+        // Wider than 64 bits: worked out in naturals of any size.
+        try {
+            const auto lowest = lowestOfDigits(scanned.numerator, scanned.denominator);
+            if (!lowest) {
+                return {scanned.end, std::errc::result_out_of_range};
+            }
+            if (lowest->second == 0) {
+                return {first, std::errc::invalid_argument};
+            }
+            return takeParts(scanned, {scanned.numerator.negative, lowest->first},
+                             {scanned.denominator.negative, lowest->second}, value);
+        } catch (const std::bad_alloc&) {
+            return {scanned.end, std::errc::not_enough_memory};
+        }
+    }
     if (scanned.error != std::errc()) {
         return {scanned.end, scanned.error};
     }
     if (scanned.denominator.magnitude == 0) {
         return {first, std::errc::invalid_argument};
     }
-    const detail::PartsResult parts =
-        detail::partsFor({scanned.numerator.negative, scanned.numerator.magnitude},
-                         {scanned.denominator.negative, scanned.denominator.magnitude});
-    if (!parts.fits) {
-        return {scanned.end, std::errc::result_out_of_range};
-    }
-    value = Fraction::fromRecord({parts.numerator, parts.denominator});
-    return {scanned.end, std::errc()};
+    return takeParts(scanned, {scanned.numerator.negative, scanned.numerator.magnitude},
+                     {scanned.denominator.negative, scanned.denominator.magnitude}, value);
 }
 
 }  // namespace
