@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iomanip>
+
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -206,6 +208,66 @@ TEST(FractionStreamInput, ReadsWordsAndFailsOnBadOnes)
     EXPECT_EQ(partsOf(d), "1/3") << "a failed read leaves the fraction as it was";
     std::istringstream partly("3/4x");
     EXPECT_FALSE(partly >> d) << "a word must be a compact form whole";
+}
+
+TEST(FractionStreamInput, ReadsWhatOutputWrites)
+{
+    const std::vector<Fraction> values = {
+        Fraction(1, 2),         Fraction(-1, 2),        Fraction(3, -4),
+        Fraction(-5, -6),       Fraction(0, 7),         Fraction(1, 0),
+        Fraction(INT32_MIN, 1), Fraction(1, INT32_MIN), Fraction(INT32_MAX, 3)};
+    std::ostringstream out;
+    for (const Fraction& value : values) {
+        out << value;
+    }
+    std::istringstream in(out.str());
+    for (const Fraction& value : values) {
+        Fraction back(9, 8);
+        ASSERT_TRUE(in >> back) << "after " << partsOf(value) << " in \"" << out.str() << '"';
+        EXPECT_TRUE(back == value) << partsOf(value) << " came back as " << partsOf(back);
+    }
+    Fraction last(9, 8);
+    EXPECT_FALSE(in >> last);
+}
+
+TEST(FractionStreamInput, TakesOrRefusesEachText)
+{
+    struct Row {
+        std::string text;
+        bool taken;
+        std::string parts;
+    };
+    const std::vector<Row> rows = {
+        {"- 1 / 2 ", true, "-1/2"},
+        {"  -3 /\t4\n", true, "-3/4"},
+        {"1/ -2", true, "1/-2"},
+        {"Invalid Fraction!! ", true, "invalid"},
+        {"36893488147419103232/18446744073709551616", true, "2/1"},
+        {"7", true, "7/1"},
+        {"- 1 / ", false, ""},
+        {"Invalid Fraction", false, ""},
+        {"- - 1 / 2", false, ""},
+        {"1 / 2x", false, ""},
+        {"invalidity", false, ""},
+        {"+1/2", false, ""},
+    };
+    for (const Row& row : rows) {
+        std::istringstream in(row.text);
+        Fraction value(9, 8);
+        in >> value;
+        EXPECT_EQ(!in.fail(), row.taken) << row.text;
+        EXPECT_EQ(partsOf(value), row.taken ? row.parts : "9/8") << row.text;
+    }
+}
+
+TEST(FractionStreamOutput, PadsToTheWidthAndResetsIt)
+{
+    std::ostringstream out;
+    out << '[' << std::setw(8) << Fraction(1, 2) << ']' << std::setw(3) << 7 << '|';
+    out << std::left << std::setfill('*') << std::setw(10) << Fraction(-1, 2) << '|';
+    out << std::setw(2) << Fraction(3, 4) << Fraction(1, 4) << '|';
+    EXPECT_EQ(out.str(), "[  1 / 2 ]  7|- 1 / 2 **|3 / 4 1 / 4 |");
+    EXPECT_EQ(out.width(), 0);
 }
 
 }  // namespace

@@ -1211,8 +1211,9 @@ struct GreatestFirst {
 /// The report's order: `std::sort(v.begin(), v.end(), fraction::greatestFirst)`.
 inline constexpr GreatestFirst greatestFirst{};
 
-/// Writes the text form, as print() does; the stream's width and fill do
-/// not apply.
+/// Writes the text form print() writes, as a string is written: padded to
+/// the stream's width with its fill, before the text unless the stream is
+/// set to left, and the width then reset to 0.
 FRACTION_EXPORT std::ostream& operator<<(std::ostream& out, const Fraction& fraction);
 
 /// Writes the compact form: the value in lowest terms with a positive
@@ -1271,9 +1272,11 @@ FRACTION_EXPORT std::from_chars_result from_chars(const char* first, const char*
 /// The compact form as a string; see to_chars.
 [[nodiscard]] FRACTION_EXPORT std::string to_string(const Fraction& value);
 
-/// Reads one whitespace-delimited word and takes it as from_chars does; a
-/// word that is not wholly a compact form sets failbit and leaves `value`
-/// as it was.
+/// Reads one fraction, after any whitespace: the text `<<` writes ("- 3 / 4 ",
+/// "Invalid Fraction!! ") or the compact form ("-3/4", "invalid"), its
+/// value taken as from_chars takes it. Blanks may follow a sign and
+/// surround the slash. Text that is neither, or that runs on into anything
+/// but whitespace ("3/4x"), sets failbit and leaves `value` as it was.
 FRACTION_EXPORT std::istream& operator>>(std::istream& in, Fraction& value);
 
 }  // namespace fraction

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cstddef>
 #include <cstring>
@@ -143,8 +144,11 @@ std::size_t Fraction::hash() const noexcept
 
 std::ostream& operator<<(std::ostream& out, const Fraction& fraction)
 {
-    fraction.print(out);
-    return out;
+    // As a string: padded to the stream's width with its fill, on the side
+    // its adjustment says (before, unless left), and the width reset to 0.
+    std::array<char, FRACTION_TEXT_CAPACITY> text{};
+    const char* const end = fraction.formatText(text.data());
+    return out << std::string_view(text.data(), static_cast<std::size_t>(end - text.data()));
 }
 
 std::to_chars_result to_chars(char* first, char* last, const Fraction& value) noexcept
@@ -482,15 +486,118 @@ std::string to_string(const Fraction& value)
     return {text.data(), result.ptr};
 }
 
+namespace {
+
+// Reads one fraction's text from a stream whose leading whitespace is
+// skipped, as `<<` writes it ("- 3 / 4 ", "Invalid Fraction!! ") or in the
+// compact form ("-3/4", "invalid"), into the compact form. A sign and a
+// slash may have blanks after them, and a slash blanks before it. False
+// where the text is none of these or runs on into something else.
+class FractionTextReader {
+public:
+    explicit FractionTextReader(std::istream& stream) : in(stream) {}
+
+    bool read(std::string& compact)
+    {
+        if (peek() == 'I') {
+            compact = kInvalidWord;
+            return expectWord(kPrintedInvalidWord) && endsHere();
+        }
+        if (peek() == 'i') {
+            compact = kInvalidWord;
+            return expectWord(kInvalidWord) && endsHere();
+        }
+        if (!signedDigits(compact)) {
+            return false;
+        }
+        // Blanks after the numerator end the text unless a slash follows.
+        const bool blanks = skipBlanks();
+        if (peek() != '/') {
+            return blanks || endsHere();
+        }
+        get();
+        compact += '/';
+        skipBlanks();
+        return signedDigits(compact) && endsHere();
+    }
+
+private:
+    // The stream's buffer, read directly: the stream's own peek() after
+    // the end would set failbit, which a fraction ending the text is not.
+    int peek()
+    {
+        const int next = in.rdbuf()->sgetc();
+        if (next == std::char_traits<char>::eof()) {
+            in.setstate(std::ios_base::eofbit);
+        }
+        return next;
+    }
+    int get() { return in.rdbuf()->sbumpc(); }
+
+    // True when there were any.
+    bool skipBlanks()
+    {
+        bool any = false;
+        while (peek() == ' ' || peek() == '\t') {
+            get();
+            any = true;
+        }
+        return any;
+    }
+
+    bool expectWord(std::string_view word)
+    {
+        for (const char expected : word) {
+            if (peek() != expected) {
+                return false;
+            }
+            get();
+        }
+        return true;
+    }
+
+    // An optional "-" (blanks may follow it), then at least one digit.
+    bool signedDigits(std::string& compact)
+    {
+        if (peek() == '-') {
+            get();
+            compact += '-';
+            skipBlanks();
+        }
+        const std::size_t before = compact.size();
+        while (peek() >= '0' && peek() <= '9') {
+            compact += static_cast<char>(get());
+        }
+        return compact.size() != before;
+    }
+
+    // The text ends at whitespace or the end of the stream.
+    bool endsHere()
+    {
+        const int next = peek();
+        return next == std::char_traits<char>::eof() ||
+               std::isspace(static_cast<unsigned char>(next)) != 0;
+    }
+
+    std::istream& in;
+};
+
+}  // namespace
+
 std::istream& operator>>(std::istream& in, Fraction& value)
 {
-    std::string word;
-    if (!(in >> word)) {
+    const std::istream::sentry started(in);
+    if (!started) {
+        return in;
+    }
+    std::string compact;
+    if (!FractionTextReader(in).read(compact)) {
+        in.setstate(std::ios_base::failbit);
         return in;
     }
     Fraction parsed;
-    const char* const end = word.data() + word.size();
-    const std::from_chars_result result = from_chars(word.data(), end, parsed);
+    const char* const end = compact.data() + compact.size();
+    const std::from_chars_result result = from_chars(compact.data(), end, parsed);
     if (result.ec != std::errc() || result.ptr != end) {
         in.setstate(std::ios_base::failbit);
         return in;
