@@ -1296,10 +1296,14 @@ struct hash<fraction::Fraction> {
 #if defined(FRACTION_HAS_STD_FORMAT)
 /// Formats a fraction as its text form, the one print() writes, with the
 /// standard fill, alignment and width: "{}", "{:>30}", "{:*^30}". Left
-/// aligned by default, as text is.
+/// aligned by default, as text is. As for an integer, a "0" before the
+/// width pads with zeros after the sign ("{:010}" writes "- 001 / 2 " for
+/// -1/2) and is ignored where an alignment is given or the fraction is
+/// invalid, whose text has no digits to pad. A width beyond 2147483647, as
+/// the standard's own formatters hold it, throws std::format_error.
 template <>
 struct formatter<fraction::Fraction, char> {
-    /// Takes [[fill]align][width], the width as digits.
+    /// Takes [[fill]align][0][width], the width as digits.
     constexpr auto parse(std::format_parse_context& context)
     {
         auto position = context.begin();
@@ -1314,12 +1318,21 @@ struct formatter<fraction::Fraction, char> {
             align = *position;
             ++position;
         }
+        if (position != end && *position == '0') {
+            zeroPadded = align == '\0';
+            ++position;
+        }
+        constexpr std::size_t kWidestWidth = 2147483647;
         while (position != end && *position >= '0' && *position <= '9') {
-            width = width * 10 + static_cast<std::size_t>(*position - '0');
+            const auto digit = static_cast<std::size_t>(*position - '0');
+            if (width > (kWidestWidth - digit) / 10) {
+                throw std::format_error("a fraction's width must be at most 2147483647");
+            }
+            width = width * 10 + digit;
             ++position;
         }
         if (position != end && *position != '}') {
-            throw std::format_error("a fraction takes only fill, alignment and width");
+            throw std::format_error("a fraction takes only fill, alignment, 0 and width");
         }
         return position;
     }
@@ -1332,17 +1345,26 @@ struct formatter<fraction::Fraction, char> {
         const char* const end = fraction.formatText(text.data());
         const auto length = static_cast<std::size_t>(end - text.data());
         const std::size_t padding = width > length ? width - length : 0;
+        // Zeros go between the sign and the digits, spaces around the text.
+        const char* digits = text.data();
+        if (zeroPadded && fraction.isValid() && *digits == '-') {
+            digits += 2;
+        }
+        const bool zeros = zeroPadded && fraction.isValid();
         std::size_t before = 0;
-        if (align == '>') {
+        if (align == '>' || zeros) {
             before = padding;
         } else if (align == '^') {
             before = padding / 2;
         }
         auto out = context.out();
-        for (std::size_t i = 0; i < before; ++i) {
-            *out++ = fill;
+        for (const char* character = text.data(); zeros && character != digits; ++character) {
+            *out++ = *character;
         }
-        for (const char* character = text.data(); character != end; ++character) {
+        for (std::size_t i = 0; i < before; ++i) {
+            *out++ = zeros ? '0' : fill;
+        }
+        for (const char* character = zeros ? digits : text.data(); character != end; ++character) {
             *out++ = *character;
         }
         for (std::size_t i = before; i < padding; ++i) {
@@ -1353,7 +1375,9 @@ struct formatter<fraction::Fraction, char> {
 
 private:
     char fill = ' ';
-    char align = '<';
+    // '\0' where none is given: left, as for text.
+    char align = '\0';
+    bool zeroPadded = false;
     std::size_t width = 0;
 };
 #endif
