@@ -95,10 +95,13 @@ constexpr std::int32_t partOf(std::uint64_t magnitude, bool negative) noexcept
 
 /// The sign of any integer, and its magnitude, which 64 bits always hold.
 struct SignedMagnitude {
+    /// True for a value below zero.
     bool negative;
+    /// |value|.
     std::uint64_t magnitude;
 };
 
+/// The sign and magnitude of value.
 template <typename Integer>
 constexpr SignedMagnitude signedMagnitude(Integer value) noexcept
 {
@@ -112,8 +115,11 @@ constexpr SignedMagnitude signedMagnitude(Integer value) noexcept
 
 /// 32-bit parts for the value n / d, with `fits` false where none hold it.
 struct PartsResult {
+    /// False where no 32-bit parts hold the value.
     bool fits;
+    /// The numerator, where the value fits.
     std::int32_t numerator;
+    /// The denominator, where the value fits.
     std::int32_t denominator;
 };
 
@@ -148,8 +154,11 @@ constexpr PartsResult partsFor(SignedMagnitude n, SignedMagnitude d) noexcept
 /// A value as its sign and the magnitudes of its parts, wide enough for
 /// the exact sum, product or quotient of two fractions' values.
 struct SignedFraction {
+    /// True for a value below zero.
     bool negative;
+    /// |numerator|.
     std::uint64_t numerator;
+    /// |denominator|, not zero.
     std::uint64_t denominator;
 };
 
