@@ -9,7 +9,6 @@
 #include <cstring>
 #include <istream>
 #include <limits>
-#include <new>
 #include <numeric>
 #include <optional>
 #include <ostream>
@@ -421,7 +420,9 @@ std::from_chars_result fromWideParts(const char* first, const char* last, Fracti
             }
             return takeParts(scanned, {scanned.numerator.negative, lowest->first},
                              {scanned.denominator.negative, lowest->second}, value);
-        } catch (const std::bad_alloc&) {
+        } catch (...) {
+            // Only the naturals' memory can fail here. Caught as anything,
+            // so that the library names no type outside its namespace.
             return {scanned.end, std::errc::not_enough_memory};
         }
     }
