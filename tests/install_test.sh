@@ -97,6 +97,24 @@ for standard in 17 20; do
 done
 build_consumer source-tree -DFRACTION_SOURCE_DIR="$source"
 
+# The tree as a part of another project, options left alone: it builds
+# only the library, and installs only the library and its package beside
+# the project's own program.
+build_consumer part -DFRACTION_SOURCE_DIR="$source" -DFRACTION_AS_PART=ON
+for program in fraction fracfile; do
+    [ ! -e "$workdir/part/fraction/$program" ] || fail "the tree as a part built $program"
+done
+part_prefix=$workdir/part-prefix
+cmake --install "$workdir/part" --prefix "$part_prefix" >"$workdir/part-install.log" 2>&1 ||
+    fail "cmake --install of the project with the tree as a part: $(cat "$workdir/part-install.log")"
+if [ ! -e "$part_prefix/bin/app" ] || [ ! -e "$part_prefix/include/fraction/Fraction.h" ] ||
+    [ -z "$(find "$part_prefix" -name FractionConfig.cmake)" ] ||
+    [ -z "$(find "$part_prefix" -name 'libfraction.*')" ]; then
+    fail "the tree as a part did not install the library and its package: $(cd "$part_prefix" && find . -type f)"
+fi
+extra=$(cd "$part_prefix" && find . -type f | grep -v -E '^\./(bin/app|include/fraction/|lib[^/]*/.*(libfraction|cmake/Fraction/|pkgconfig/fraction.pc)|share/doc/fraction/)')
+[ -z "$extra" ] || fail "the tree as a part installed more than the library: $extra"
+
 # The same consumer with nothing but what pkg-config says, in C++17 and
 # C++20, with this build's compiler and with clang++ where it is installed:
 # from the prefix installed into, and from a staged install of the
