@@ -193,6 +193,19 @@ TEST_F(ExactOperators, EveryResultIsExactInLowestTermsOrHoldsNoValue)
         expectExact(a + integer, sum(x, z), pair + " + integer");
         expectExact(integer - a, sum(z, negated(x)), pair + " integer -");
         expectExact(integer * a, product(x, z), pair + " integer *");
+        // An integer up to 2^62, the product of two parts, as an operand.
+        const std::int64_t wide = std::int64_t{b.numeratorPart()} * b.denominatorPart();
+        const Exact w{ExactInteger(wide), ExactInteger(1)};
+        const std::string withWide = partsOf(a) + " and " + std::to_string(wide);
+        expectExact(a + wide, sum(x, w), withWide + " + wide");
+        expectExact(wide - a, sum(w, negated(x)), withWide + " wide -");
+        expectExact(a * wide, product(x, w), withWide + " * wide");
+        if (wide != 0) {
+            expectExact(a / wide, product(x, {ExactInteger(1), w.numerator}), withWide + " / wide");
+        }
+        if (a.numeratorPart() != 0) {
+            expectExact(wide / a, product(w, {x.denominator, x.numerator}), withWide + " wide /");
+        }
         expectExact(-a, negated(x), partsOf(a) + " unary -");
         const Fraction magnitude = abs(a);
         expectExact(magnitude,
@@ -246,6 +259,39 @@ TEST(ExactOperatorsKnown, ValuesTheMembersMiss)
         {"pow(0, -1)", pow(Fraction(0), -1), "invalid"},
         {"pow(invalid, 0)", pow(Fraction(1, 0), 0), "invalid"},
         {"invalid + 1", Fraction(1, 0) + 1, "invalid"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(partsOf(row.got), row.expected) << row.what;
+    }
+}
+
+// Integers beyond 32 bits as operands: the value where 32-bit parts hold it.
+TEST(ExactOperatorsKnown, WideIntegerOperands)
+{
+    constexpr std::int64_t kTwoTo32 = std::int64_t{1} << 32;
+    constexpr std::uint64_t kUint64Max = std::numeric_limits<std::uint64_t>::max();
+    struct Row {
+        std::string what;
+        Fraction got;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {"1/-2^31 * 2^32", Fraction(1, kMin) * kTwoTo32, "-2/1"},
+        {"2^32 * 1/-2^31", kTwoTo32 * Fraction(1, kMin), "-2/1"},
+        {"1/3 * 2^32", Fraction(1, 3) * kTwoTo32, "invalid"},
+        {"0/7 * UINT64_MAX", Fraction(0, 7) * kUint64Max, "0/1"},
+        {"-2^31 + 2^32", Fraction(kMin) + kTwoTo32, "-2147483648/-1"},
+        {"2^32 - 2^31 as 2^32 - f", kTwoTo32 - Fraction(kMin, -1), "-2147483648/-1"},
+        {"1/2 + 2^32", Fraction(1, 2) + kTwoTo32, "invalid"},
+        {"-2^31 / 2^32", Fraction(kMin) / kTwoTo32, "-1/2"},
+        {"2^32 / 2^31", kTwoTo32 / Fraction(kMin, -1), "2/1"},
+        {"1/2 / 2^32", Fraction(1, 2) / kTwoTo32, "invalid"},
+        {"1/2 * 2147483648u", Fraction(1, 2) * 2147483648U, "1073741824/1"},
+        {"1/2 += 2147483648u", Fraction(1, 2) += 2147483648U, "invalid"},
+        {"3 * 2147483648u / 6 as f /= 6", (Fraction(3) *= 2147483648U) /= 6, "invalid"},
+        {"(1/6 *= 2^32) /= 2^32", (Fraction(1, 6) *= kTwoTo32) /= kTwoTo32, "1/6"},
+        {"invalid * 2^32", Fraction(1, 0) * kTwoTo32, "invalid"},
+        {"UINT64_MAX / 0/1", kUint64Max / Fraction(0), "invalid"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(partsOf(row.got), row.expected) << row.what;

@@ -770,6 +770,92 @@ public:
         return left /= right;
     }
 
+    /// The exact sum with an integer of any type, also one beyond 32 bits
+    /// (Fraction(-2147483648) + 4294967296u is -2147483648/-1).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator+=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '+');
+    }
+    /// The exact difference with an integer of any type.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator-=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '-');
+    }
+    /// The exact product with an integer of any type, also one beyond 32
+    /// bits (Fraction(1, -2147483648) * 4294967296 is -2/1).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator*=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '*');
+    }
+    /// The exact quotient by an integer of any type.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator/=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '/');
+    }
+    /// See operator+=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator+(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left += right;
+    }
+    /// See operator+=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator+(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        return withInteger(right, detail::signedMagnitude(left), '+');
+    }
+    /// See operator-=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator-(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left -= right;
+    }
+    /// left - right: -(right - left), exactly.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator-(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        return -withInteger(right, detail::signedMagnitude(left), '-');
+    }
+    /// See operator*=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator*(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left *= right;
+    }
+    /// See operator*=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator*(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        return withInteger(right, detail::signedMagnitude(left), '*');
+    }
+    /// See operator/=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator/(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left /= right;
+    }
+    /// left / right: left times the reciprocal of right, exactly.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator/(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        if (!right.valid || right.storedNumerator == 0) {
+            return invalidFraction();
+        }
+        return withInteger(reciprocal(right), detail::signedMagnitude(left), '*');
+    }
+
     /// The same value with the opposite sign, in lowest terms; invalid for
     /// an invalid fraction. Never fails otherwise: the sign goes where it
     /// fits (-(-2147483648/1) is -2147483648/-1).
@@ -883,6 +969,66 @@ private:
             return result;
         }
         return fromParts(exact(left.signedFraction(), right.signedFraction()));
+    }
+
+    // fraction op integer, exactly, for an integer of any magnitude. One
+    // that fits in 32 bits goes the way of a fraction; a wider one can
+    // still give a value 32-bit parts hold, once the fraction in lowest
+    // terms shares its factors (1/-2147483648 * 2^32), and is narrowed
+    // first to a magnitude of at most 2^32, which keeps every sum and
+    // product within 64 bits, or found to give none.
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction withInteger(const Fraction& fraction,
+                                                                 detail::SignedMagnitude integer,
+                                                                 char operation) noexcept
+    {
+        constexpr std::uint64_t kTwoTo32 = detail::TWO_TO_31 * 2;
+        if (detail::fitsAsPart(integer.magnitude, integer.negative)) {
+            const Fraction other(detail::partOf(integer.magnitude, integer.negative));
+            switch (operation) {
+                case '+':
+                    return fraction + other;
+                case '-':
+                    return fraction - other;
+                case '*':
+                    return fraction * other;
+                default:
+                    return fraction / other;
+            }
+        }
+        if (!fraction.valid) {
+            return invalidFraction();
+        }
+        detail::SignedFraction value = fraction.signedFraction();
+        const std::uint64_t divisor = std::gcd(value.numerator, value.denominator);
+        value.numerator /= divisor;
+        value.denominator /= divisor;
+        std::uint64_t wide = integer.magnitude;
+        if (operation == '*') {
+            const std::uint64_t common = std::gcd(wide, value.denominator);
+            wide /= common;
+            value.denominator /= common;
+        } else if (operation == '/') {
+            const std::uint64_t common = std::gcd(wide, value.numerator);
+            wide /= common;
+            value.numerator /= common;
+        }
+        // A magnitude beyond 2^32 leaves a sum or difference beyond 2^31,
+        // and what is left of one in a product or quotient is a factor of
+        // a part in lowest terms, so none of them fits.
+        if (wide > kTwoTo32 || (operation != '+' && operation != '-' && wide > detail::TWO_TO_31)) {
+            return operation == '*' && value.numerator == 0 ? Fraction(0) : invalidFraction();
+        }
+        const detail::SignedFraction other{integer.negative && wide != 0, wide, 1};
+        switch (operation) {
+            case '+':
+                return fromParts(detail::exactSum(value, other));
+            case '-':
+                return fromParts(detail::exactDifference(value, other));
+            case '*':
+                return fromParts(detail::exactProduct(value, other));
+            default:
+                return fromParts(detail::exactQuotient(value, other));
+        }
     }
 
     // -1, 0 or 1 as this fraction is before, alike or after other in the
