@@ -13,7 +13,9 @@ include(CMakePackageConfigHelpers)
 set(FRACTION_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Fraction)
 set(FRACTION_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(TARGETS fraction fracfile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+if(FRACTION_PROGRAMS)
+  install(TARGETS fraction fracfile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+endif()
 install(
   TARGETS fraction_core
   EXPORT FractionTargets

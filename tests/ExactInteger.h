@@ -45,6 +45,24 @@ public:
 
     friend constexpr bool operator>(ExactInteger a, ExactInteger b) noexcept { return b < a; }
 
+    [[nodiscard]] constexpr bool isNegative() const noexcept
+    {
+        return static_cast<std::int64_t>(high) < 0;
+    }
+
+    // |value| modulo 2^64: the magnitude itself where it is below 2^64.
+    [[nodiscard]] constexpr std::uint64_t magnitudeLow() const noexcept
+    {
+        return isNegative() ? 0U - low : low;
+    }
+
+    // True when |value| is below 2^64, so that magnitudeLow() is exact.
+    [[nodiscard]] constexpr bool magnitudeFits64() const noexcept
+    {
+        const std::uint64_t magnitudeHigh = isNegative() ? ~high + (low == 0 ? 1U : 0U) : high;
+        return magnitudeHigh == 0;
+    }
+
 private:
     constexpr ExactInteger(std::uint64_t highHalf, std::uint64_t lowHalf) noexcept
         : high(highHalf), low(lowHalf)

@@ -156,13 +156,51 @@ TEST(FractionArithmetic, IntegerProductsFitExactlyThe32BitRange)
         {kMin, kMin, false},  {0, kMin, true},
     };
     for (const auto& row : rows) {
-        const Fraction product = fromParts(row.a, 1) * fromParts(row.b, 1);
+        Fraction product = fromParts(row.a, 1);
+        product.multiply(fromParts(row.b, 1));
         ASSERT_EQ(product.isValid(), row.fits) << row.a << " * " << row.b;
         if (row.fits) {
             EXPECT_EQ(product.numeratorPart(), std::int64_t{row.a} * row.b);
             EXPECT_EQ(product.denominatorPart(), 1);
         }
     }
+}
+
+TEST(FractionCheckedMultiply, GivesTheProductOrOneAndInvalidatesOnOverflow)
+{
+    struct ProductRow {
+        std::int32_t a, b, product;
+        bool staysValid;
+    };
+    const std::vector<ProductRow> rows = {
+        {46340, 46341, 2147441940, true},
+        {46341, 46341, 1, false},
+        {-65536, 32768, kMin, true},
+        {65536, 32768, 1, false},
+        {kMax, -1, -kMax, true},
+        {kMin, 1, kMin, true},
+        {kMin, -1, 1, false},
+        {kMin, kMin, 1, false},
+        {0, kMin, 0, true},
+        {-7, -6, 42, true},
+    };
+    for (const auto& row : rows) {
+        Fraction receiver = fromParts(3, 4);
+        EXPECT_EQ(receiver.checkedMultiply(row.a, row.b), row.product) << row.a << " * " << row.b;
+        EXPECT_EQ(receiver.isValid(), row.staysValid) << row.a << " * " << row.b;
+        EXPECT_EQ(receiver.numeratorPart(), 3);
+        EXPECT_EQ(receiver.denominatorPart(), 4);
+    }
+}
+
+TEST(FractionCheckedMultiply, AnInvalidReceiverAnswersOneFromThenOn)
+{
+    Fraction receiver = invalidFraction();
+    EXPECT_EQ(receiver.checkedMultiply(6, 7), 1);
+    Fraction chain = fromParts(1, 2);
+    EXPECT_EQ(chain.checkedMultiply(65536, 65536), 1);
+    EXPECT_EQ(chain.checkedMultiply(2, 3), 1);
+    EXPECT_FALSE(chain.isValid());
 }
 
 TEST(FractionArithmetic, ProductsAtThe32BitBoundaries)

@@ -81,13 +81,66 @@ TEST(FractionFromInteger, HoldsAnyIntegerThatFits)
     EXPECT_EQ(partsOf(Fraction{3}), "3/1");
     EXPECT_EQ(partsOf(Fraction{20000}), "20000/1") << "the setValue bound is not an integer's";
     EXPECT_EQ(partsOf(Fraction{kMin}), "-2147483648/1");
-    EXPECT_EQ(partsOf(Fraction{std::int64_t{kMax} + 1}), "invalid");
+    EXPECT_EQ(partsOf(Fraction{std::int64_t{kMax} + 1}), "-2147483648/-1");
+    EXPECT_EQ(partsOf(Fraction{std::int64_t{kMax} + 2}), "invalid");
     EXPECT_EQ(partsOf(Fraction{std::numeric_limits<std::uint64_t>::max()}), "invalid");
     EXPECT_EQ(partsOf(Fraction{7U}), "7/1");
     const Fraction half(1, 2);
     EXPECT_EQ(partsOf(half + 1), "3/2");
     EXPECT_EQ(partsOf(1 - half), "1/2");
     EXPECT_EQ(partsOf(half + (std::int64_t{1} << 40)), "invalid");
+}
+
+// Arguments of every integer type give their exact value or an invalid
+// fraction, never one cut down to 32 bits.
+TEST(FractionFromIntegers, ArgumentsOfAnyTypeAreExactOrInvalid)
+{
+    constexpr std::int64_t kTwoTo32 = std::int64_t{1} << 32;
+    constexpr std::uint64_t kUint64Max = std::numeric_limits<std::uint64_t>::max();
+    constexpr std::int64_t kInt64Min = std::numeric_limits<std::int64_t>::min();
+    const auto setTo = [](auto numerator, auto denominator) {
+        Fraction value(3, 4);
+        const bool taken = value.setValue(numerator, denominator);
+        return taken == value.isValid() ? partsOf(value) : std::string("disagrees");
+    };
+    struct Row {
+        std::string what;
+        std::string got;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {"1/2147483648u", partsOf(Fraction(1, 2147483648U)), "-1/-2147483648"},
+        {"-1/2147483648u", partsOf(Fraction(-1, 2147483648U)), "1/-2147483648"},
+        {"UINT_MAX/1u", partsOf(Fraction(std::numeric_limits<std::uint32_t>::max(), 1U)),
+         "invalid"},
+        {"(2^32 + 3)/1", partsOf(Fraction(kTwoTo32 | 3, 1)), "invalid"},
+        {"2^32/2^33", partsOf(Fraction(kTwoTo32, 2 * kTwoTo32)), "1/2"},
+        {"-2^32/2^31", partsOf(Fraction(-kTwoTo32, std::uint64_t{1} << 31U)), "-2/1"},
+        {"2^63/2^62", partsOf(Fraction(std::uint64_t{1} << 63U, std::int64_t{1} << 62)), "2/1"},
+        {"INT64_MIN/INT64_MIN", partsOf(Fraction(kInt64Min, kInt64Min)), "1/1"},
+        {"UINT64_MAX/UINT64_MAX", partsOf(Fraction(kUint64Max, kUint64Max)), "1/1"},
+        {"short/long", partsOf(Fraction(short{-6}, 4L)), "-6/4"},
+        {"char/unsigned char", partsOf(Fraction('\x07', static_cast<unsigned char>(200))), "7/200"},
+        {"1/2^32, too small a value", partsOf(Fraction(1, kTwoTo32)), "invalid"},
+        {"3/0u", partsOf(Fraction(3, 0U)), "invalid"},
+        {"setValue 2^32/2^33", setTo(kTwoTo32, 2 * kTwoTo32), "1/2"},
+        {"setValue 1/2147483648u", setTo(1, 2147483648U), "-1/-2147483648"},
+        {"setValue UINT64_MAX/1", setTo(kUint64Max, 1), "invalid"},
+        {"setValue (2^32 + 3)/1", setTo(kTwoTo32 | 3, 1), "invalid"},
+        {"setValue 5u/2l", setTo(5U, 2L), "5/2"},
+        {"setValue 2^40/1, beyond the bound", setTo(std::int64_t{1} << 40, 1), "invalid"},
+        {"1/2 + 2^32", partsOf(Fraction(1, 2) + kTwoTo32), "invalid"},
+        {"1/2 * 2u", partsOf(Fraction(1, 2) * 2U), "1/1"},
+        {"UINT64_MAX - 1/2", partsOf(kUint64Max - Fraction(1, 2)), "invalid"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.got, row.expected) << row.what;
+    }
+    EXPECT_TRUE(Fraction(1, 2) < kUint64Max);
+    EXPECT_TRUE(Fraction(-1) > kInt64Min);
+    EXPECT_TRUE(Fraction(kMax) < 2147483648U);
+    EXPECT_FALSE(Fraction(kMin) == 2147483648U);
+    EXPECT_TRUE(Fraction(-2147483648LL, 1) == -2147483648LL);
 }
 
 // Every operation with an integer on either side, and the compound forms,
@@ -179,7 +232,8 @@ TEST(FractionPow, IsExactOrInvalid)
     EXPECT_EQ(partsOf(pow(Fraction(2, 3), 3)), "8/27");
     EXPECT_EQ(partsOf(pow(Fraction(2, 3), -2)), "9/4");
     EXPECT_FALSE(pow(Fraction(0, 1), -1).isValid());
-    EXPECT_FALSE(pow(Fraction(2, 1), 31).isValid());
+    EXPECT_EQ(partsOf(pow(Fraction(2, 1), 31)), "-2147483648/-1") << "2^31 with a sign on both";
+    EXPECT_FALSE(pow(Fraction(2, 1), 32).isValid());
     EXPECT_EQ(partsOf(pow(Fraction(-2, 1), 31)), "-2147483648/1");
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iomanip>
+
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -74,6 +76,20 @@ TEST(FractionFromChars, TakesTheCompactFormOrSaysWhyNot)
         {"123456789/123456789", std::errc(), 19, "1/1"},
         {"2147483649/2", std::errc::result_out_of_range, 12, "unchanged"},
         {"99999999999999999999/1", std::errc::result_out_of_range, 22, "unchanged"},
+        {"36893488147419103232/18446744073709551616", std::errc(), 41, "2/1"},
+        {"-36893488147419103232/18446744073709551616", std::errc(), 42, "-2/1"},
+        {"18446744073709551616/36893488147419103232", std::errc(), 41, "1/2"},
+        {"00000000000000000000000000000000000000007/3", std::errc(), 43, "7/3"},
+        {"99999999999999999999/99999999999999999999", std::errc(), 41, "1/1"},
+        {"39614081257132168796771975168/18446744073709551616", std::errc(), 50, "-2147483648/-1"},
+        {"-18446744073709551616/39614081257132168796771975168", std::errc(), 51, "1/-2147483648"},
+        {"39614081257132168796771975168/9223372036854775808", std::errc::result_out_of_range, 49,
+         "unchanged"},
+        {"184467440737095516150/1844674407370955161500", std::errc(), 44, "1/10"},
+        {"100000000000000000000000000000/3", std::errc::result_out_of_range, 32, "unchanged"},
+        {"0/100000000000000000000000000000", std::errc(), 32, "0/1"},
+        {"00000000000000000000000000000001/000000000000000000000000000",
+         std::errc::invalid_argument, 0, "unchanged"},
         {"1/0", std::errc::invalid_argument, 0, "unchanged"},
         {"+1/2", std::errc::invalid_argument, 0, "unchanged"},
         {"-", std::errc::invalid_argument, 0, "unchanged"},
@@ -192,6 +208,66 @@ TEST(FractionStreamInput, ReadsWordsAndFailsOnBadOnes)
     EXPECT_EQ(partsOf(d), "1/3") << "a failed read leaves the fraction as it was";
     std::istringstream partly("3/4x");
     EXPECT_FALSE(partly >> d) << "a word must be a compact form whole";
+}
+
+TEST(FractionStreamInput, ReadsWhatOutputWrites)
+{
+    const std::vector<Fraction> values = {
+        Fraction(1, 2),         Fraction(-1, 2),        Fraction(3, -4),
+        Fraction(-5, -6),       Fraction(0, 7),         Fraction(1, 0),
+        Fraction(INT32_MIN, 1), Fraction(1, INT32_MIN), Fraction(INT32_MAX, 3)};
+    std::ostringstream out;
+    for (const Fraction& value : values) {
+        out << value;
+    }
+    std::istringstream in(out.str());
+    for (const Fraction& value : values) {
+        Fraction back(9, 8);
+        ASSERT_TRUE(in >> back) << "after " << partsOf(value) << " in \"" << out.str() << '"';
+        EXPECT_TRUE(back == value) << partsOf(value) << " came back as " << partsOf(back);
+    }
+    Fraction last(9, 8);
+    EXPECT_FALSE(in >> last);
+}
+
+TEST(FractionStreamInput, TakesOrRefusesEachText)
+{
+    struct Row {
+        std::string text;
+        bool taken;
+        std::string parts;
+    };
+    const std::vector<Row> rows = {
+        {"- 1 / 2 ", true, "-1/2"},
+        {"  -3 /\t4\n", true, "-3/4"},
+        {"1/ -2", true, "1/-2"},
+        {"Invalid Fraction!! ", true, "invalid"},
+        {"36893488147419103232/18446744073709551616", true, "2/1"},
+        {"7", true, "7/1"},
+        {"- 1 / ", false, ""},
+        {"Invalid Fraction", false, ""},
+        {"- - 1 / 2", false, ""},
+        {"1 / 2x", false, ""},
+        {"invalidity", false, ""},
+        {"+1/2", false, ""},
+    };
+    for (const Row& row : rows) {
+        std::istringstream in(row.text);
+        Fraction value(9, 8);
+        in >> value;
+        EXPECT_EQ(!in.fail(), row.taken) << row.text;
+        EXPECT_EQ(partsOf(value), row.taken ? row.parts : "9/8") << row.text;
+    }
+}
+
+TEST(FractionStreamOutput, PadsToTheWidthAndResetsIt)
+{
+    std::ostringstream out;
+    out << '[' << std::setw(8) << Fraction(1, 2) << ']' << std::setw(3) << 7 << '|';
+    out << std::left << std::setfill('*') << std::setw(10) << Fraction(-1, 2) << '|';
+    out << std::setw(2) << Fraction(3, 4) << Fraction(1, 4) << '|';
+    EXPECT_EQ(out.str(), "[  1 / 2 ]  7|- 1 / 2 **|3 / 4 1 / 4 |");
+    EXPECT_EQ(out.width(), 0);
 }
 
 }  // namespace

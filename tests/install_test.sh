@@ -89,13 +89,37 @@ build_consumer() {
     fi
     "$dir/app" >"$dir.out" || fail "the consumer against $name found faults: $(cat "$dir.out")"
 }
-build_consumer installed -DCMAKE_PREFIX_PATH="$prefix"
+# Two translation units, in the oldest standard the headers promise and in
+# C++20, where they are constexpr: a function a header defines without
+# `inline` links in neither.
+for standard in 17 20; do
+    build_consumer "installed-c++$standard" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_STANDARD=$standard
+done
 build_consumer source-tree -DFRACTION_SOURCE_DIR="$source"
 
-# The same consumer with nothing but what pkg-config says, in C++17, the
-# oldest standard the headers promise: from the prefix installed into, and
-# from a staged install of the configured prefix (DESTDIR), which
-# pkg-config finds under its sysroot. fraction.pc names each prefix plainly.
+# The tree as a part of another project, options left alone: it builds
+# only the library, and installs only the library and its package beside
+# the project's own program.
+build_consumer part -DFRACTION_SOURCE_DIR="$source" -DFRACTION_AS_PART=ON
+for program in fraction fracfile; do
+    [ ! -e "$workdir/part/fraction/$program" ] || fail "the tree as a part built $program"
+done
+part_prefix=$workdir/part-prefix
+cmake --install "$workdir/part" --prefix "$part_prefix" >"$workdir/part-install.log" 2>&1 ||
+    fail "cmake --install of the project with the tree as a part: $(cat "$workdir/part-install.log")"
+if [ ! -e "$part_prefix/bin/app" ] || [ ! -e "$part_prefix/include/fraction/Fraction.h" ] ||
+    [ -z "$(find "$part_prefix" -name FractionConfig.cmake)" ] ||
+    [ -z "$(find "$part_prefix" -name 'libfraction.*')" ]; then
+    fail "the tree as a part did not install the library and its package: $(cd "$part_prefix" && find . -type f)"
+fi
+extra=$(cd "$part_prefix" && find . -type f | grep -v -E '^\./(bin/app|include/fraction/|lib[^/]*/.*(libfraction|cmake/Fraction/|pkgconfig/fraction.pc)|share/doc/fraction/)')
+[ -z "$extra" ] || fail "the tree as a part installed more than the library: $extra"
+
+# The same consumer with nothing but what pkg-config says, in C++17 and
+# C++20, with this build's compiler and with clang++ where it is installed:
+# from the prefix installed into, and from a staged install of the
+# configured prefix (DESTDIR), which pkg-config finds under its sysroot.
+# fraction.pc names each prefix plainly.
 configured=$(cache_value CMAKE_INSTALL_PREFIX)
 stage=$workdir/stage
 DESTDIR=$stage cmake --install "$build" >"$workdir/stage.log" 2>&1 ||
@@ -110,13 +134,24 @@ pkg_config_consumer() {
     [ "$(PKG_CONFIG_LIBDIR="$pc_folder" pkg-config --modversion fraction)" = "$version" ] ||
         fail "pkg-config gives another version"
     grep -q -F -e "-I$sysroot$pc_prefix/include" <<<"$flags" || fail "flags outside the $name install: $flags"
-    # shellcheck disable=SC2086 # the flags are words by design
-    "$compiler" -std=c++17 "$source/tests/consumer/main.cpp" $flags -o "$workdir/app-$name" \
-        >"$workdir/$name.log" 2>&1 ||
-        fail "the consumer does not build with '$flags': $(tail -n 30 "$workdir/$name.log")"
-    LD_LIBRARY_PATH="$sysroot$pc_prefix/$libdir" "$workdir/app-$name" >"$workdir/$name.out" ||
-        fail "the consumer built through pkg-config found faults: $(cat "$workdir/$name.out")"
+    local consumer_compiler standard build
+    for consumer_compiler in "${consumer_compilers[@]}"; do
+        for standard in c++17 c++20; do
+            build=$name-$(basename "$consumer_compiler")-$standard
+            # shellcheck disable=SC2086 # the flags are words by design
+            "$consumer_compiler" -std=$standard -Wall -Wextra -Wconversion -Wsign-conversion -Werror \
+                "$source/tests/consumer/main.cpp" \
+                "$source/tests/consumer/second.cpp" $flags -o "$workdir/app-$build" \
+                >"$workdir/$build.log" 2>&1 ||
+                fail "the consumer does not build with $consumer_compiler -std=$standard '$flags': $(tail -n 30 "$workdir/$build.log")"
+            LD_LIBRARY_PATH="$sysroot$pc_prefix/$libdir" "$workdir/app-$build" >"$workdir/$build.out" ||
+                fail "the consumer built through pkg-config ($build) found faults: $(cat "$workdir/$build.out")"
+        done
+    done
 }
+consumer_compilers=("$compiler")
+clang=$(command -v clang++) && [ "$(realpath "$clang")" != "$(realpath "$(command -v "$compiler")")" ] &&
+    consumer_compilers+=("$clang")
 pkg_config_consumer prefixed "$prefix/$libdir/pkgconfig" "$prefix" ""
 pkg_config_consumer staged "$stage$configured/$libdir/pkgconfig" "$configured" "$stage"
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iosfwd>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <type_traits>
 
@@ -75,6 +76,170 @@ namespace detail {
 template <typename Integer>
 using IfInteger = std::enable_if_t<
     std::is_integral_v<Integer> && !std::is_same_v<std::remove_cv_t<Integer>, bool>, int>;
+
+/// The one magnitude a part holds only when negative.
+constexpr std::uint64_t TWO_TO_31 = std::uint64_t{1} << 31U;
+
+/// True when a part of this sign and magnitude fits in 32 bits.
+constexpr bool fitsAsPart(std::uint64_t magnitude, bool negative) noexcept
+{
+    return magnitude < TWO_TO_31 || (negative && magnitude == TWO_TO_31);
+}
+
+/// The part of this sign and magnitude, which fitsAsPart.
+constexpr std::int32_t partOf(std::uint64_t magnitude, bool negative) noexcept
+{
+    const auto bits = static_cast<std::uint32_t>(magnitude);
+    return static_cast<std::int32_t>(negative ? 0U - bits : bits);
+}
+
+/// The sign of any integer, and its magnitude, which 64 bits always hold.
+struct SignedMagnitude {
+    /// True for a value below zero.
+    bool negative;
+    /// |value|.
+    std::uint64_t magnitude;
+};
+
+/// The sign and magnitude of value.
+template <typename Integer>
+constexpr SignedMagnitude signedMagnitude(Integer value) noexcept
+{
+    if constexpr (std::is_signed_v<Integer>) {
+        if (value < 0) {
+            return {true, 0U - static_cast<std::uint64_t>(value)};
+        }
+    }
+    return {false, static_cast<std::uint64_t>(value)};
+}
+
+/// 32-bit parts for the value n / d, with `fits` false where none hold it.
+struct PartsResult {
+    /// False where no 32-bit parts hold the value.
+    bool fits;
+    /// The numerator, where the value fits.
+    std::int32_t numerator;
+    /// The denominator, where the value fits.
+    std::int32_t denominator;
+};
+
+/// Parts that fit are kept as given (2/4 stays 2/4, signs where they are);
+/// others are brought to lowest terms and the signs moved to where they
+/// fit: a negative value's sign goes on the numerator, unless the
+/// denominator is 2^31, which only its negative holds; a positive value
+/// with a part of 2^31 takes a sign on both. A zero denominator never fits.
+constexpr PartsResult partsFor(SignedMagnitude n, SignedMagnitude d) noexcept
+{
+    if (d.magnitude == 0) {
+        return {false, 0, 1};
+    }
+    if (fitsAsPart(n.magnitude, n.negative) && fitsAsPart(d.magnitude, d.negative)) {
+        return {true, partOf(n.magnitude, n.negative), partOf(d.magnitude, d.negative)};
+    }
+    std::uint64_t top = n.magnitude;
+    std::uint64_t bottom = d.magnitude;
+    const std::uint64_t divisor = std::gcd(top, bottom);
+    top /= divisor;
+    bottom /= divisor;
+    const bool negative = top != 0 && n.negative != d.negative;
+    const bool wide = top == TWO_TO_31 || bottom == TWO_TO_31;
+    const bool topNegative = negative ? bottom != TWO_TO_31 : wide;
+    const bool bottomNegative = negative ? bottom == TWO_TO_31 : wide;
+    if (!fitsAsPart(top, topNegative) || !fitsAsPart(bottom, bottomNegative)) {
+        return {false, 0, 1};
+    }
+    return {true, partOf(top, topNegative), partOf(bottom, bottomNegative)};
+}
+
+/// A value as its sign and the magnitudes of its parts, wide enough for
+/// the exact sum, product or quotient of two fractions' values.
+struct SignedFraction {
+    /// True for a value below zero.
+    bool negative;
+    /// |numerator|.
+    std::uint64_t numerator;
+    /// |denominator|, not zero.
+    std::uint64_t denominator;
+};
+
+/// Parts for the value in lowest terms (0/1 for zero), the sign on the
+/// numerator where it fits there.
+constexpr PartsResult lowestParts(SignedFraction value) noexcept
+{
+    const std::uint64_t divisor = std::gcd(value.numerator, value.denominator);
+    const std::uint64_t top = value.numerator / divisor;
+    return partsFor({value.negative && top != 0, top}, {false, value.denominator / divisor});
+}
+
+// The operations below take values of 32-bit parts: every magnitude is at
+// most 2^31, so each product is at most 2^62 and a sum of two at most 2^63.
+
+/// a + b, exactly.
+constexpr PartsResult exactSum(SignedFraction a, SignedFraction b) noexcept
+{
+    const std::uint64_t left = a.numerator * b.denominator;
+    const std::uint64_t right = b.numerator * a.denominator;
+    const std::uint64_t denominator = a.denominator * b.denominator;
+    if (a.negative == b.negative) {
+        return lowestParts({a.negative, left + right, denominator});
+    }
+    return left >= right ? lowestParts({a.negative, left - right, denominator})
+                         : lowestParts({b.negative, right - left, denominator});
+}
+
+/// a - b, exactly.
+constexpr PartsResult exactDifference(SignedFraction a, SignedFraction b) noexcept
+{
+    return exactSum(a, {!b.negative, b.numerator, b.denominator});
+}
+
+/// a * b, exactly.
+constexpr PartsResult exactProduct(SignedFraction a, SignedFraction b) noexcept
+{
+    return lowestParts(
+        {a.negative != b.negative, a.numerator * b.numerator, a.denominator * b.denominator});
+}
+
+/// a / b, exactly; nothing fits for a zero divisor.
+constexpr PartsResult exactQuotient(SignedFraction a, SignedFraction b) noexcept
+{
+    if (b.numerator == 0) {
+        return {false, 0, 1};
+    }
+    return lowestParts(
+        {a.negative != b.negative, a.numerator * b.denominator, a.denominator * b.numerator});
+}
+
+/// base to the power exponent, exactly, for a base that is not zero where
+/// the exponent is negative. In lowest terms the parts of a power are
+/// powers of the base's lowest parts, so they are raised one factor at a
+/// time until one passes 2^31, which a base other than 0, 1 and -1 does
+/// within 32 factors.
+constexpr PartsResult exactPower(SignedFraction base, int exponent) noexcept
+{
+    const std::uint64_t divisor = std::gcd(base.numerator, base.denominator);
+    std::uint64_t top = base.numerator / divisor;
+    std::uint64_t bottom = base.denominator / divisor;
+    auto remaining = static_cast<unsigned>(exponent);
+    remaining = exponent < 0 ? 0U - remaining : remaining;
+    const bool negative = base.negative && (remaining & 1U) != 0;
+    if (exponent < 0) {
+        const std::uint64_t swapped = top;
+        top = bottom;
+        bottom = swapped;
+    }
+    std::uint64_t topPower = 1;
+    std::uint64_t bottomPower = 1;
+    if (remaining != 0 && top <= 1 && bottom == 1) {
+        topPower = top;
+    } else {
+        for (; remaining != 0 && topPower <= TWO_TO_31 && bottomPower <= TWO_TO_31; --remaining) {
+            topPower *= top;
+            bottomPower *= bottom;
+        }
+    }
+    return partsFor({negative && topPower != 0, topPower}, {false, bottomPower});
+}
 
 /// Beyond the magnitude of every fraction, 2^31, and small enough that its
 /// product with any part fits in 64 bits.
@@ -272,8 +437,17 @@ inline FRACTION_CONSTEXPR std::int32_t checkedSum(bool& valid, std::int64_t a,
 /// a division by zero, a result outside 32 bits, an invalid operand) marks the
 /// result invalid instead.
 ///
-/// The operators are a thin layer over the named operations, with the same
-/// results: `a + b` is a copy of `a` that has been given `add(b)`.
+/// The arithmetic operators (+ - * / with fractions or integers on either
+/// side, their compound forms, unary -, abs and pow) are exact: they give
+/// the value in lowest terms (a zero as 0/1) whenever some 32-bit parts,
+/// with a sign on either, hold it, and an invalid fraction otherwise. The
+/// named operations add(), subtract(), multiply() and divide() keep their
+/// own algorithm, on which the program's self-test and report rely: every
+/// product is checked in 32 bits on the way, so they refuse some results
+/// that fit (1073741823/2 + 1/2), a zero keeps the denominator it was
+/// computed with, and divide() refuses a divisor nearer zero than
+/// 1/VALUE_LIMIT. Where a named operation gives a value, the operator gives
+/// the same one.
 ///
 /// The comparison operators compare values: `==` holds between equal values
 /// however they are stored (1/-2, -1/2 and 2/-4 are all equal), and between
@@ -287,28 +461,48 @@ inline FRACTION_CONSTEXPR std::int32_t checkedSum(bool& valid, std::int64_t a,
 /// setFromRecord and readBinary refuse one, and no operation makes one.
 class FRACTION_EXPORT Fraction {
 public:
-    /// Holds 0/1 and is not valid until it is given a value.
+    /// Holds 0/1 and is NOT valid: `Fraction{}` is no zero. A default
+    /// fraction is one not yet given a value, and everything computed from
+    /// it is invalid too, so start a sum at `Fraction{0}`:
+    /// `std::accumulate(v.begin(), v.end(), fraction::Fraction{0})`.
     Fraction() noexcept = default;
-    /// The fraction setValue(numeratorValue, denominatorValue) makes of a new one: a
-    /// zero denominator or a quotient beyond VALUE_LIMIT gives an invalid
-    /// fraction (holding 0/1).
+    /// numeratorValue/denominatorValue stored exactly as given (no
+    /// reduction, signs where they are), valid for any non-zero denominator,
+    /// as a record holds it: setValue's bound of VALUE_LIMIT is not a
+    /// constructor's (Fraction(20000, 1) is valid). A zero denominator gives
+    /// an invalid fraction (holding 0/1).
     FRACTION_CONSTEXPR Fraction(std::int32_t numeratorValue, std::int32_t denominatorValue) noexcept
+        : valid(denominatorValue != 0),
+          storedDenominator(denominatorValue != 0 ? denominatorValue : 1),
+          storedNumerator(denominatorValue != 0 ? numeratorValue : 0)
     {
-        setValue(numeratorValue, denominatorValue);
     }
-    /// The integer as value/1, valid when it fits in 32 bits. Implicit, so
-    /// that `x + 1` and `x < 2` read as they would for a built-in number;
-    /// unlike setValue it knows no bound but 32 bits: Fraction(20000) is a
-    /// valid 20000/1, where Fraction(20000, 1) is invalid.
+    /// numeratorValue/denominatorValue of any integer types, their exact
+    /// value or invalid: parts that fit in 32 bits are taken as the
+    /// constructor of two 32-bit parts takes them; wider ones are brought
+    /// to lowest terms and the signs moved to fit (Fraction(1, 2147483648u)
+    /// is -1/-2147483648). Where no 32-bit parts hold the value, or the
+    /// denominator is zero, the fraction is invalid.
+    template <typename Numerator, typename Denominator, detail::IfInteger<Numerator> = 0,
+              detail::IfInteger<Denominator> = 0>
+    FRACTION_CONSTEXPR Fraction(Numerator numeratorValue, Denominator denominatorValue) noexcept
+    {
+        const detail::PartsResult parts = detail::partsFor(
+            detail::signedMagnitude(numeratorValue), detail::signedMagnitude(denominatorValue));
+        if (parts.fits) {
+            storedNumerator = parts.numerator;
+            storedDenominator = parts.denominator;
+            valid = true;
+        }
+    }
+    /// The integer's exact value, as Fraction(value, 1): value/1 when it
+    /// fits in 32 bits, -2147483648/-1 for 2^31, invalid beyond. Implicit,
+    /// so that `x + 1` and `x < 2` read as they would for a built-in number.
     template <typename Integer, detail::IfInteger<Integer> = 0>
     // cppcheck-suppress noExplicitConstructor ; implicit on purpose, as above
     FRACTION_CONSTEXPR Fraction(Integer value) noexcept  // NOLINT(google-explicit-constructor)
+        : Fraction(value, 1)
     {
-        const std::int64_t clamped = detail::clampedInteger(value);
-        if (clamped >= INT32_MIN && clamped <= INT32_MAX) {
-            storedNumerator = static_cast<std::int32_t>(clamped);
-            valid = true;
-        }
     }
     /// Copies the flag and both parts exactly, valid or not.
     Fraction(const Fraction&) noexcept = default;
@@ -351,6 +545,23 @@ public:
         storedDenominator = newDenominator;
         valid = true;
         return true;
+    }
+
+    /// setValue for parts of any integer types: their exact value, as the
+    /// constructor of two integers takes it, goes through the 32-bit
+    /// setValue; where no 32-bit parts hold it the fraction becomes invalid
+    /// with its parts unchanged.
+    template <typename Numerator, typename Denominator, detail::IfInteger<Numerator> = 0,
+              detail::IfInteger<Denominator> = 0>
+    FRACTION_CONSTEXPR bool setValue(Numerator newNumerator, Denominator newDenominator) noexcept
+    {
+        const detail::PartsResult parts = detail::partsFor(detail::signedMagnitude(newNumerator),
+                                                           detail::signedMagnitude(newDenominator));
+        if (!parts.fits) {
+            valid = false;
+            return false;
+        }
+        return setValue(parts.numerator, parts.denominator);
     }
 
     /// Makes the fraction a valid 0/1.
@@ -437,6 +648,16 @@ public:
     /// invalid fractions share one hash.
     [[nodiscard]] std::size_t hash() const noexcept;
 
+    /// The product a * b, the one checked product every member operation
+    /// forms: 1 when this fraction is already invalid, and 1 with this
+    /// fraction made invalid when the product leaves the 32-bit range. Once
+    /// one product overflows, every later one answers 1, so a chain of them
+    /// stops contributing. Only the flag is used; the parts stay as they are.
+    FRACTION_CONSTEXPR std::int32_t checkedMultiply(std::int32_t a, std::int32_t b) noexcept
+    {
+        return detail::checkedMultiply(valid, a, b);
+    }
+
     /// In-place arithmetic. The operand is never changed and may be this very
     /// fraction. Results are in lowest terms, except that a zero result keeps
     /// the denominator it was computed with (1/2 - 1/2 gives 0/4). A result
@@ -498,100 +719,170 @@ public:
         multiply(inverse);
     }
 
-    /// add(other); returns this fraction.
+    /// The exact sum, in lowest terms; invalid only for an invalid operand
+    /// or where no 32-bit parts, with a sign on either, hold the value.
+    /// Unlike add(), which keeps its own algorithm (the plain product of
+    /// the reduced denominators, every product checked in 32 bits) and so
+    /// refuses some sums that fit, such as 1073741823/2 + 1/2.
     FRACTION_CONSTEXPR Fraction& operator+=(const Fraction& other) noexcept
     {
-        add(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactSum, &Fraction::add);
     }
-    /// subtract(other); returns this fraction.
+    /// The exact difference, as += gives the sum.
     FRACTION_CONSTEXPR Fraction& operator-=(const Fraction& other) noexcept
     {
-        subtract(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactDifference, &Fraction::subtract);
     }
-    /// multiply(other); returns this fraction.
+    /// The exact product, as += gives the sum; 0 * anything valid is 0/1.
     FRACTION_CONSTEXPR Fraction& operator*=(const Fraction& other) noexcept
     {
-        multiply(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactProduct, &Fraction::multiply);
     }
-    /// divide(other); returns this fraction.
+    /// The exact quotient, as += gives the sum; invalid for a zero divisor.
+    /// Unlike divide(), no bound applies to the divisor's reciprocal.
     FRACTION_CONSTEXPR Fraction& operator/=(const Fraction& other) noexcept
     {
-        divide(other);
-        return *this;
+        return *this = exactly(*this, other, detail::exactQuotient, &Fraction::divide);
     }
 
-    /// The sum, as left.add(right) makes it.
+    /// The exact sum; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator+(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left += right;
     }
-    /// The difference, as left.subtract(right) makes it.
+    /// The exact difference; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator-(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left -= right;
     }
-    /// The product, as left.multiply(right) makes it.
+    /// The exact product; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator*(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left *= right;
     }
-    /// The quotient, as left.divide(right) makes it.
+    /// The exact quotient; see operator+=.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator/(Fraction left,
                                                                const Fraction& right) noexcept
     {
         return left /= right;
     }
 
-    /// The same value with the opposite sign; invalid for an invalid
-    /// fraction. Never fails otherwise: the sign moves to whichever part can
-    /// take it (-2147483648/1 gives -2147483648/-1).
-    [[nodiscard]] FRACTION_CONSTEXPR Fraction operator-() const noexcept
+    /// The exact sum with an integer of any type, also one beyond 32 bits
+    /// (Fraction(-2147483648) + 4294967296u is -2147483648/-1).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator+=(Integer other) noexcept
     {
-        Fraction result(*this);
-        if (!valid) {
-            return result;
+        return *this = withInteger(*this, detail::signedMagnitude(other), '+');
+    }
+    /// The exact difference with an integer of any type.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator-=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '-');
+    }
+    /// The exact product with an integer of any type, also one beyond 32
+    /// bits (Fraction(1, -2147483648) * 4294967296 is -2/1).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator*=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '*');
+    }
+    /// The exact quotient by an integer of any type.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    FRACTION_CONSTEXPR Fraction& operator/=(Integer other) noexcept
+    {
+        return *this = withInteger(*this, detail::signedMagnitude(other), '/');
+    }
+    /// See operator+=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator+(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left += right;
+    }
+    /// See operator+=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator+(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        return withInteger(right, detail::signedMagnitude(left), '+');
+    }
+    /// See operator-=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator-(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left -= right;
+    }
+    /// left - right: -(right - left), exactly.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator-(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        return -withInteger(right, detail::signedMagnitude(left), '-');
+    }
+    /// See operator*=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator*(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left *= right;
+    }
+    /// See operator*=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator*(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        return withInteger(right, detail::signedMagnitude(left), '*');
+    }
+    /// See operator/=(Integer).
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator/(Fraction left,
+                                                               Integer right) noexcept
+    {
+        return left /= right;
+    }
+    /// left / right: left times the reciprocal of right, exactly.
+    template <typename Integer, detail::IfInteger<Integer> = 0>
+    [[nodiscard]] friend FRACTION_CONSTEXPR Fraction operator/(Integer left,
+                                                               const Fraction& right) noexcept
+    {
+        if (!right.valid || right.storedNumerator == 0) {
+            return invalidFraction();
         }
-        if (storedNumerator != INT32_MIN) {
-            result.storedNumerator = -storedNumerator;
-        } else if (storedDenominator != INT32_MIN) {
-            result.storedDenominator = -storedDenominator;
-        } else {
-            result.storedNumerator = -1;
-            result.storedDenominator = 1;
-        }
-        return result;
+        return withInteger(reciprocal(right), detail::signedMagnitude(left), '*');
     }
 
-    /// The magnitude, in lowest terms with both parts positive (0/1 for
-    /// zero); invalid for an invalid fraction, and where a part of that
-    /// form does not fit in 32 bits (|-2147483648/1|, |1/-2147483648|).
+    /// The same value with the opposite sign, in lowest terms; invalid for
+    /// an invalid fraction. Never fails otherwise: the sign goes where it
+    /// fits (-(-2147483648/1) is -2147483648/-1).
+    [[nodiscard]] FRACTION_CONSTEXPR Fraction operator-() const noexcept
+    {
+        if (!valid) {
+            return *this;
+        }
+        const detail::SignedFraction value = signedFraction();
+        return fromParts(
+            detail::lowestParts({!value.negative, value.numerator, value.denominator}));
+    }
+
+    /// The magnitude, in lowest terms (0/1 for zero); invalid only for an
+    /// invalid fraction: a magnitude of 2^31 takes a sign on both parts
+    /// (|-2147483648/1| is -2147483648/-1).
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction abs(const Fraction& value) noexcept
     {
-        Fraction result(value);
-        result.reduce();
-        if (result.storedNumerator == 0) {
-            result.storedDenominator = 1;
+        if (!value.valid) {
+            return value;
         }
-        if (result.storedNumerator == INT32_MIN || result.storedDenominator == INT32_MIN) {
-            result.valid = false;
-            return result;
-        }
-        result.storedNumerator =
-            result.storedNumerator < 0 ? -result.storedNumerator : result.storedNumerator;
-        result.storedDenominator =
-            result.storedDenominator < 0 ? -result.storedDenominator : result.storedDenominator;
-        return result;
+        const detail::SignedFraction magnitude = value.signedFraction();
+        return fromParts(detail::lowestParts({false, magnitude.numerator, magnitude.denominator}));
     }
 
     /// The parts exchanged, which is always exact; invalid for zero or an
-    /// invalid fraction. Unlike `1 / value`, which divides and so refuses,
-    /// as divide() does, a divisor nearer zero than 1/VALUE_LIMIT.
+    /// invalid fraction. `1 / value` has the same value, in lowest terms.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction reciprocal(const Fraction& value) noexcept
     {
         Fraction result(value);
@@ -602,32 +893,16 @@ public:
     }
 
     /// base multiplied by itself `exponent` times (the reciprocal of that
-    /// for a negative exponent), in lowest terms; 1 for exponent 0, whatever
-    /// the base. Invalid for an invalid base, for zero to a negative power,
-    /// and where the result does not fit in 32 bits.
+    /// for a negative exponent), exact and in lowest terms; 1 for exponent
+    /// 0, whatever the base. Invalid for an invalid base, for zero to a
+    /// negative power, and where no 32-bit parts hold the result.
     [[nodiscard]] friend FRACTION_CONSTEXPR Fraction pow(const Fraction& base,
                                                          int exponent) noexcept
     {
-        if (!base.valid) {
-            return base;
+        if (!base.valid || (exponent < 0 && base.storedNumerator == 0)) {
+            return invalidFraction();
         }
-        // Square and multiply. A square that does not fit means the result
-        // does not either: its parts are powers of the same lowest terms.
-        auto remaining = static_cast<unsigned>(exponent);
-        remaining = exponent < 0 ? 0U - remaining : remaining;
-        Fraction result(1);
-        Fraction square(base);
-        while (remaining != 0) {
-            if ((remaining & 1U) != 0) {
-                result.multiply(square);
-            }
-            remaining >>= 1U;
-            if (remaining != 0) {
-                square.multiply(square);
-                result.valid = result.valid && square.valid;
-            }
-        }
-        return exponent < 0 ? reciprocal(result) : result;
+        return fromParts(detail::exactPower(base.signedFraction(), exponent));
     }
 
     /// Exact strict order of the values; false when either fraction is invalid.
@@ -657,6 +932,105 @@ public:
     }
 
 private:
+    // The value of a valid fraction as a sign and two magnitudes.
+    [[nodiscard]] FRACTION_CONSTEXPR detail::SignedFraction signedFraction() const noexcept
+    {
+        return {storedNumerator != 0 && (storedNumerator < 0) != (storedDenominator < 0),
+                detail::magnitude(storedNumerator), detail::magnitude(storedDenominator)};
+    }
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction invalidFraction() noexcept
+    {
+        return Fraction{};
+    }
+    // The fraction of these parts, or an invalid one where none fit.
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction fromParts(detail::PartsResult parts) noexcept
+    {
+        return parts.fits ? Fraction(parts.numerator, parts.denominator) : invalidFraction();
+    }
+    // left op right, exactly. The member operation comes first: it is
+    // exact where it succeeds, and quick, its products in 32 bits. Where it
+    // refuses, the value is worked out in 64-bit magnitudes, where every
+    // sum, product and quotient of 32-bit parts is exact.
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction
+    exactly(const Fraction& left, const Fraction& right,
+            detail::PartsResult (*exact)(detail::SignedFraction, detail::SignedFraction) noexcept,
+            void (Fraction::*member)(const Fraction&) noexcept) noexcept
+    {
+        if (!left.valid || !right.valid) {
+            return invalidFraction();
+        }
+        Fraction result(left);
+        (result.*member)(right);
+        if (result.valid) {
+            // The member keeps a zero's denominator (1/2 - 1/2 is 0/4).
+            if (result.storedNumerator == 0) {
+                result.storedDenominator = 1;
+            }
+            return result;
+        }
+        return fromParts(exact(left.signedFraction(), right.signedFraction()));
+    }
+
+    // fraction op integer, exactly, for an integer of any magnitude. One
+    // that fits in 32 bits goes the way of a fraction; a wider one can
+    // still give a value 32-bit parts hold, once the fraction in lowest
+    // terms shares its factors (1/-2147483648 * 2^32), and is narrowed
+    // first to a magnitude of at most 2^32, which keeps every sum and
+    // product within 64 bits, or found to give none.
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction withInteger(const Fraction& fraction,
+                                                                 detail::SignedMagnitude integer,
+                                                                 char operation) noexcept
+    {
+        constexpr std::uint64_t kTwoTo32 = detail::TWO_TO_31 * 2;
+        if (detail::fitsAsPart(integer.magnitude, integer.negative)) {
+            const Fraction other(detail::partOf(integer.magnitude, integer.negative));
+            switch (operation) {
+                case '+':
+                    return fraction + other;
+                case '-':
+                    return fraction - other;
+                case '*':
+                    return fraction * other;
+                default:
+                    return fraction / other;
+            }
+        }
+        if (!fraction.valid) {
+            return invalidFraction();
+        }
+        detail::SignedFraction value = fraction.signedFraction();
+        const std::uint64_t divisor = std::gcd(value.numerator, value.denominator);
+        value.numerator /= divisor;
+        value.denominator /= divisor;
+        std::uint64_t wide = integer.magnitude;
+        if (operation == '*') {
+            const std::uint64_t common = std::gcd(wide, value.denominator);
+            wide /= common;
+            value.denominator /= common;
+        } else if (operation == '/') {
+            const std::uint64_t common = std::gcd(wide, value.numerator);
+            wide /= common;
+            value.numerator /= common;
+        }
+        // A magnitude beyond 2^32 leaves a sum or difference beyond 2^31,
+        // and what is left of one in a product or quotient is a factor of
+        // a part in lowest terms, so none of them fits.
+        if (wide > kTwoTo32 || (operation != '+' && operation != '-' && wide > detail::TWO_TO_31)) {
+            return operation == '*' && value.numerator == 0 ? Fraction(0) : invalidFraction();
+        }
+        const detail::SignedFraction other{integer.negative && wide != 0, wide, 1};
+        switch (operation) {
+            case '+':
+                return fromParts(detail::exactSum(value, other));
+            case '-':
+                return fromParts(detail::exactDifference(value, other));
+            case '*':
+                return fromParts(detail::exactProduct(value, other));
+            default:
+                return fromParts(detail::exactQuotient(value, other));
+        }
+    }
+
     // -1, 0 or 1 as this fraction is before, alike or after other in the
     // order of the operators: by value, every invalid one last.
     [[nodiscard]] FRACTION_CONSTEXPR int compareWith(const Fraction& other) const noexcept
@@ -930,7 +1304,7 @@ namespace detail {
 /// What the report sorts in place of a fraction: its parts as stored, or
 /// {0, 0} for an invalid one. A valid fraction never has a zero
 /// denominator, so one comparison tells the two apart.
-[[nodiscard]] FRACTION_CONSTEXPR FractionRecord orderEntry(const Fraction& value) noexcept
+[[nodiscard]] inline FRACTION_CONSTEXPR FractionRecord orderEntry(const Fraction& value) noexcept
 {
     return value.isValid() ? FractionRecord{value.numeratorPart(), value.denominatorPart()}
                            : FractionRecord{0, 0};
@@ -992,8 +1366,9 @@ struct GreatestFirst {
 /// The report's order: `std::sort(v.begin(), v.end(), fraction::greatestFirst)`.
 inline constexpr GreatestFirst greatestFirst{};
 
-/// Writes the text form, as print() does; the stream's width and fill do
-/// not apply.
+/// Writes the text form print() writes, as a string is written: padded to
+/// the stream's width with its fill, before the text unless the stream is
+/// set to left, and the width then reset to 0.
 FRACTION_EXPORT std::ostream& operator<<(std::ostream& out, const Fraction& fraction);
 
 /// Writes the compact form: the value in lowest terms with a positive
@@ -1009,8 +1384,9 @@ FRACTION_EXPORT std::to_chars_result to_chars(char* first, char* last,
 /// numerator, then optionally "/" and a denominator, each decimal digits
 /// with an optional leading "-" (no "+", no spaces); an integer alone is
 /// n/1. As std::from_chars, it takes the longest such start and returns
-/// where it ended. A value is taken when some 32-bit parts hold it: parts
-/// that fit are kept as written (2/4 stays 2/4); others are brought to
+/// where it ended. A value is taken when some 32-bit parts hold it, however
+/// many digits its parts are written with: parts that fit are kept as
+/// written (2/4 stays 2/4); others are brought to
 /// lowest terms and the signs moved to fit ("2147483648/3" gives
 /// -2147483648/-3). Fails with errc::invalid_argument, ptr == first and
 /// `value` unchanged, where no form starts or the denominator is 0; with
@@ -1051,9 +1427,11 @@ FRACTION_EXPORT std::from_chars_result from_chars(const char* first, const char*
 /// The compact form as a string; see to_chars.
 [[nodiscard]] FRACTION_EXPORT std::string to_string(const Fraction& value);
 
-/// Reads one whitespace-delimited word and takes it as from_chars does; a
-/// word that is not wholly a compact form sets failbit and leaves `value`
-/// as it was.
+/// Reads one fraction, after any whitespace: the text `<<` writes ("- 3 / 4 ",
+/// "Invalid Fraction!! ") or the compact form ("-3/4", "invalid"), its
+/// value taken as from_chars takes it. Blanks may follow a sign and
+/// surround the slash. Text that is neither, or that runs on into anything
+/// but whitespace ("3/4x"), sets failbit and leaves `value` as it was.
 FRACTION_EXPORT std::istream& operator>>(std::istream& in, Fraction& value);
 
 }  // namespace fraction
@@ -1073,10 +1451,14 @@ struct hash<fraction::Fraction> {
 #if defined(FRACTION_HAS_STD_FORMAT)
 /// Formats a fraction as its text form, the one print() writes, with the
 /// standard fill, alignment and width: "{}", "{:>30}", "{:*^30}". Left
-/// aligned by default, as text is.
+/// aligned by default, as text is. As for an integer, a "0" before the
+/// width pads with zeros after the sign ("{:010}" writes "- 001 / 2 " for
+/// -1/2) and is ignored where an alignment is given or the fraction is
+/// invalid, whose text has no digits to pad. A width beyond 2147483647, as
+/// the standard's own formatters hold it, throws std::format_error.
 template <>
 struct formatter<fraction::Fraction, char> {
-    /// Takes [[fill]align][width], the width as digits.
+    /// Takes [[fill]align][0][width], the width as digits.
     constexpr auto parse(std::format_parse_context& context)
     {
         auto position = context.begin();
@@ -1091,12 +1473,21 @@ struct formatter<fraction::Fraction, char> {
             align = *position;
             ++position;
         }
+        if (position != end && *position == '0') {
+            zeroPadded = align == '\0';
+            ++position;
+        }
+        constexpr std::size_t kWidestWidth = 2147483647;
         while (position != end && *position >= '0' && *position <= '9') {
-            width = width * 10 + static_cast<std::size_t>(*position - '0');
+            const auto digit = static_cast<std::size_t>(*position - '0');
+            if (width > (kWidestWidth - digit) / 10) {
+                throw std::format_error("a fraction's width must be at most 2147483647");
+            }
+            width = width * 10 + digit;
             ++position;
         }
         if (position != end && *position != '}') {
-            throw std::format_error("a fraction takes only fill, alignment and width");
+            throw std::format_error("a fraction takes only fill, alignment, 0 and width");
         }
         return position;
     }
@@ -1109,17 +1500,26 @@ struct formatter<fraction::Fraction, char> {
         const char* const end = fraction.formatText(text.data());
         const auto length = static_cast<std::size_t>(end - text.data());
         const std::size_t padding = width > length ? width - length : 0;
+        // Zeros go between the sign and the digits, spaces around the text.
+        const char* digits = text.data();
+        if (zeroPadded && fraction.isValid() && *digits == '-') {
+            digits += 2;
+        }
+        const bool zeros = zeroPadded && fraction.isValid();
         std::size_t before = 0;
-        if (align == '>') {
+        if (align == '>' || zeros) {
             before = padding;
         } else if (align == '^') {
             before = padding / 2;
         }
         auto out = context.out();
-        for (std::size_t i = 0; i < before; ++i) {
-            *out++ = fill;
+        for (const char* character = text.data(); zeros && character != digits; ++character) {
+            *out++ = *character;
         }
-        for (const char* character = text.data(); character != end; ++character) {
+        for (std::size_t i = 0; i < before; ++i) {
+            *out++ = zeros ? '0' : fill;
+        }
+        for (const char* character = zeros ? digits : text.data(); character != end; ++character) {
             *out++ = *character;
         }
         for (std::size_t i = before; i < padding; ++i) {
@@ -1130,7 +1530,9 @@ struct formatter<fraction::Fraction, char> {
 
 private:
     char fill = ' ';
-    char align = '<';
+    // '\0' where none is given: left, as for text.
+    char align = '\0';
+    bool zeroPadded = false;
     std::size_t width = 0;
 };
 #endif

@@ -3,17 +3,20 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cstddef>
 #include <cstring>
 #include <istream>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "fraction/FractionRecord.h"
 
@@ -140,8 +143,11 @@ std::size_t Fraction::hash() const noexcept
 
 std::ostream& operator<<(std::ostream& out, const Fraction& fraction)
 {
-    fraction.print(out);
-    return out;
+    // As a string: padded to the stream's width with its fill, on the side
+    // its adjustment says (before, unless left), and the width reset to 0.
+    std::array<char, FRACTION_TEXT_CAPACITY> text{};
+    const char* const end = fraction.formatText(text.data());
+    return out << std::string_view(text.data(), static_cast<std::size_t>(end - text.data()));
 }
 
 std::to_chars_result to_chars(char* first, char* last, const Fraction& value) noexcept
@@ -177,7 +183,6 @@ constexpr std::string_view kInvalidWord = "invalid";
 // What print() writes for an invalid fraction, without its closing space.
 constexpr std::string_view kPrintedInvalidWord = "Invalid Fraction!!";
 constexpr std::string_view kSpaces = " \t\r";
-constexpr std::uint64_t kTwoTo31 = std::uint64_t{1} << 31U;
 
 const char* skipSpaces(const char* first, const char* last, PartsText form) noexcept
 {
@@ -192,6 +197,7 @@ const char* skipSpaces(const char* first, const char* last, PartsText form) noex
 // One part as written: its sign and its magnitude, 64 bits wide so that a
 // value written with wider parts can still be brought to 32-bit ones.
 struct ScannedPart {
+    const char* digits;
     const char* end;
     // invalid_argument: no part starts here; result_out_of_range: wider
     // than 64 bits, with `end` past its digits.
@@ -209,11 +215,11 @@ ScannedPart scanPart(const char* first, const char* last, PartsText form) noexce
         digits = skipSpaces(digits + 1, last, form);
     }
     if (digits == last || *digits < '0' || *digits > '9') {
-        return {first, std::errc::invalid_argument, false, 0};
+        return {first, first, std::errc::invalid_argument, false, 0};
     }
     std::uint64_t magnitude = 0;
     const std::from_chars_result result = std::from_chars(digits, last, magnitude);
-    return {result.ptr, result.ec, negative, magnitude};
+    return {digits, result.ptr, result.ec, negative, magnitude};
 }
 
 // The one reading of both text forms: the word, or the parts as written.
@@ -243,7 +249,7 @@ ScannedParts scanParts(const char* first, const char* last, PartsText form) noex
     if (numerator.error == std::errc::invalid_argument) {
         return none;
     }
-    ScannedPart denominator{numerator.end, std::errc(), false, 1};
+    ScannedPart denominator{numerator.end, numerator.end, std::errc(), false, 1};
     const char* const slash = skipSpaces(numerator.end, last, form);
     bool hasDenominator = false;
     if (slash != last && *slash == '/') {
@@ -261,46 +267,173 @@ ScannedParts scanParts(const char* first, const char* last, PartsText form) noex
             denominator};
 }
 
-bool fits(std::uint64_t magnitude, bool negative) noexcept
+// The value of these signed magnitudes, where 32-bit parts hold it.
+std::from_chars_result takeParts(const ScannedParts& scanned, detail::SignedMagnitude numerator,
+                                 detail::SignedMagnitude denominator, Fraction& value) noexcept
 {
-    return magnitude < kTwoTo31 || (negative && magnitude == kTwoTo31);
+    const detail::PartsResult parts = detail::partsFor(numerator, denominator);
+    if (!parts.fits) {
+        return {scanned.end, std::errc::result_out_of_range};
+    }
+    value = Fraction::fromRecord({parts.numerator, parts.denominator});
+    return {scanned.end, std::errc()};
 }
 
-std::int32_t signedPart(std::uint64_t magnitude, bool negative) noexcept
+// A natural number of any size: 32-bit limbs, least significant first,
+// with no zero limb at the top (zero has none). For parts written with
+// more digits than 64 bits hold, which may still have a value that fits.
+using Natural = std::vector<std::uint32_t>;
+
+void trim(Natural& number)
 {
-    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
-                                              : static_cast<std::int64_t>(magnitude));
+    while (!number.empty() && number.back() == 0) {
+        number.pop_back();
+    }
+}
+
+Natural naturalOf(const char* digit, const char* end)
+{
+    constexpr std::uint64_t kChunk = 1000000000;  // nine digits at a time
+    Natural number;
+    while (digit != end) {
+        std::uint64_t scale = 1;
+        std::uint64_t chunk = 0;
+        for (; digit != end && scale != kChunk; ++digit, scale *= 10) {
+            chunk = chunk * 10 + static_cast<std::uint64_t>(*digit - '0');
+        }
+        std::uint64_t carry = chunk;
+        for (std::uint32_t& limb : number) {
+            carry += limb * scale;
+            limb = static_cast<std::uint32_t>(carry);
+            carry >>= 32U;
+        }
+        if (carry != 0) {
+            number.push_back(static_cast<std::uint32_t>(carry));
+        }
+    }
+    trim(number);
+    return number;
+}
+
+std::size_t bitLength(const Natural& number)
+{
+    return number.empty()
+               ? 0
+               : 32 * (number.size() - 1) + static_cast<std::size_t>(std::bit_width(number.back()));
+}
+
+// Limb `index` of number * 2^shift.
+std::uint32_t shiftedLimb(const Natural& number, std::size_t shift, std::size_t index)
+{
+    const std::size_t whole = shift / 32;
+    const auto bits = static_cast<unsigned>(shift % 32);
+    const auto limbAt = [&](std::size_t at) {
+        return at >= whole && at - whole < number.size() ? number[at - whole] : 0U;
+    };
+    const std::uint32_t low = index >= 1 ? limbAt(index - 1) : 0U;
+    return bits == 0 ? limbAt(index) : (limbAt(index) << bits) | (low >> (32U - bits));
+}
+
+// a := a - b * 2^shift where that is not negative; true when it was.
+bool subtractShifted(Natural& a, const Natural& b, std::size_t shift)
+{
+    const std::size_t limbs = (bitLength(b) + shift + 31) / 32;
+    if (limbs > a.size()) {
+        return false;
+    }
+    for (std::size_t i = limbs; a.size() == limbs && i-- > 0;) {
+        const std::uint32_t other = shiftedLimb(b, shift, i);
+        if (a[i] != other) {
+            if (a[i] < other) {
+                return false;
+            }
+            break;
+        }
+    }
+    std::uint64_t borrow = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const std::uint64_t other = (i < limbs ? shiftedLimb(b, shift, i) : 0U) + borrow;
+        borrow = a[i] < other ? 1 : 0;
+        a[i] = static_cast<std::uint32_t>((std::uint64_t{1} << 32U) * borrow + a[i] - other);
+    }
+    trim(a);
+    return true;
+}
+
+// a := a mod b for a non-zero b, by shifts and subtractions; returns the
+// quotient, or a value beyond 2^31 where it is larger than that.
+std::uint64_t divideInPlace(Natural& a, const Natural& b)
+{
+    constexpr std::uint64_t kBeyond = detail::TWO_TO_31 + 1;
+    std::uint64_t quotient = 0;
+    const std::size_t bLength = bitLength(b);
+    for (std::size_t shift = bitLength(a) >= bLength ? bitLength(a) - bLength + 1 : 0;
+         shift-- > 0;) {
+        if (subtractShifted(a, b, shift)) {
+            quotient =
+                shift >= 32 ? kBeyond : std::min(kBeyond, quotient + (std::uint64_t{1} << shift));
+        }
+    }
+    return quotient;
+}
+
+// The magnitudes n/d in lowest terms, for parts of any length, where both
+// are at most 2^31; nothing otherwise.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> lowestOfDigits(const ScannedPart& top,
+                                                                      const ScannedPart& bottom)
+{
+    const Natural numerator = naturalOf(top.digits, top.end);
+    const Natural denominator = naturalOf(bottom.digits, bottom.end);
+    if (denominator.empty() || numerator.empty()) {
+        return std::pair<std::uint64_t, std::uint64_t>{0, denominator.empty() ? 0 : 1};
+    }
+    Natural divisor = numerator;
+    Natural other = denominator;
+    while (!other.empty()) {
+        divideInPlace(divisor, other);
+        divisor.swap(other);
+    }
+    Natural rest = numerator;
+    const std::uint64_t topLowest = divideInPlace(rest, divisor);
+    rest = denominator;
+    const std::uint64_t bottomLowest = divideInPlace(rest, divisor);
+    if (topLowest > detail::TWO_TO_31 || bottomLowest > detail::TWO_TO_31) {
+        return std::nullopt;
+    }
+    return std::pair{topLowest, bottomLowest};
 }
 
 // Parts wider than 32 bits, brought to lowest terms, where a magnitude of
-// 2^31 fits with the signs moved.
+// 2^31 fits with the signs moved; parts of any length.
 std::from_chars_result fromWideParts(const char* first, const char* last, Fraction& value) noexcept
 {
     const ScannedParts scanned = scanParts(first, last, PartsText::compact);
+    if (scanned.error == std::errc::result_out_of_range) {
+        // Wider than 64 bits: worked out in naturals of any size.
+        try {
+            const auto lowest = lowestOfDigits(scanned.numerator, scanned.denominator);
+            if (!lowest) {
+                return {scanned.end, std::errc::result_out_of_range};
+            }
+            if (lowest->second == 0) {
+                return {first, std::errc::invalid_argument};
+            }
+            return takeParts(scanned, {scanned.numerator.negative, lowest->first},
+                             {scanned.denominator.negative, lowest->second}, value);
+        } catch (...) {
+            // Only the naturals' memory can fail here. Caught as anything,
+            // so that the library names no type outside its namespace.
+            return {scanned.end, std::errc::not_enough_memory};
+        }
+    }
     if (scanned.error != std::errc()) {
         return {scanned.end, scanned.error};
     }
     if (scanned.denominator.magnitude == 0) {
         return {first, std::errc::invalid_argument};
     }
-    std::uint64_t top = scanned.numerator.magnitude;
-    std::uint64_t bottom = scanned.denominator.magnitude;
-    const std::uint64_t divisor = std::gcd(top, bottom);
-    top /= divisor;
-    bottom /= divisor;
-    // A negative value's sign goes on the numerator, unless the
-    // denominator is 2^31, which only its negative fits; a positive
-    // value with a part of 2^31 takes a sign on both.
-    const bool negative = top != 0 && scanned.numerator.negative != scanned.denominator.negative;
-    const bool wide = top == kTwoTo31 || bottom == kTwoTo31;
-    const bool topNegative = negative ? bottom != kTwoTo31 : wide;
-    const bool bottomNegative = negative ? bottom == kTwoTo31 : wide;
-    if (!fits(top, topNegative) || !fits(bottom, bottomNegative)) {
-        return {scanned.end, std::errc::result_out_of_range};
-    }
-    value =
-        Fraction::fromRecord({signedPart(top, topNegative), signedPart(bottom, bottomNegative)});
-    return {scanned.end, std::errc()};
+    return takeParts(scanned, {scanned.numerator.negative, scanned.numerator.magnitude},
+                     {scanned.denominator.negative, scanned.denominator.magnitude}, value);
 }
 
 }  // namespace
@@ -318,11 +451,12 @@ std::from_chars_result from_chars(const char* first, const char* last, FractionR
     }
     const ScannedPart& top = scanned.numerator;
     const ScannedPart& bottom = scanned.denominator;
-    if (!fits(top.magnitude, top.negative) || !fits(bottom.magnitude, bottom.negative)) {
+    if (!detail::fitsAsPart(top.magnitude, top.negative) ||
+        !detail::fitsAsPart(bottom.magnitude, bottom.negative)) {
         return {scanned.end, std::errc::result_out_of_range};
     }
-    const FractionRecord written{signedPart(top.magnitude, top.negative),
-                                 signedPart(bottom.magnitude, bottom.negative)};
+    const FractionRecord written{detail::partOf(top.magnitude, top.negative),
+                                 detail::partOf(bottom.magnitude, bottom.negative)};
     // The marker pair would read back as an invalid fraction: 1/1 is its value.
     parts = isMarkerPair(written) ? FractionRecord{1, 1} : written;
     return {scanned.end, std::errc()};
@@ -353,15 +487,118 @@ std::string to_string(const Fraction& value)
     return {text.data(), result.ptr};
 }
 
+namespace {
+
+// Reads one fraction's text from a stream whose leading whitespace is
+// skipped, as `<<` writes it ("- 3 / 4 ", "Invalid Fraction!! ") or in the
+// compact form ("-3/4", "invalid"), into the compact form. A sign and a
+// slash may have blanks after them, and a slash blanks before it. False
+// where the text is none of these or runs on into something else.
+class FractionTextReader {
+public:
+    explicit FractionTextReader(std::istream& stream) : in(stream) {}
+
+    bool read(std::string& compact)
+    {
+        if (peek() == 'I') {
+            compact = kInvalidWord;
+            return expectWord(kPrintedInvalidWord) && endsHere();
+        }
+        if (peek() == 'i') {
+            compact = kInvalidWord;
+            return expectWord(kInvalidWord) && endsHere();
+        }
+        if (!signedDigits(compact)) {
+            return false;
+        }
+        // Blanks after the numerator end the text unless a slash follows.
+        const bool blanks = skipBlanks();
+        if (peek() != '/') {
+            return blanks || endsHere();
+        }
+        get();
+        compact += '/';
+        skipBlanks();
+        return signedDigits(compact) && endsHere();
+    }
+
+private:
+    // The stream's buffer, read directly: the stream's own peek() after
+    // the end would set failbit, which a fraction ending the text is not.
+    int peek()
+    {
+        const int next = in.rdbuf()->sgetc();
+        if (next == std::char_traits<char>::eof()) {
+            in.setstate(std::ios_base::eofbit);
+        }
+        return next;
+    }
+    int get() { return in.rdbuf()->sbumpc(); }
+
+    // True when there were any.
+    bool skipBlanks()
+    {
+        bool any = false;
+        while (peek() == ' ' || peek() == '\t') {
+            get();
+            any = true;
+        }
+        return any;
+    }
+
+    bool expectWord(std::string_view word)
+    {
+        for (const char expected : word) {
+            if (peek() != expected) {
+                return false;
+            }
+            get();
+        }
+        return true;
+    }
+
+    // An optional "-" (blanks may follow it), then at least one digit.
+    bool signedDigits(std::string& compact)
+    {
+        if (peek() == '-') {
+            get();
+            compact += '-';
+            skipBlanks();
+        }
+        const std::size_t before = compact.size();
+        while (peek() >= '0' && peek() <= '9') {
+            compact += static_cast<char>(get());
+        }
+        return compact.size() != before;
+    }
+
+    // The text ends at whitespace or the end of the stream.
+    bool endsHere()
+    {
+        const int next = peek();
+        return next == std::char_traits<char>::eof() ||
+               std::isspace(static_cast<unsigned char>(next)) != 0;
+    }
+
+    std::istream& in;
+};
+
+}  // namespace
+
 std::istream& operator>>(std::istream& in, Fraction& value)
 {
-    std::string word;
-    if (!(in >> word)) {
+    const std::istream::sentry started(in);
+    if (!started) {
+        return in;
+    }
+    std::string compact;
+    if (!FractionTextReader(in).read(compact)) {
+        in.setstate(std::ios_base::failbit);
         return in;
     }
     Fraction parsed;
-    const char* const end = word.data() + word.size();
-    const std::from_chars_result result = from_chars(word.data(), end, parsed);
+    const char* const end = compact.data() + compact.size();
+    const std::from_chars_result result = from_chars(compact.data(), end, parsed);
     if (result.ec != std::errc() || result.ptr != end) {
         in.setstate(std::ios_base::failbit);
         return in;

@@ -15,6 +15,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_set>
 #include <vector>
@@ -22,6 +23,8 @@
 #if defined(FRACTION_HAS_STD_FORMAT)
 #include <format>
 #endif
+
+#include "second.h"
 
 using fraction::Fraction;
 using fraction::FRACTION_VERSION;
@@ -105,6 +108,11 @@ int main()
     expect(fraction::to_string(list[0]) == "3/1" && textOf(list[1]) == "1 / 2 " &&
                textOf(list[2]) == "2 / 4 " && !list[3].isValid(),
            "greatestFirst sorts as the report does");
+    const std::vector<Fraction> sorted = sortedGreatestFirst({Fraction{1, 3}, Fraction{1, 0}, 2});
+    expect(fraction::to_string(sorted[0]) == "2/1" && fraction::to_string(sorted[1]) == "1/3" &&
+               !sorted[2].isValid(),
+           "greatestFirst sorts in a second translation unit too");
+    expect(widerIntegersAreExact(), "integers of any type are taken exactly or not at all");
     expect(fraction::to_string(Fraction{1, 2} + 1) == "3/2" &&
                fraction::to_string(2 * Fraction{1, 3}) == "2/3" &&
                fraction::to_string(-Fraction{1, 3}) == "-1/3",
@@ -170,6 +178,23 @@ int main()
         refused = true;
     }
     expect(refused, "std::format refuses a sign option");
+    const auto formatted = [](std::string_view format, const Fraction& value) {
+        try {
+            return std::vformat(format, std::make_format_args(value));
+        } catch (const std::format_error&) {
+            return std::string("format_error");
+        }
+    };
+    expect(formatted("{:18446744073709551617}", negative) == "format_error" &&
+               formatted("{:2147483648}", negative) == "format_error",
+           "std::format refuses a width it cannot hold");
+    expect(formatted("{:010}", Fraction{-1, 2}) == "- 001 / 2 " &&
+               formatted("{:08}", Fraction{1, 2}) == "001 / 2 " &&
+               formatted("{:05}", Fraction{1, 2}) == "1 / 2 ",
+           "a 0 before the width pads with zeros after the sign, as for an integer");
+    expect(formatted("{:>010}", Fraction{1, 2}) == "    1 / 2 " &&
+               formatted("{:021}", Fraction{1, 0}) == "Invalid Fraction!!   ",
+           "the 0 is ignored with an alignment and for an invalid fraction");
     std::cout << "std::format: checked\n";
 #else
     std::cout << "std::format: not in this standard library\n";
