@@ -170,7 +170,7 @@ signals)
         mkdir -p dir
         printf 'keep me\n' >dir/kept.frac
         printf 'in.frac\ndir/kept.frac\n' >answers.txt
-        stop_at write:2 "$fraction_faulty" --report
+        stop_at write:2 "$fraction_faulty" --report -q
         rm -rf moved
         mv dir moved
     }
@@ -192,14 +192,15 @@ signals)
     mkdir moved/kept.frac
     go_on
     expect_eq "a moved directory, failed: status" "$status" 1
-    expect_eq "a moved directory, failed: the reason" "$(cat stderr.txt)" \
-        "fraction: dir/kept.frac: cannot replace the file: Is a directory"
+    # Quiet, the prompt goes to standard error, before the reason.
+    expect_eq "a moved directory, failed: the reason" "$(tail -n 1 stderr.txt)" \
+        "Please enter an output file name ? fraction: dir/kept.frac: cannot replace the file: Is a directory"
     expect_eq "a moved directory, failed: nothing left" "$(leftovers moved)" ""
     rm -rf moved
 
     # SIGXFSZ is ignored, sent or not: the write past the limit fails.
     printf 'in.frac\nkept.frac\n' >answers.txt
-    interrupt XFSZ write:2 "$fraction_faulty" --report
+    interrupt XFSZ write:2 "$fraction_faulty" --report -q
     expect_eq "report, SIGXFSZ sent: ignored" "$status" 0
     expect_eq "report, SIGXFSZ sent: written" "$(hex kept.frac)" "$sample_bytes"
     # A file-size limit that the output passes: the reason in one line,
