@@ -62,6 +62,15 @@ start() {
         "cd '$workdir' && $1; echo \"exit=\$?\" >status.txt; sleep 60"
 }
 stop() { tmux -L "$socket" kill-session -t run 2>/dev/null; }
+# start_drawn COMMAND: as start, with everything drawn on the terminal kept
+# in drawn.txt from the command's first byte: it waits for the pipe to be
+# in place, since a busy machine can run a whole phase before it would be.
+start_drawn() {
+    rm -f go
+    start "while [ ! -e go ]; do sleep 0.01; done; $1"
+    tmux -L "$socket" pipe-pane -t run -o "cat >>'$workdir/drawn.txt'"
+    touch go
+}
 
 case "$group" in
 completion)
@@ -109,14 +118,15 @@ completion)
     if grep -qaF $'\e]2;PWNED' listed.txt; then fail "a name's escape sequence reached the terminal"; fi
     ;;
 progress)
-    # 3,000,000 records of random bytes: long work, shown from the start.
-    { printf '\xc0\xc6\x2d\x00'; head -c 24000000 /dev/urandom; } >big.frac
-    start "printf 'big.frac\nout.frac\n' | '$fraction' --report >report.txt"
+    # 12,000,000 records of random bytes: long work, shown from the start,
+    # each phase outlasting the progress line's quiet start and redraws even
+    # on every thread of a fast machine.
+    { printf '\x00\x1b\xb7\x00'; head -c 96000000 /dev/urandom; } >big.frac
     # Everything drawn on the terminal, also what the sampling below misses
     # on a busy machine: a phase can come and go between two looks.
-    tmux -L "$socket" pipe-pane -t run -o "cat >>'$workdir/drawn.txt'"
+    start_drawn "printf 'big.frac\nout.frac\n' | '$fraction' --report >report.txt"
     seen=""
-    deadline=$((SECONDS + 60))
+    deadline=$((SECONDS + 600))
     while [ ! -s status.txt ] && [ "$SECONDS" -lt "$deadline" ]; do
         line=$(screen | grep -oE 'fraction: (reading|listing|listing sorted|sorting|writing) [0-9]+%[^%]*' | tail -n 1)
         [ -z "$line" ] || seen="$seen$line"$'\n'
@@ -131,21 +141,20 @@ progress)
     echo "--- progress seen:"
     printf "%s" "$seen" | sort -u
     stop
-    cmp -s <(grep -c '' report.txt) <(echo 6000011) || fail "the report is not whole: $(tail -n 3 report.txt)"
+    cmp -s <(grep -c '' report.txt) <(echo 24000011) || fail "the report is not whole: $(tail -n 3 report.txt)"
 
     start "printf 'big.frac\nout.frac\n' | '$fraction' --report >report.txt 2>errors.txt"
-    wait_for_file status.txt 60 || fail "the second report did not end"
+    wait_for_file status.txt 600 || fail "the second report did not end"
     [ "$(cat status.txt)" = exit=0 ] || fail "status with errors to a file: $(cat status.txt)"
     [ ! -s errors.txt ] || fail "standard error in a file holds: $(od -c errors.txt | head -n 5)"
     stop
 
-    # Sorted outside memory, in runs of 32768 records and two merge passes:
-    # every line drawn, in order, must read as phases that follow each
-    # other, none taken up again, each one's share only growing.
+    # Sorted outside memory, in small runs and several merge passes: every
+    # line drawn, in order, must read as phases that follow each other, none
+    # taken up again, each one's share only growing.
     rm -f drawn.txt
-    start "printf 'big.frac\nout.frac\n' | '$fraction' --report -S 256K >report.txt"
-    tmux -L "$socket" pipe-pane -t run -o "cat >>'$workdir/drawn.txt'"
-    wait_for_file status.txt 120 || fail "the report outside memory did not end"
+    start_drawn "printf 'big.frac\nout.frac\n' | '$fraction' --report -S 256K >report.txt"
+    wait_for_file status.txt 600 || fail "the report outside memory did not end"
     [ "$(cat status.txt)" = exit=0 ] || fail "status outside memory: $(cat status.txt)"
     tr '\r' '\n' <drawn.txt | grep -aoE '^fraction: [a-z ]+ [0-9]+%' |
         sed -E 's/^fraction: (.*) ([0-9]+)%$/\1|\2/' >phases.txt
