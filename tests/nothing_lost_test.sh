@@ -204,26 +204,32 @@ signals)
     expect_eq "report, SIGXFSZ sent: ignored" "$status" 0
     expect_eq "report, SIGXFSZ sent: written" "$(hex kept.frac)" "$sample_bytes"
     # A file-size limit that the output passes: the reason in one line,
-    # status 1, the old file whole, nothing left.
-    for ((n = 0; n < 3000; ++n)); do echo "$n/7"; done | "$fracfile" pack large.frac
-    printf 'keep me\n' >kept.frac
-    printf 'keep me\n' >unitTest.dat
-    # Through a pipe, which no file-size limit reaches.
-    told=$( (ulimit -f 10 && "$fraction" --report -q large.frac kept.frac) 2>&1)
-    expect_eq "report past ulimit -f: status" "$?" 1
-    expect_eq "report past ulimit -f: the reason" "$told" "fraction: kept.frac: cannot write: File too large"
-    told=$( (ulimit -f 0 && "$fracfile" pack kept.frac <<<"1/2") 2>&1)
-    expect_eq "pack past ulimit -f: status" "$?" 1
-    expect_eq "pack past ulimit -f: the reason" "$told" "fracfile: kept.frac: cannot write: File too large"
-    expect_eq "past ulimit -f: the old file whole" "$(hex kept.frac)" "$(echo 'keep me' | hex)"
-    "$fraction" </dev/null >/dev/null
-    cp unitTest.dat record.dat
-    told=$( (ulimit -f 0 && "$fraction" </dev/null 2>&1 >/dev/null) 2>&1)
-    expect_eq "self-test past ulimit -f: goes on with the earlier record" "$?" 0
-    expect_eq "self-test past ulimit -f: the reason" "$(head -n 1 <<<"$told")" \
-        "fraction: unitTest.dat: cannot write: File too large"
-    expect_eq "self-test past ulimit -f: the record whole" "$(hex unitTest.dat)" "$(hex record.dat)"
-    expect_eq "past ulimit -f: nothing left" "$(leftovers)" ""
+    # status 1, the old file whole, nothing left. ThreadSanitizer's runtime
+    # keeps SIGXFSZ for itself whatever the program asks, so that a write
+    # past the limit ends any program built with it.
+    if [ "${FRACTION_SANITIZE_THREAD:-0}" = 1 ]; then
+        echo "past ulimit -f: not under ThreadSanitizer, which does not let SIGXFSZ be ignored"
+    else
+        for ((n = 0; n < 3000; ++n)); do echo "$n/7"; done | "$fracfile" pack large.frac
+        printf 'keep me\n' >kept.frac
+        printf 'keep me\n' >unitTest.dat
+        # Through a pipe, which no file-size limit reaches.
+        told=$( (ulimit -f 10 && "$fraction" --report -q large.frac kept.frac) 2>&1)
+        expect_eq "report past ulimit -f: status" "$?" 1
+        expect_eq "report past ulimit -f: the reason" "$told" "fraction: kept.frac: cannot write: File too large"
+        told=$( (ulimit -f 0 && "$fracfile" pack kept.frac <<<"1/2") 2>&1)
+        expect_eq "pack past ulimit -f: status" "$?" 1
+        expect_eq "pack past ulimit -f: the reason" "$told" "fracfile: kept.frac: cannot write: File too large"
+        expect_eq "past ulimit -f: the old file whole" "$(hex kept.frac)" "$(echo 'keep me' | hex)"
+        "$fraction" </dev/null >/dev/null
+        cp unitTest.dat record.dat
+        told=$( (ulimit -f 0 && "$fraction" </dev/null 2>&1 >/dev/null) 2>&1)
+        expect_eq "self-test past ulimit -f: goes on with the earlier record" "$?" 0
+        expect_eq "self-test past ulimit -f: the reason" "$(head -n 1 <<<"$told")" \
+            "fraction: unitTest.dat: cannot write: File too large"
+        expect_eq "self-test past ulimit -f: the record whole" "$(hex unitTest.dat)" "$(hex record.dat)"
+        expect_eq "past ulimit -f: nothing left" "$(leftovers)" ""
+    fi
 
     # A background job of a shell without job control starts with SIGINT
     # ignored: it stays ignored, and the run completes.
