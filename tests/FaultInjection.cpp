@@ -137,7 +137,7 @@ namespace platform {
 
 int injectedFailure(Operation operation) noexcept
 {
-    Plan& current = plan();
+    const Plan& current = plan();
     if (!current.active || operation != current.operation ||
         calls.fetch_add(1) + 1 != current.failingCall) {
         return 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -109,14 +110,15 @@ Exact product(const Exact& a, const Exact& b)
     return {a.numerator * b.numerator, a.denominator * b.denominator};
 }
 
-// The parts the failures came from: small ones, ones near 2^31 of
+// The parts where a naive product of denominators misses values: small ones, ones near 2^31 of
 // either sign, powers of two, numbers rich in small factors, zeros over
 // large denominators, and random widths.
 class ExactOperators : public ::testing::Test {
 protected:
     std::int32_t randomPart()
     {
-        static constexpr std::int32_t kComposite[] = {3628800, 8064, 65536, 362880, 720720, 46341};
+        static constexpr std::array<std::int32_t, 6> kComposite = {3628800, 8064,   65536,
+                                                                   362880,  720720, 46341};
         switch (kind(random)) {
             case 0:
                 return small(random);
@@ -127,7 +129,8 @@ protected:
             case 3:
                 return (small(random) < 0 ? -1 : 1) * (1 << (small(random) & 0x1E));
             case 4:
-                return kComposite[static_cast<std::size_t>(small(random) & 0xFF) % 6U] *
+                return kComposite[static_cast<std::size_t>(small(random) & 0xFF) %
+                                  kComposite.size()] *
                        (small(random) < 0 ? -1 : 1);
             default:
                 return part(random) >> (small(random) & 0x1F);

@@ -81,13 +81,13 @@ TEST(FractionOperators, AgreeWithTheNamedOperationsWhereTheyGiveAValue)
         Operator compound;
     };
     const std::vector<Form> forms = {
-        {"+", &Fraction::add, [](Fraction a, const Fraction& b) { return a + b; },
+        {"+", &Fraction::add, [](const Fraction& a, const Fraction& b) { return a + b; },
          [](Fraction a, const Fraction& b) { return a += b; }},
-        {"-", &Fraction::subtract, [](Fraction a, const Fraction& b) { return a - b; },
+        {"-", &Fraction::subtract, [](const Fraction& a, const Fraction& b) { return a - b; },
          [](Fraction a, const Fraction& b) { return a -= b; }},
-        {"*", &Fraction::multiply, [](Fraction a, const Fraction& b) { return a * b; },
+        {"*", &Fraction::multiply, [](const Fraction& a, const Fraction& b) { return a * b; },
          [](Fraction a, const Fraction& b) { return a *= b; }},
-        {"/", &Fraction::divide, [](Fraction a, const Fraction& b) { return a / b; },
+        {"/", &Fraction::divide, [](const Fraction& a, const Fraction& b) { return a / b; },
          [](Fraction a, const Fraction& b) { return a /= b; }},
     };
     int agreed = 0;

@@ -548,7 +548,9 @@ private:
 
     bool expectWord(std::string_view word)
     {
-        for (const char expected : word) {
+        // Each matching character is taken from the stream in turn: a
+        // predicate of all_of should not consume input.
+        for (const char expected : word) {  // NOLINT(readability-use-anyofallof)
             if (peek() != expected) {
                 return false;
             }

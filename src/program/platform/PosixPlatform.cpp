@@ -90,7 +90,7 @@ void fillUniqueLetters(std::string& name)
     value = (value ^ (value >> 27U)) * 0x94d049bb133111ebULL;
     value ^= value >> 31U;
     for (std::size_t index = name.size() - kUniqueLetters; index < name.size(); ++index) {
-        name[index] = kLetters[value % kLetters.size()];
+        name[index] = kLetters[static_cast<std::size_t>(value % kLetters.size())];
         value /= kLetters.size();
     }
 }

@@ -364,11 +364,11 @@ OpenedFile Directory::createBeside(const std::string& model, std::string& name) 
         hiddenName += shownName;
         hiddenName += '.';
         hiddenName += std::to_string((seed + static_cast<unsigned long long>(attempt)) % 1000000U);
-        HANDLE handle = openForWriting(inside(path, hiddenName), CREATE_NEW);
-        if (handle != INVALID_HANDLE_VALUE) {
+        HANDLE created = openForWriting(inside(path, hiddenName), CREATE_NEW);
+        if (created != INVALID_HANDLE_VALUE) {
             // Moved, not copied: nothing may fail once the file exists.
             name = std::move(hiddenName);
-            return WritableFile(nativeOf(handle));
+            return WritableFile(nativeOf(created));
         }
         if (::GetLastError() != ERROR_FILE_EXISTS) {
             break;
