@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "sort/MemoryBudget.h"
@@ -49,6 +50,10 @@ TEST(MemoryBudget, AnExplicitBudgetIsLoweredToWhatTheLimitsGrant)
     // half the address space, which on a 32-bit target is under 2 GiB).
     EXPECT_EQ(grantedBudget(kGibi, facts).bytes, kGibi);
     EXPECT_FALSE(grantedBudget(kGibi, facts).lowered);
+    // More than the address space holds is lowered to it, and told.
+    const std::uint64_t beyond = std::numeric_limits<std::uint64_t>::max();
+    EXPECT_EQ(grantedBudget(beyond, facts).bytes, workableBudget(beyond));
+    EXPECT_TRUE(grantedBudget(beyond, facts).lowered);
     facts.process.systemAvailable = 20 * kGibi;
     facts.controlGroupLeft = 57 * kMebi;
     // Three quarters of what the group leaves, in whole MiB, more than

@@ -70,9 +70,13 @@ constexpr std::uint64_t kGibi = std::uint64_t{1} << 30U;
 GrantedBudget grantedBudget(std::uint64_t requested, const MemoryFacts& facts)
 {
     const std::uint64_t wanted = workableBudget(requested);
+    // More than the address space holds is lowered too, and told as such
+    // (a 32-bit process asked for a terabyte); a budget raised to the least
+    // that works is not.
+    const bool beyondAddressSpace = wanted < requested;
     const std::optional<std::uint64_t> least = leastLeft(facts);
     if (!least) {
-        return {wanted, false};
+        return {wanted, beyondAddressSpace};
     }
     const std::uint64_t keptBack = std::max(kOwnRoom, *least / kKeptBackDenominator);
     std::uint64_t most = *least > keptBack ? *least - keptBack : 0;
@@ -80,7 +84,7 @@ GrantedBudget grantedBudget(std::uint64_t requested, const MemoryFacts& facts)
     most -= most % (most >= kMebi ? kMebi : kKibi);
     most = workableBudget(most);
     if (wanted <= most) {
-        return {wanted, false};
+        return {wanted, beyondAddressSpace};
     }
     return {most, true};
 }
