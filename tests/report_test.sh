@@ -955,6 +955,12 @@ not-to-terminal)
     # status 1, nothing written, not even the self-test's record file. The
     # terminal is a pseudo-terminal that python3 opens.
     command -v python3 >/dev/null || { echo "$group: python3, which opens the terminal, is missing"; exit 77; }
+    # A Windows program sees a console, not the pseudo-terminal: Wine draws
+    # on it with sequences of its own.
+    if [ "${FRACTION_SYSTEM:-Linux}" = Windows ]; then
+        echo "$group: a pseudo-terminal is POSIX's"
+        exit 77
+    fi
     printf '1/2\n' | pack in.frac
     # on_terminal COMMAND...: runs it with standard output on a terminal and
     # standard input from in.frac; leaves what the terminal showed in

@@ -496,7 +496,8 @@ int run(const std::vector<std::string_view>& arguments)
     for (const GivenOption& option : outcome.parsed->options) {
         const std::string_view name = option.definition->longName;
         if (name == "help" || name == "version") {
-            return name == "help" ? writeInformation(kUsage) : writeInformation(versionText());
+            return name == "help" ? writeInformation(kUsage, standardOutput)
+                                  : writeInformation(versionText(), standardOutput);
         }
         withCount = false;
     }

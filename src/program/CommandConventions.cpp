@@ -1,9 +1,9 @@
 #include "CommandConventions.h"
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
 
+#include "StandardOutput.h"
 #include "common/ProgramName.h"
 #include "fraction/Version.h"
 #include "platform/Platform.h"
@@ -32,17 +32,14 @@ void tellProblem(std::ostream& err, std::string_view message)
     err << line << std::flush;
 }
 
-int writeInformation(std::string_view text)
+int writeInformation(std::string_view text, const StandardOutput& output)
 {
-    errno = 0;
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
     if (std::cout.flush()) {
         return 0;
     }
-    // The failed write left the system's reason behind.
-    const int reason = errno;
-    tellProblem(std::cerr, reason != 0 ? std::string("write error: ") + std::strerror(reason)
-                                       : std::string("write error"));
+    const std::string reason = output.failureReason();
+    tellProblem(std::cerr, reason.empty() ? std::string("write error") : "write error: " + reason);
     return 1;
 }
 

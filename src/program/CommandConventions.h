@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+class StandardOutput;
+
 // What both programs say and return as GNU tools do, under the name set by
 // setProgramName.
 
@@ -19,8 +21,9 @@ void tellProblem(std::ostream& err, std::string_view message);
 
 // Writes `text` (the --help or --version output) to standard output and
 // makes sure it arrived. Returns the exit status: 0, or 1 after a line on
-// standard error such as "fraction: write error: No space left on device".
-[[nodiscard]] int writeInformation(std::string_view text);
+// standard error such as "fraction: write error: No space left on device",
+// the reason as `output` kept it.
+[[nodiscard]] int writeInformation(std::string_view text, const StandardOutput& output);
 
 // Says on standard error what was wrong with the arguments, in one line,
 // then where to find the usage, after the `advice` for the command the

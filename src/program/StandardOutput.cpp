@@ -20,8 +20,14 @@ bool StandardOutput::finish()
     if (std::cout.flush()) {
         return true;
     }
-    const Status& failure = file.firstWriteError();
-    tellProblem(std::cerr, failure ? std::string("cannot write standard output")
-                                   : "cannot write standard output: " + failure.reason());
+    const std::string reason = failureReason();
+    tellProblem(std::cerr, reason.empty() ? std::string("cannot write standard output")
+                                          : "cannot write standard output: " + reason);
     return false;
+}
+
+std::string StandardOutput::failureReason() const
+{
+    const Status& failure = file.firstWriteError();
+    return failure ? std::string() : failure.reason();
 }

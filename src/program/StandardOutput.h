@@ -1,6 +1,7 @@
 #pragma once
 
 #include <streambuf>
+#include <string>
 
 #include "OutputFile.h"
 
@@ -19,6 +20,9 @@ public:
     // Flushes std::cout. True when everything written arrived; otherwise
     // false, after the line that says why on std::cerr.
     [[nodiscard]] bool finish();
+
+    // The system's reason for the first write that failed; empty while none has.
+    [[nodiscard]] std::string failureReason() const;
 
 private:
     OutputFile file;

@@ -210,9 +210,9 @@ int runProgram(int argc, char** argv)
     const FractionInvocation& invocation = *commandLine.invocation;
     switch (invocation.action) {
         case FractionInvocation::Action::help:
-            return writeInformation(kUsage);
+            return writeInformation(kUsage, standardOutput);
         case FractionInvocation::Action::version:
-            return writeInformation(versionText());
+            return writeInformation(versionText(), standardOutput);
         case FractionInvocation::Action::selfTest:
         case FractionInvocation::Action::report:
             break;
