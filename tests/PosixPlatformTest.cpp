@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -138,6 +139,32 @@ TEST(PosixTermination, ASignalWaitsUntilTheDeferralEndsAndOneHeldBeforeStaysHeld
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     EXPECT_EQ(hangupsArrived, 2);
     ::sigaction(SIGHUP, &previous, nullptr);
+}
+
+void sayUndone() noexcept
+{
+    platform::writeToErrorsAtOnce("undone\n", 7);
+}
+
+// A runtime may run the handler late, from inside a call made after the
+// interrupted code blocked the signal (ThreadSanitizer does). The handler
+// must still end the process there, not leave the signal waiting to end it
+// later without the handler.
+TEST(PosixTermination, TheHandlerEndsTheProcessEvenWhenItsSignalIsHeld)
+{
+    EXPECT_EXIT(
+        {
+            platform::onTermination(&sayUndone);
+            sigset_t interrupt;
+            ::sigemptyset(&interrupt);
+            ::sigaddset(&interrupt, SIGINT);
+            ::pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
+            struct sigaction installed {};
+            ::sigaction(SIGINT, nullptr, &installed);
+            installed.sa_handler(SIGINT);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGINT), "undone");
 }
 
 }  // namespace

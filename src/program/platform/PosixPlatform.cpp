@@ -123,10 +123,13 @@ constexpr std::array kTerminationSignals = {
 // Set once, before any handler that calls it is installed.
 void (*undoOnTermination)() noexcept = nullptr;
 
-// Installed with every termination signal blocked while it runs: the
-// signal raised again here waits until it returns, and then ends the
-// process as the first one would have, so that the parent sees how the
-// program ended.
+// Installed with every termination signal blocked while it runs. The
+// signal is raised again with its default action, so that the parent sees
+// how the program ended, and let through here rather than when the handler
+// returns: a runtime that runs handlers late (ThreadSanitizer does, from
+// inside the next call it intercepts) may run this one while the code it
+// interrupted holds the signal back, about to make a file, and the signal
+// would then end the process later, without the handler, leaving the file.
 //
 // The default action comes back only here, once the signal is blocked.
 // Given back on entry (SA_RESETHAND), it is in force for a moment before
@@ -134,8 +137,8 @@ void (*undoOnTermination)() noexcept = nullptr;
 // again then (timeout(1) sends it to the process and to its group) ends
 // the process at once, without the handler, leaving the temporary file.
 //
-// The handler returns before the signal raised again ends the process, so
-// it gives back the errno of the code it interrupted, as any handler must.
+// Should the process outlive its signal, the interrupted code gets back its
+// errno, as from any handler.
 extern "C" void endByTermination(int signalNumber)
 {
     const int interruptedErrno = errno;
@@ -145,7 +148,10 @@ extern "C" void endByTermination(int signalNumber)
     ::sigemptyset(&byDefault.sa_mask);
     ::sigaction(signalNumber, &byDefault, nullptr);
     ::raise(signalNumber);
-    // raise() returns: the signal stays blocked until this handler does.
+    sigset_t raised;
+    ::sigemptyset(&raised);
+    ::sigaddset(&raised, signalNumber);
+    ::pthread_sigmask(SIG_UNBLOCK, &raised, nullptr);
     // cppcheck-suppress unreachableCode
     errno = interruptedErrno;
 }
