@@ -28,7 +28,6 @@
 #include <iostream>
 #include <limits>
 #include <memory>
-#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,17 +38,13 @@
 #include "ArgumentParser.h"
 #include "CommandConventions.h"
 #include "InputFile.h"
-#include "MemoryReserve.h"
 #include "OutputFile.h"
 #include "StandardOutput.h"
 #include "common/Outcome.h"
-#include "common/ProgramName.h"
 #include "common/ReadFailure.h"
 #include "fraction/Fraction.h"
 #include "fraction/FractionFile.h"
 #include "fraction/FractionRecord.h"
-#include "platform/Interruption.h"
-#include "platform/Platform.h"
 
 using fraction::FractionRecord;
 using fraction::isMarkerPair;
@@ -57,7 +52,6 @@ using fraction::writeFractionFile;
 
 namespace {
 
-constexpr int kExitFailure = 1;
 constexpr std::string_view kProgramName = "fracfile";
 
 constexpr std::string_view kUsage =
@@ -526,31 +520,5 @@ int run(const std::vector<std::string_view>& arguments)
 
 int main(int argc, char** argv)
 {
-    setProgramName(kProgramName);
-    if (!reserveStandardStreams()) {
-        return kExitFailure;
-    }
-    platform::useBinaryStandardStreams();
-    // No temporary file of pack outlives a Ctrl-C or a kill.
-    interruption::install();
-    // The program throws nothing of its own; what can arrive here is the
-    // standard library failing an allocation (a long text, a large file) on
-    // a machine with no memory left. Caught once, to end with a message and
-    // a status instead of an abort.
-    try {
-        // Standard input read through its own buffer, as a named file is:
-        // a read the system fails then fails the stream, which can tell
-        // why. The buffers are allocated here, where running out is told.
-        std::ios::sync_with_stdio(false);
-        if (memoryReserve::prepare()) {
-            return run(std::vector<std::string_view>(argv + 1, argv + argc));
-        }
-    } catch (const std::bad_alloc&) {
-        // Told below, as when not even the reserve can be had.
-    }
-    // Straight to the descriptor: the stream may be what could not get its
-    // buffer.
-    constexpr std::string_view kMessage = "fracfile: out of memory\n";
-    platform::writeToErrorsAtOnce(kMessage.data(), kMessage.size());
-    return kExitFailure;
+    return runAsMain(kProgramName, argc, argv, run);
 }

@@ -2,10 +2,13 @@
 
 #include <cstring>
 #include <iostream>
+#include <new>
 
+#include "MemoryReserve.h"
 #include "StandardOutput.h"
 #include "common/ProgramName.h"
 #include "fraction/Version.h"
+#include "platform/Interruption.h"
 #include "platform/Platform.h"
 #include "terminal/TerminalText.h"
 
@@ -79,4 +82,41 @@ bool reserveStandardStreams() noexcept
     platform::writeToErrorsAtOnce(reason, std::strlen(reason));
     platform::writeToErrorsAtOnce("\n", 1);
     return false;
+}
+
+int tellOutOfMemory() noexcept
+{
+    const std::string_view program = programName();
+    const std::string_view what = ": out of memory\n";
+    std::cout.flush();
+    platform::writeToErrorsAtOnce(program.data(), program.size());
+    platform::writeToErrorsAtOnce(what.data(), what.size());
+    return kExitFailure;
+}
+
+int runAsMain(std::string_view name, int argc, char** argv,
+              int (*program)(const std::vector<std::string_view>& arguments))
+{
+    setProgramName(name);
+    if (!reserveStandardStreams()) {
+        return kExitFailure;
+    }
+    platform::useBinaryStandardStreams();
+    interruption::install();
+    // The programs throw nothing of their own; what can arrive here is the
+    // standard library failing an allocation (a long text, a large file) on
+    // a machine with no memory left.
+    try {
+        // Standard output is written only through std::cout, and standard
+        // input read through its own buffer, as a named file is: a read the
+        // system fails then fails the stream, which can tell why. The
+        // buffers are allocated here, where running out is told.
+        std::ios::sync_with_stdio(false);
+        if (!memoryReserve::prepare()) {
+            return tellOutOfMemory();
+        }
+        return program(std::vector<std::string_view>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        return tellOutOfMemory();
+    }
 }

@@ -3,13 +3,30 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class StandardOutput;
 
 // What both programs say and return as GNU tools do, under the name set by
 // setProgramName.
 
+constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+
+// The start both programs share, as their `main`: names the program, keeps
+// the standard streams' numbers, makes the standard streams binary and
+// unsynchronised with C's, sets up the removal of temporary files on a
+// termination signal before any file is made, and keeps a memory reserve;
+// then returns what `program` returns for the arguments. Any allocation the
+// standard library fails on the way ends with one line and status 1 rather
+// than an abort, once the stack has unwound (removing temporary files).
+[[nodiscard]] int runAsMain(std::string_view name, int argc, char** argv,
+                            int (*program)(const std::vector<std::string_view>& arguments));
+
+// Says "NAME: out of memory" straight to the descriptor (the standard
+// streams may be what could not get its buffer), after what standard
+// output holds; returns the failure status.
+int tellOutOfMemory() noexcept;
 
 // The --version text: name and version, the copyright and the licence.
 [[nodiscard]] std::string versionText();

@@ -10,12 +10,6 @@
 #include "InputFile.h"
 #include "OutputFile.h"
 
-namespace {
-
-constexpr int kExitFailure = 1;
-
-}  // namespace
-
 Report::Report(AnswerSource& source, std::ostream& output, std::ostream& errors,
                const ReportOptions& options)
     : answers(source),

@@ -11,12 +11,9 @@
 
 #include "CommandConventions.h"
 #include "FractionCommandLine.h"
-#include "MemoryReserve.h"
 #include "Report.h"
 #include "SelfTest.h"
 #include "StandardOutput.h"
-#include "common/ProgramName.h"
-#include "platform/Interruption.h"
 #include "platform/Platform.h"
 #include "sort/MemoryBudget.h"
 #include "terminal/Answers.h"
@@ -24,7 +21,6 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
 constexpr std::string_view kProgramName = "fraction";
 
 constexpr std::string_view kUsage =
@@ -79,16 +75,6 @@ constexpr std::string_view kUsage =
     "    not be written, or a fraction file would go to a terminal;\n"
     " 2  wrong usage, a -T DIR that is not a directory included.\n"
     "A failed self-test check ends the program abnormally.\n";
-
-// Says so straight to the descriptor: the standard streams themselves may
-// be what could not get its buffer.
-int outOfMemory() noexcept
-{
-    constexpr std::string_view kMessage = "fraction: out of memory\n";
-    std::cout.flush();
-    platform::writeToErrorsAtOnce(kMessage.data(), kMessage.size());
-    return kExitFailure;
-}
 
 int runReport(const FractionInvocation& invocation)
 {
@@ -190,18 +176,13 @@ int runReport(const FractionInvocation& invocation)
         Report report(edited ? *edited : plain, std::cout, std::cerr, options);
         return report.run();
     } catch (const std::bad_alloc&) {
-        return outOfMemory();
+        return tellOutOfMemory();
     }
 }
 
-int runProgram(int argc, char** argv)
+int runProgram(const std::vector<std::string_view>& arguments)
 {
-    // Standard output is written only through std::cout.
-    std::ios::sync_with_stdio(false);
-    platform::useBinaryStandardStreams();
     StandardOutput standardOutput;
-
-    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const FractionCommandLine commandLine =
         parseFractionCommandLine(arguments, platform::isTerminal(platform::StandardStream::input));
     if (!commandLine.invocation) {
@@ -239,22 +220,5 @@ int runProgram(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    setProgramName(kProgramName);
-    if (!reserveStandardStreams()) {
-        return kExitFailure;
-    }
-    // Set up before any work, so that no temporary file of the self-test or
-    // of the report outlives a Ctrl-C or a kill.
-    interruption::install();
-    if (!memoryReserve::prepare()) {
-        return outOfMemory();
-    }
-    // Any allocation the standard library fails, on any path (the
-    // self-test's included), ends here with one line and a status rather
-    // than an abort; the stack unwinds first, removing temporary files.
-    try {
-        return runProgram(argc, argv);
-    } catch (const std::bad_alloc&) {
-        return outOfMemory();
-    }
+    return runAsMain(kProgramName, argc, argv, runProgram);
 }
