@@ -72,7 +72,8 @@ constexpr std::size_t FRACTION_TEXT_CAPACITY = 26;
 /// What the public declarations need and no user should call.
 namespace detail {
 
-/// Integer types a fraction compares and computes with: any but bool.
+/// Integer types a fraction compares and computes with: any but bool (one
+/// wider than 64 bits is compared, and refused where computed with).
 template <typename Integer>
 using IfInteger = std::enable_if_t<
     std::is_integral_v<Integer> && !std::is_same_v<std::remove_cv_t<Integer>, bool>, int>;
@@ -105,6 +106,8 @@ struct SignedMagnitude {
 template <typename Integer>
 constexpr SignedMagnitude signedMagnitude(Integer value) noexcept
 {
+    static_assert(sizeof(Integer) <= sizeof(std::uint64_t),
+                  "a fraction computes with integers of at most 64 bits");
     if constexpr (std::is_signed_v<Integer>) {
         if (value < 0) {
             return {true, 0U - static_cast<std::uint64_t>(value)};

@@ -377,13 +377,27 @@ std::uint64_t divideInPlace(Natural& a, const Natural& b)
     return quotient;
 }
 
+// The part's magnitude: from its digits where 64 bits do not hold it, as
+// scanned otherwise (the denominator 1 that a missing one stands for has no
+// digits).
+Natural naturalOf(const ScannedPart& part)
+{
+    if (part.error == std::errc::result_out_of_range) {
+        return naturalOf(part.digits, part.end);
+    }
+    Natural number{static_cast<std::uint32_t>(part.magnitude),
+                   static_cast<std::uint32_t>(part.magnitude >> 32U)};
+    trim(number);
+    return number;
+}
+
 // The magnitudes n/d in lowest terms, for parts of any length, where both
 // are at most 2^31; nothing otherwise.
 std::optional<std::pair<std::uint64_t, std::uint64_t>> lowestOfDigits(const ScannedPart& top,
                                                                       const ScannedPart& bottom)
 {
-    const Natural numerator = naturalOf(top.digits, top.end);
-    const Natural denominator = naturalOf(bottom.digits, bottom.end);
+    const Natural numerator = naturalOf(top);
+    const Natural denominator = naturalOf(bottom);
     if (denominator.empty() || numerator.empty()) {
         return std::pair<std::uint64_t, std::uint64_t>{0, denominator.empty() ? 0 : 1};
     }
