@@ -92,6 +92,9 @@ TEST(MemoryBudget, ThreadsAreLoweredToWhatTheBudgetHolds)
 TEST(MemoryBudget, SizesAreToldAsTheOptionTakesThem)
 {
     EXPECT_EQ(sizeText(1024 * kMebi), "1G");
+    EXPECT_EQ(sizeText(std::uint64_t{15} << 60U), "15E");
+    EXPECT_EQ(sizeText(std::uint64_t{3} << 50U), "3P");
+    EXPECT_EQ(sizeText(std::uint64_t{1025} << 30U), "1025G");
     EXPECT_EQ(sizeText(42 * kMebi), "42M");
     EXPECT_EQ(sizeText(kMinimumBudget), "256K");
     EXPECT_EQ(sizeText(1000), "1000");

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::int64_t kLeast = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kGreatest = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kLeast = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kGreatest = std::numeric_limits<std::int32_t>::max();
 
 TEST(WideSum, EmptyIsZero)
 {
@@ -24,7 +24,7 @@ TEST(WideSum, TermsThatCancelGiveExactlyZero)
     sum.add(2, -6);
     sum.add(-2, -6);
     sum.add(kLeast, kGreatest);
-    sum.add(-kLeast, kGreatest);
+    sum.add(kLeast, -kGreatest);
     EXPECT_EQ(sum.value(), 0.0);
 }
 

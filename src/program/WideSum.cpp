@@ -9,7 +9,7 @@ constexpr std::size_t kUnitsLimb = 4;
 
 }  // namespace
 
-void WideSum::add(std::int64_t numerator, std::int64_t denominator) noexcept
+void WideSum::add(std::int32_t numerator, std::int32_t denominator) noexcept
 {
     const bool negative = (numerator < 0) != (denominator < 0);
     // Both parts come from 32-bit values, so their magnitudes fit.

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // A sum of fractions kept in fixed point, wide enough that no sum of 64-bit
-// many 32-bit fractions overflows: 96 bits before the binary point, 128
+// many 32-bit fractions overflows: 128 bits before the binary point, 128
 // after, in two's complement. Each term n/d is rounded to the nearest
 // multiple of 2^-128 as it is added (a term's error is at most 2^-129, so
 // N terms are off by at most N * 2^-129 in all), and terms that cancel
@@ -12,8 +12,9 @@
 // a Fraction and overflows; this one gives the value a script can use.
 class WideSum {
 public:
-    // Adds numerator/denominator; `denominator` is not 0.
-    void add(std::int64_t numerator, std::int64_t denominator) noexcept;
+    // Adds numerator/denominator; `denominator` is not 0. The parts are
+    // 32-bit: the long division is exact only for divisors below 2^32.
+    void add(std::int32_t numerator, std::int32_t denominator) noexcept;
 
     // The sum, rounded to a double (relative error within 2^-50).
     [[nodiscard]] double value() const noexcept;

@@ -64,6 +64,9 @@ std::optional<std::uint64_t> leastLeft(const MemoryFacts& facts)
 constexpr std::uint64_t kKibi = std::uint64_t{1} << 10U;
 constexpr std::uint64_t kMebi = std::uint64_t{1} << 20U;
 constexpr std::uint64_t kGibi = std::uint64_t{1} << 30U;
+constexpr std::uint64_t kTebi = std::uint64_t{1} << 40U;
+constexpr std::uint64_t kPebi = std::uint64_t{1} << 50U;
+constexpr std::uint64_t kExbi = std::uint64_t{1} << 60U;
 
 }  // namespace
 
@@ -105,8 +108,9 @@ std::uint64_t threadBytes(unsigned threads) noexcept
 
 std::string sizeText(std::uint64_t bytes)
 {
-    constexpr std::array<std::pair<std::uint64_t, char>, 3> kUnits = {
-        {{kGibi, 'G'}, {kMebi, 'M'}, {kKibi, 'K'}}};
+    // The letters -S takes, so that a size said can be given back.
+    constexpr std::array<std::pair<std::uint64_t, char>, 6> kUnits = {
+        {{kExbi, 'E'}, {kPebi, 'P'}, {kTebi, 'T'}, {kGibi, 'G'}, {kMebi, 'M'}, {kKibi, 'K'}}};
     for (const auto& [unit, letter] : kUnits) {
         if (bytes != 0 && bytes % unit == 0) {
             return std::to_string(bytes / unit) + letter;
