@@ -569,7 +569,7 @@ faults)
                     expect_eq "$name, a failed flush of the directory: status" "$status" 1
                 fi
                 expect_eq "$name, a failed flush of the directory: told" "$(cat stderr.txt)" \
-                    "$told: cannot write: Input/output error"
+                    "$told: replaced, but a crash may undo it: Input/output error"
             else
                 expect_eq "$name, a flush refused ($what): status" "$status" 0
                 expect_eq "$name, a flush refused ($what): nothing said" "$(cat stderr.txt)" ""

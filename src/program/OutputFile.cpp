@@ -231,10 +231,11 @@ Status OutputFile::Temporary::replaceTarget()
     }
     release();
     // Once the program says the file is written, a crash must not bring
-    // back the old one.
+    // back the old one. The new file is in place already: what failed is
+    // said as such, not as a write that did not happen.
     const Status flushed = directory.flushToDisk();
     if (!flushed) {
-        return Failure("cannot write: " + flushed.reason());
+        return Failure("replaced, but a crash may undo it: " + flushed.reason());
     }
     return {};
 }
