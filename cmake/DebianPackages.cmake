@@ -1,8 +1,10 @@
 # `cpack -G DEB` makes Debian packages of the install components:
 #   fraction         the programs and their man pages
 #   libfraction2     the shared library (only when BUILD_SHARED_LIBS=ON)
-#   libfraction-dev  headers, static library or link, CMake and pkg-config
-#                    files, the API reference
+#   libfraction-dev  headers, the shared library's link, CMake and
+#                    pkg-config files, the API reference (shared build)
+#   libfraction-static-dev  the same with the static library instead
+#                    (static build)
 # each with a machine-readable copyright file and the Debian changelog
 # (packaging/debian/), its man pages gzipped and its binaries stripped.
 get_target_property(library_type fraction_core TYPE)
@@ -25,7 +27,7 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Not a native Debian package: the packaging has its own revision, and its
 # changelog is changelog.Debian.
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 2)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -58,8 +60,30 @@ the result invalid. It reads and writes the binary fraction file format.
 .
 This package holds the shared library.")
 
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libfraction-dev)
+# Both builds install the same headers, CMake package and fraction.pc, but
+# one links the shared library and the other the static one: two packages
+# of one name and version that differ would let apt take either for the
+# other. The shared build's is libfraction-dev, as Debian names the
+# development package of libfraction2; a static build's, which depends on
+# no library package, is libfraction-static-dev. Each takes the other's
+# place (Conflicts and Replaces), and the static one provides
+# libfraction-dev, so that what builds against that finds either.
+set(shared_development libfraction-dev)
+set(static_development libfraction-static-dev)
+set(package_version ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+if(library_type STREQUAL SHARED_LIBRARY)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${shared_development})
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_CONFLICTS ${static_development})
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_REPLACES ${static_development})
+  set(library_to_link "the link to the shared library")
+else()
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${static_development})
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_CONFLICTS ${shared_development})
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_REPLACES ${shared_development})
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_PROVIDES "${shared_development} (= ${package_version})")
+  set(library_to_link "the static library")
+endif()
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "bounded rational numbers with 32-bit parts (development files)
 The fraction library's value type holds a rational number as two signed
@@ -67,9 +91,8 @@ The fraction library's value type holds a rational number as two signed
 zero denominator, a division by zero or a result outside 32 bits marks
 the result invalid. It reads and writes the binary fraction file format.
 .
-This package holds the C++ headers, the library to link (static unless the
-shared library package goes with it), the CMake package, the pkg-config
-file and the API reference.")
+This package holds the C++ headers, ${library_to_link}, the CMake
+package, the pkg-config file and the API reference.")
 
 # Run on the staged files of each package before it is made.
 set(FRACTION_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/packaging/debian)
