@@ -54,6 +54,14 @@
 #define FRACTION_CONSTEXPR
 #endif
 
+/// Keeps a rarely taken path out of the function that calls it, so that the
+/// compiler inlines the common path's own calls there.
+#if defined(__GNUC__)
+#define FRACTION_RARE_PATH __attribute__((noinline, cold))
+#else
+#define FRACTION_RARE_PATH
+#endif
+
 /// Everything the fraction library declares.
 namespace fraction {
 
@@ -720,6 +728,15 @@ public:
     }
 
 private:
+    // left op right in 64-bit magnitudes, for the few operands where the
+    // member refuses.
+    template <detail::PartsResult (*exact)(detail::SignedFraction, detail::SignedFraction) noexcept>
+    [[nodiscard]] FRACTION_RARE_PATH static FRACTION_CONSTEXPR Fraction
+    inWideParts(const Fraction& left, const Fraction& right) noexcept
+    {
+        return fromParts(exact(left.signedFraction(), right.signedFraction()));
+    }
+
     // left op right, exactly. The member operation comes first: it is
     // exact where it succeeds, and quick, its products in 32 bits. Where it
     // refuses, the value is worked out in 64-bit magnitudes, where every
@@ -745,7 +762,7 @@ private:
             }
             return result;
         }
-        return fromParts(exact(left.signedFraction(), right.signedFraction()));
+        return inWideParts<exact>(left, right);
     }
 
 public:
