@@ -30,13 +30,13 @@ fi
 # the benchmark against it as $3.
 build_against() {
     local source=$1 build=$2 program=$3
-    cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF \
+    if ! cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF \
         -DFRACTION_PROGRAMS=OFF -DFRACTION_TESTS=OFF -DFRACTION_DOCS=OFF \
-        -DFRACTION_MAN_PAGES=OFF -DFRACTION_LINE_EDITING=OFF >"$build.log" 2>&1 &&
-        cmake --build "$build" --target fraction_core -j2 >>"$build.log" 2>&1 || {
+        -DFRACTION_MAN_PAGES=OFF -DFRACTION_LINE_EDITING=OFF >"$build.log" 2>&1 ||
+        ! cmake --build "$build" --target fraction_core -j2 >>"$build.log" 2>&1; then
         echo "operators_ratios.sh: cannot build the library of $source (see $build.log)" >&2
         exit 1
-    }
+    fi
     local library
     library=$(find "$build" -name libfraction.a | head -n 1)
     "${CXX:-c++}" -std=c++20 -O3 -DNDEBUG -DFRACTION_STATIC_DEFINE -I "$source/include" \
