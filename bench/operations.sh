@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the operation benchmarks against boost::rational and GMP's mpq_class
-# and prints a table. Installs libbenchmark-dev, libgmp-dev and
+# and prints a table, then the value operators' ratios against 7dd8d8c and
+# boost::rational (bench/operators_ratios.sh). Installs libbenchmark-dev, libgmp-dev and
 # libboost-dev when they are missing. Usage: bench/operations.sh [MIN_TIME_S]
 set -euo pipefail
 min_time=${1:-0.5}
@@ -13,3 +14,4 @@ trap 'rm -f "$results"' EXIT
 ./build/release/bench/operations_benchmark --benchmark_min_time="$min_time" \
     --benchmark_format=console --benchmark_out="$results" --benchmark_out_format=json
 python3 bench/operations_table.py "$results"
+bash bench/operators_ratios.sh

@@ -12,8 +12,10 @@
 #include <stdexcept>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "sort/JoiningThread.h"
 #include "sort/TaskPool.h"
 
 namespace {
@@ -168,5 +170,29 @@ TEST(TaskPool, HelpersLeaveTerminationSignalsToOtherThreads)
     EXPECT_GT(std::count(blocked.begin(), blocked.end(), 2), 0) << "no task ran on a helper";
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+// The pool's threads are joined as their holders go: whatever a thread did
+// before it ended is done and visible once its holder is gone, also for a
+// holder moved from one place to another on the way (as a vector moves
+// them when it grows).
+TEST(JoiningThread, JoinsItsThreadWhenItGoes)
+{
+    std::atomic<int> finished{0};
+    {
+        std::vector<sorting::JoiningThread> threads;
+        for (int i = 0; i < 8; ++i) {
+            threads.emplace_back([&finished] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                finished.fetch_add(1);
+            });
+        }
+        sorting::JoiningThread moved(std::move(threads.front()));
+    }
+    EXPECT_EQ(finished.load(), 8);
+}
 
 }  // namespace

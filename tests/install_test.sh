@@ -3,8 +3,10 @@
 # builds and runs a small project of a user's own against it: through the
 # CMake package, through `pkg-config --cflags --libs fraction` alone (from
 # that prefix and from a staged install of the configured one), and once
-# more against the source tree through add_subdirectory. A shared build
-# is also checked for its SONAME, its links and the names it exports.
+# more against the source tree through add_subdirectory and through
+# FetchContent, there also with clang and libc++ where they are installed.
+# A shared build is also checked for its SONAME, its links and the names
+# it exports.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR CXX_COMPILER MAN_PAGES(1 or 0)
 set -uo pipefail
 build=$(realpath "$1")
@@ -22,6 +24,9 @@ libdir=$(cache_value CMAKE_INSTALL_LIBDIR)
 [ -n "$libdir" ] || fail "no library folder in $build/CMakeCache.txt"
 shared=0
 [ "$(cache_value BUILD_SHARED_LIBS)" = ON ] && shared=1
+# The build's own compiler flags, such as -stdlib=libc++: a consumer must
+# use the same standard library as the library it links.
+build_flags=$(cache_value CMAKE_CXX_FLAGS)
 
 cmake --install "$build" --prefix "$prefix" >"$workdir/install.log" 2>&1 ||
     fail "cmake --install: $(cat "$workdir/install.log")"
@@ -83,7 +88,8 @@ build_consumer() {
     local name=$1
     shift
     local dir=$workdir/$name
-    if ! cmake -S "$source/tests/consumer" -B "$dir" -DCMAKE_CXX_COMPILER="$compiler" "$@" \
+    if ! cmake -S "$source/tests/consumer" -B "$dir" -DCMAKE_CXX_COMPILER="$compiler" \
+        -DCMAKE_CXX_FLAGS="$build_flags" "$@" \
         >"$dir.log" 2>&1 || ! cmake --build "$dir" -j 2 >>"$dir.log" 2>&1; then
         fail "the consumer against $name does not build: $(tail -n 30 "$dir.log")"
     fi
@@ -115,6 +121,36 @@ fi
 extra=$(cd "$part_prefix" && find . -type f | grep -v -E '^\./(bin/app|include/fraction/|lib[^/]*/.*(libfraction|cmake/Fraction/|pkgconfig/fraction.pc)|share/doc/fraction/)')
 [ -z "$extra" ] || fail "the tree as a part installed more than the library: $extra"
 
+# The tree through FetchContent, from its folder: the same library alone.
+build_consumer fetched -DFRACTION_SOURCE_DIR="$source" -DFRACTION_FETCH=ON
+for program in fraction fracfile; do
+    [ -z "$(find "$workdir/fetched" -name "$program" -type f)" ] || fail "FetchContent of the tree built $program"
+done
+# And with libc++, whose names differ from libstdc++'s, so the library is
+# built from the tree with it too: static and shared, C++17 and C++20. Run
+# without the library path a shared install above set, which would load
+# that libfraction.so.2, built for the other library, in place of the
+# consumer's own.
+libcxx_compiler=$(command -v clang++-16 || true)
+if [ -n "$libcxx_compiler" ] && printf '#include <string>\nint main() { return std::string().empty() ? 0 : 1; }\n' |
+    "$libcxx_compiler" -stdlib=libc++ -x c++ - -o "$workdir/libcxx-probe" >/dev/null 2>&1; then
+    for standard in 17 20; do
+        for shared_libs in OFF ON; do
+            (
+                unset LD_LIBRARY_PATH
+                build_consumer "libc++-c++$standard-shared-$shared_libs" -DFRACTION_SOURCE_DIR="$source" \
+                    -DFRACTION_FETCH=ON -DCMAKE_CXX_COMPILER="$libcxx_compiler" \
+                    -DCMAKE_CXX_FLAGS=-stdlib=libc++ -DCMAKE_CXX_STANDARD=$standard \
+                    -DBUILD_SHARED_LIBS=$shared_libs
+                ldd "$workdir/libc++-c++$standard-shared-$shared_libs/app" | grep -q 'libc++\.so' ||
+                    fail "the consumer built for libc++ (C++$standard, shared $shared_libs) does not use it"
+            ) || exit 1
+        done
+    done
+else
+    echo "no clang++-16 with libc++ here: the consumers against libc++ were not built" >&2
+fi
+
 # The same consumer with nothing but what pkg-config says, in C++17 and
 # C++20, with this build's compiler and with clang++ where it is installed:
 # from the prefix installed into, and from a staged install of the
@@ -134,12 +170,14 @@ pkg_config_consumer() {
     [ "$(PKG_CONFIG_LIBDIR="$pc_folder" pkg-config --modversion fraction)" = "$version" ] ||
         fail "pkg-config gives another version"
     grep -q -F -e "-I$sysroot$pc_prefix/include" <<<"$flags" || fail "flags outside the $name install: $flags"
-    local consumer_compiler standard build
+    local consumer_compiler consumer_flags standard build
     for consumer_compiler in "${consumer_compilers[@]}"; do
+        consumer_flags=
+        [ "$consumer_compiler" != "$compiler" ] || consumer_flags=$build_flags
         for standard in c++17 c++20; do
             build=$name-$(basename "$consumer_compiler")-$standard
             # shellcheck disable=SC2086 # the flags are words by design
-            "$consumer_compiler" -std=$standard -Wall -Wextra -Wconversion -Wsign-conversion -Werror \
+            "$consumer_compiler" $consumer_flags -std=$standard -Wall -Wextra -Wconversion -Wsign-conversion -Werror \
                 "$source/tests/consumer/main.cpp" \
                 "$source/tests/consumer/second.cpp" $flags -o "$workdir/app-$build" \
                 >"$workdir/$build.log" 2>&1 ||
@@ -150,8 +188,9 @@ pkg_config_consumer() {
     done
 }
 consumer_compilers=("$compiler")
+# clang++ with its default library too, where the build used that.
 clang=$(command -v clang++) && [ "$(realpath "$clang")" != "$(realpath "$(command -v "$compiler")")" ] &&
-    consumer_compilers+=("$clang")
+    [ -z "$build_flags" ] && consumer_compilers+=("$clang")
 pkg_config_consumer prefixed "$prefix/$libdir/pkgconfig" "$prefix" ""
 pkg_config_consumer staged "$stage$configured/$libdir/pkgconfig" "$configured" "$stage"
 

@@ -54,6 +54,14 @@
 #define FRACTION_CONSTEXPR
 #endif
 
+/// Keeps a rarely taken path out of the function that calls it, so that the
+/// compiler inlines the common path's own calls there.
+#if defined(__GNUC__)
+#define FRACTION_RARE_PATH __attribute__((noinline, cold))
+#else
+#define FRACTION_RARE_PATH
+#endif
+
 /// Everything the fraction library declares.
 namespace fraction {
 
@@ -722,6 +730,45 @@ public:
         multiply(inverse);
     }
 
+private:
+    // left op right in 64-bit magnitudes, for the few operands where the
+    // member refuses.
+    template <detail::PartsResult (*exact)(detail::SignedFraction, detail::SignedFraction) noexcept>
+    [[nodiscard]] FRACTION_RARE_PATH static FRACTION_CONSTEXPR Fraction
+    inWideParts(const Fraction& left, const Fraction& right) noexcept
+    {
+        return fromParts(exact(left.signedFraction(), right.signedFraction()));
+    }
+
+    // left op right, exactly. The member operation comes first: it is
+    // exact where it succeeds, and quick, its products in 32 bits. Where it
+    // refuses, the value is worked out in 64-bit magnitudes, where every
+    // sum, product and quotient of 32-bit parts is exact. Both operations
+    // are template arguments, not function arguments, so that the compiler
+    // knows them where it compiles this and can inline the member. Defined
+    // before the operators that use it: clang evaluates them at compile
+    // time only with the template's body already seen.
+    template <void (Fraction::*member)(const Fraction&) noexcept,
+              detail::PartsResult (*exact)(detail::SignedFraction, detail::SignedFraction) noexcept>
+    [[nodiscard]] static FRACTION_CONSTEXPR Fraction exactly(const Fraction& left,
+                                                             const Fraction& right) noexcept
+    {
+        if (!left.valid || !right.valid) {
+            return invalidFraction();
+        }
+        Fraction result(left);
+        (result.*member)(right);
+        if (result.valid) {
+            // The member keeps a zero's denominator (1/2 - 1/2 is 0/4).
+            if (result.storedNumerator == 0) {
+                result.storedDenominator = 1;
+            }
+            return result;
+        }
+        return inWideParts<exact>(left, right);
+    }
+
+public:
     /// The exact sum, in lowest terms; invalid only for an invalid operand
     /// or where no 32-bit parts, with a sign on either, hold the value.
     /// Unlike add(), which keeps its own algorithm (the plain product of
@@ -729,23 +776,23 @@ public:
     /// refuses some sums that fit, such as 1073741823/2 + 1/2.
     FRACTION_CONSTEXPR Fraction& operator+=(const Fraction& other) noexcept
     {
-        return *this = exactly(*this, other, detail::exactSum, &Fraction::add);
+        return *this = exactly<&Fraction::add, detail::exactSum>(*this, other);
     }
     /// The exact difference, as += gives the sum.
     FRACTION_CONSTEXPR Fraction& operator-=(const Fraction& other) noexcept
     {
-        return *this = exactly(*this, other, detail::exactDifference, &Fraction::subtract);
+        return *this = exactly<&Fraction::subtract, detail::exactDifference>(*this, other);
     }
     /// The exact product, as += gives the sum; 0 * anything valid is 0/1.
     FRACTION_CONSTEXPR Fraction& operator*=(const Fraction& other) noexcept
     {
-        return *this = exactly(*this, other, detail::exactProduct, &Fraction::multiply);
+        return *this = exactly<&Fraction::multiply, detail::exactProduct>(*this, other);
     }
     /// The exact quotient, as += gives the sum; invalid for a zero divisor.
     /// Unlike divide(), no bound applies to the divisor's reciprocal.
     FRACTION_CONSTEXPR Fraction& operator/=(const Fraction& other) noexcept
     {
-        return *this = exactly(*this, other, detail::exactQuotient, &Fraction::divide);
+        return *this = exactly<&Fraction::divide, detail::exactQuotient>(*this, other);
     }
 
     /// The exact sum; see operator+=.
@@ -949,29 +996,6 @@ private:
     [[nodiscard]] static FRACTION_CONSTEXPR Fraction fromParts(detail::PartsResult parts) noexcept
     {
         return parts.fits ? Fraction(parts.numerator, parts.denominator) : invalidFraction();
-    }
-    // left op right, exactly. The member operation comes first: it is
-    // exact where it succeeds, and quick, its products in 32 bits. Where it
-    // refuses, the value is worked out in 64-bit magnitudes, where every
-    // sum, product and quotient of 32-bit parts is exact.
-    [[nodiscard]] static FRACTION_CONSTEXPR Fraction
-    exactly(const Fraction& left, const Fraction& right,
-            detail::PartsResult (*exact)(detail::SignedFraction, detail::SignedFraction) noexcept,
-            void (Fraction::*member)(const Fraction&) noexcept) noexcept
-    {
-        if (!left.valid || !right.valid) {
-            return invalidFraction();
-        }
-        Fraction result(left);
-        (result.*member)(right);
-        if (result.valid) {
-            // The member keeps a zero's denominator (1/2 - 1/2 is 0/4).
-            if (result.storedNumerator == 0) {
-                result.storedDenominator = 1;
-            }
-            return result;
-        }
-        return fromParts(exact(left.signedFraction(), right.signedFraction()));
     }
 
     // fraction op integer, exactly, for an integer of any magnitude. One

@@ -7,8 +7,9 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
+
+#include "sort/JoiningThread.h"
 
 namespace sorting {
 
@@ -65,7 +66,7 @@ private:
     std::exception_ptr failure;
     bool stopping = false;
     // Last, so that the threads start once everything above is made.
-    std::vector<std::jthread> helpers;
+    std::vector<JoiningThread> helpers;
 };
 
 }  // namespace sorting
