@@ -19,7 +19,7 @@ sources=$(git ls-files '*.cpp' '*.h')
 echo "--- includes"
 # A part is used through its include/ directory; a path that climbs out of
 # a folder reaches into another part's private files.
-if git grep -n '#include "\.\./'; then
+if git grep -n '#include "\.\./' -- '*.cpp' '*.h' '*.hpp' '*.cc' '*.c' '*.in'; then
     echo "lint: an include climbs out of its folder with ../: include through the part's include/ directory" >&2
     exit 1
 fi
