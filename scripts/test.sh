@@ -5,8 +5,9 @@
 # suite before it runs; then the fuzzers for a bounded time. The static
 # checks run beside all of it, at the lowest priority.
 # FRACTION_FULL_TESTS=1 (CI sets it) runs the full counts of the repeated
-# tests and fuzzes each target 60 seconds instead of 20; FUZZ_SECONDS sets
-# the fuzzing time outright.
+# tests, has clang-tidy check every file instead of what changed, and fuzzes
+# each target 60 seconds instead of 20; FUZZ_SECONDS sets the fuzzing time
+# outright.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh clang clang-tidy clang-format cppcheck libclang-rt-14-dev \

@@ -274,7 +274,7 @@ TEST(Platform, AnIgnoredSignalStaysIgnored)
         platform::onTermination(&keepCoverageCounts);
         ::raise(SIGHUP);
         // cppcheck-suppress unreachableCode ; the ignored signal returns here
-        std::exit(3);  // NOLINT(concurrency-mt-unsafe)
+        std::exit(3);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -298,20 +298,20 @@ TEST(Platform, TakingTheOwnerKeepsWhatTheUserMay)
     if (child == 0) {
         constexpr uid_t kNobody = 65534;
         if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-            std::exit(2);  // NOLINT(concurrency-mt-unsafe)
+            std::exit(2);
         }
         std::string name;
         const Result<platform::Directory, platform::OpenFailure> held =
             platform::Directory::holding(model);
         if (!held) {
-            std::exit(1);  // NOLINT(concurrency-mt-unsafe)
+            std::exit(1);
         }
         platform::OpenedFile file = held.value().createBeside(model, name);
         const bool kept = file.ok() && file.value().takeOwner(model).ok();
         if (file) {
             static_cast<void>(file.value().close());
         }
-        std::exit(kept ? 0 : 1);  // NOLINT(concurrency-mt-unsafe)
+        std::exit(kept ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

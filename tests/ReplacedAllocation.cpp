@@ -14,7 +14,7 @@ void* allocate(std::size_t size) noexcept
     if (allocationFails(size)) {
         return nullptr;
     }
-    return std::malloc(size == 0 ? 1 : size);  // NOLINT(cppcoreguidelines-no-malloc)
+    return std::malloc(size == 0 ? 1 : size);
 }
 
 }  // namespace
@@ -45,20 +45,20 @@ void* operator new[](std::size_t size, const std::nothrow_t& /*unused*/) noexcep
 
 void operator delete(void* memory) noexcept
 {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);
 }
 
 void operator delete[](void* memory) noexcept
 {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);
 }
 
 void operator delete(void* memory, std::size_t /*size*/) noexcept
 {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);
 }
 
 void operator delete[](void* memory, std::size_t /*size*/) noexcept
 {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);
 }

@@ -1,12 +1,41 @@
 # shellcheck shell=bash
-# The checks of the end-to-end test scripts that run in groups: each check
-# counts as passed or failed, and a failure is told with the group's name
-# ($group, set by the script) and what was expected. Sourced, not run.
+# The start and the checks of the end-to-end test scripts that run in
+# groups. Sourced, not run, by a script called with
+#   FRACTION FRACFILE [FRACTION_FAULTY FRACFILE_FAULTY] GROUP
+# which then has the programs' full paths in $fraction and $fracfile (and
+# $fraction_faulty and $fracfile_faulty), the group in $group, its own
+# directory in $here, and runs in a fresh scratch directory, $workdir,
+# removed when it exits. Each check counts as passed or failed, and a
+# failure is told with the group's name and what was expected.
+
+if [ $# -ne 3 ] && [ $# -ne 5 ]; then
+    echo "usage: $0 FRACTION FRACFILE [FRACTION_FAULTY FRACFILE_FAULTY] GROUP" >&2
+    exit 2
+fi
+# shellcheck disable=SC2034 # the programs and $here are the sourcing script's
+{
+    fraction=$(realpath "$1")
+    fracfile=$(realpath "$2")
+    if [ $# -eq 5 ]; then
+        fraction_faulty=$(realpath "$3")
+        fracfile_faulty=$(realpath "$4")
+    fi
+    here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
+}
+group=${!#}
+workdir=$(mktemp -d)
+trap 'rm -rf "$workdir"' EXIT
+cd "$workdir" || exit 1
+
+# skip REASON: the group cannot run here.
+skip() {
+    echo "$group: skipped: $1"
+    exit 77
+}
 
 passed=0
 failed=0
 pass() { passed=$((passed + 1)); }
-# shellcheck disable=SC2154 # group is the sourcing script's
 fail() { failed=$((failed + 1)); echo "FAIL [$group]: $*" >&2; }
 # expect_eq DESCRIPTION ACTUAL EXPECTED
 expect_eq() {

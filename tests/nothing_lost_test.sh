@@ -10,23 +10,9 @@
 # them when it runs, in the group's directory.
 # shellcheck disable=SC2016
 set -uo pipefail
-fraction=$(realpath "$1")
-fracfile=$(realpath "$2")
-fraction_faulty=$(realpath "$3")
-fracfile_faulty=$(realpath "$4")
-group=$5
-here=$(dirname "$(realpath "$0")")
-workdir=$(mktemp -d)
-chmod 755 "$workdir"
-trap 'rm -rf "$workdir"' EXIT
-cd "$workdir" || exit 1
-
 # shellcheck source=tests/group_checks.sh
-source "$here/group_checks.sh"
-skip() {
-    echo "$group: skipped: $1"
-    exit 77
-}
+source "$(dirname "$(realpath "$0")")/group_checks.sh"
+chmod 755 "$workdir"
 
 hex() { od -An -tx1 "$@" | tr -d ' \n'; }
 # The hidden temporary files left in the directory (or in $1).

@@ -5,16 +5,8 @@
 # them when it runs, in the group's directory.
 # shellcheck disable=SC2016
 set -uo pipefail
-fraction=$(realpath "$1")
-fracfile=$(realpath "$2")
-group=$3
-here=$(dirname "$(realpath "$0")")
-workdir=$(mktemp -d)
-trap 'rm -rf "$workdir"' EXIT
-cd "$workdir" || exit 1
-
 # shellcheck source=tests/group_checks.sh
-source "$here/group_checks.sh"
+source "$(dirname "$(realpath "$0")")/group_checks.sh"
 # expect_message DESCRIPTION ACTUAL EXPECTED: as expect_eq, for messages whose
 # lines may end in the system's reason. Windows words its reasons its own
 # way, so there each line is compared up to its reason.

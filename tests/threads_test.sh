@@ -6,20 +6,8 @@
 # them when it runs, in the group's directory.
 # shellcheck disable=SC2016
 set -uo pipefail
-fraction=$(realpath "$1")
-fracfile=$(realpath "$2")
-group=$3
-here=$(dirname "$(realpath "$0")")
-workdir=$(mktemp -d)
-trap 'rm -rf "$workdir"' EXIT
-cd "$workdir" || exit 1
-
 # shellcheck source=tests/group_checks.sh
-source "$here/group_checks.sh"
-skip() {
-    echo "$group: skipped: $1"
-    exit 77
-}
+source "$(dirname "$(realpath "$0")")/group_checks.sh"
 [ "${FRACTION_SYSTEM:-Linux}" != Windows ] || skip "process limits and SIGPIPE are POSIX's"
 
 # The hidden temporary files left in the directory.

@@ -511,8 +511,7 @@ public:
     /// so that `x + 1` and `x < 2` read as they would for a built-in number.
     template <typename Integer, detail::IfInteger<Integer> = 0>
     // cppcheck-suppress noExplicitConstructor ; implicit on purpose, as above
-    FRACTION_CONSTEXPR Fraction(Integer value) noexcept  // NOLINT(google-explicit-constructor)
-        : Fraction(value, 1)
+    FRACTION_CONSTEXPR Fraction(Integer value) noexcept : Fraction(value, 1)
     {
     }
     /// Copies the flag and both parts exactly, valid or not.

@@ -116,71 +116,59 @@ std::uint64_t shareOfMemory(std::uint64_t percent, std::uint64_t memory) noexcep
     return fromRest > kLargest - whole ? kLargest : whole + fromRest;
 }
 
-FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments,
-                                             bool answersFromTerminal)
+namespace {
+
+// Takes one option other than --help and --version into `invocation`: the
+// reason its value is wrong, or empty.
+std::string takeOption(const GivenOption& option, FractionInvocation& invocation)
 {
-    ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
-    if (!outcome.parsed) {
-        return {std::nullopt, std::move(outcome.error)};
-    }
-    const ParsedArguments& parsed = *outcome.parsed;
-    FractionInvocation invocation;
-    bool reportOptionGiven = false;
-    for (const GivenOption& option : parsed.options) {
-        const std::string_view name = option.definition->longName;
-        // The first of --help and --version wins, whatever else is given.
-        if (name == "help" || name == "version") {
-            invocation.action = name == "help" ? FractionInvocation::Action::help
-                                               : FractionInvocation::Action::version;
-            return {invocation, {}};
+    const std::string_view name = option.definition->longName;
+    if (name == "report") {
+        invocation.action = FractionInvocation::Action::report;
+    } else if (name == "buffer-size") {
+        const ByteSize size = parseByteSize(option.value);
+        if (!size.bytes && !size.percent) {
+            return "invalid buffer size '" + option.value + "': " + size.problem;
         }
-    }
-    for (const GivenOption& option : parsed.options) {
-        const std::string_view name = option.definition->longName;
-        if (name == "report") {
-            invocation.action = FractionInvocation::Action::report;
-        } else if (name == "buffer-size") {
-            const ByteSize size = parseByteSize(option.value);
-            if (!size.bytes && !size.percent) {
-                return {std::nullopt,
-                        "invalid buffer size '" + option.value + "': " + size.problem};
-            }
-            invocation.bufferSize = size.bytes;
-            invocation.bufferPercent = size.percent;
-            reportOptionGiven = true;
-        } else if (name == "temporary-directory") {
-            const std::string problem = temporaryDirectoryProblem(option.value);
-            if (!problem.empty()) {
-                return {std::nullopt,
-                        "invalid temporary directory '" + option.value + "': " + problem};
-            }
-            invocation.temporaryDirectory = option.value;
-            reportOptionGiven = true;
-        } else if (name == "parallel") {
-            invocation.threads = parseThreads(option.value);
-            if (!invocation.threads) {
-                return {std::nullopt, "invalid number of threads '" + option.value +
-                                          "': expected a whole number from 1 to " +
-                                          std::to_string(kThreadsAtMost)};
-            }
-        } else if (name == "quiet") {
+        invocation.bufferSize = size.bytes;
+        invocation.bufferPercent = size.percent;
+    } else if (name == "temporary-directory") {
+        const std::string problem = temporaryDirectoryProblem(option.value);
+        if (!problem.empty()) {
+            return "invalid temporary directory '" + option.value + "': " + problem;
+        }
+        invocation.temporaryDirectory = option.value;
+    } else if (name == "parallel") {
+        invocation.threads = parseThreads(option.value);
+        if (!invocation.threads) {
+            return "invalid number of threads '" + option.value +
+                   "': expected a whole number from 1 to " + std::to_string(kThreadsAtMost);
+        }
+    } else if (name == "quiet") {
+        invocation.quiet = true;
+    } else if (name == "summary") {
+        if (option.value.empty()) {
+            invocation.summary = FractionInvocation::Summary::text;
+        } else if (option.value == "json") {
+            // Standard output is then one JSON document: nothing else goes
+            // there, as with --quiet.
+            invocation.summary = FractionInvocation::Summary::json;
             invocation.quiet = true;
-        } else if (name == "summary") {
-            if (option.value.empty()) {
-                invocation.summary = FractionInvocation::Summary::text;
-            } else if (option.value == "json") {
-                // Standard output is then one JSON document: nothing else
-                // goes there, as with --quiet.
-                invocation.summary = FractionInvocation::Summary::json;
-                invocation.quiet = true;
-            } else {
-                return {std::nullopt,
-                        "invalid summary form '" + option.value + "': expected json, or none"};
-            }
+        } else {
+            return "invalid summary form '" + option.value + "': expected json, or none";
         }
     }
-    const std::vector<std::string>& operands = parsed.operands;
+    return {};
+}
+
+// The invocation of the options taken, with its operands, once the options
+// and operands are checked against each other.
+FractionCommandLine withOperands(FractionInvocation invocation,
+                                 const std::vector<std::string>& operands, bool answersFromTerminal)
+{
     const bool report = invocation.action == FractionInvocation::Action::report;
+    const bool reportOptionGiven =
+        invocation.bufferSize || invocation.bufferPercent || invocation.temporaryDirectory;
     if (!report && reportOptionGiven) {
         return {std::nullopt, "--buffer-size and --temporary-directory need --report"};
     }
@@ -216,4 +204,33 @@ FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> a
         }
     }
     return {invocation, {}};
+}
+
+}  // namespace
+
+FractionCommandLine parseFractionCommandLine(std::span<const std::string_view> arguments,
+                                             bool answersFromTerminal)
+{
+    ArgumentsOutcome outcome = parseArguments(arguments, kOptions);
+    if (!outcome.parsed) {
+        return {std::nullopt, std::move(outcome.error)};
+    }
+    const ParsedArguments& parsed = *outcome.parsed;
+    FractionInvocation invocation;
+    for (const GivenOption& option : parsed.options) {
+        const std::string_view name = option.definition->longName;
+        // The first of --help and --version wins, whatever else is given.
+        if (name == "help" || name == "version") {
+            invocation.action = name == "help" ? FractionInvocation::Action::help
+                                               : FractionInvocation::Action::version;
+            return {invocation, {}};
+        }
+    }
+    for (const GivenOption& option : parsed.options) {
+        std::string problem = takeOption(option, invocation);
+        if (!problem.empty()) {
+            return {std::nullopt, std::move(problem)};
+        }
+    }
+    return withOperands(std::move(invocation), parsed.operands, answersFromTerminal);
 }

@@ -19,7 +19,7 @@ std::atomic<void*> reserve{nullptr};
 // to give.
 void giveBackReserve()
 {
-    std::free(reserve.exchange(nullptr));  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(reserve.exchange(nullptr));
     throw std::bad_alloc();
 }
 
@@ -27,7 +27,7 @@ void giveBackReserve()
 
 bool prepare()
 {
-    void* const kept = std::malloc(kReserveSize);  // NOLINT(cppcoreguidelines-no-malloc)
+    void* const kept = std::malloc(kReserveSize);
     if (kept == nullptr) {
         return false;
     }

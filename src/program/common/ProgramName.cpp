@@ -3,8 +3,7 @@
 namespace {
 
 // Set before any other thread starts, and never again.
-std::string_view nameSet =
-    "fraction";  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+std::string_view nameSet = "fraction";
 
 }  // namespace
 

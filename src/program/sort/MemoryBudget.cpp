@@ -131,7 +131,7 @@ std::uint64_t defaultBudget(const MemoryFacts& facts)
 std::string defaultTemporaryDirectory()
 {
     // Read once, before anything else in the process could change it.
-    const char* const named = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
+    const char* const named = std::getenv("TMPDIR");
     if (named != nullptr && *named != '\0') {
         return named;
     }

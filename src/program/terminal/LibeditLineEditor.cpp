@@ -22,7 +22,7 @@ namespace {
 // A copy libedit can free.
 char* duplicate(const std::string& text)
 {
-    char* const copy = static_cast<char*>(std::malloc(text.size() + 1));  // NOLINT
+    char* const copy = static_cast<char*>(std::malloc(text.size() + 1));
     if (copy != nullptr) {
         text.copy(copy, text.size());
         copy[text.size()] = '\0';
@@ -33,9 +33,9 @@ char* duplicate(const std::string& text)
 void freeMatches(char** matches)
 {
     for (char** match = matches; *match != nullptr; ++match) {
-        std::free(*match);  // NOLINT(cppcoreguidelines-no-malloc)
+        std::free(*match);
     }
-    std::free(matches);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(matches);
 }
 
 // Whether the cursor of the line being edited stands inside quotes.
@@ -114,7 +114,7 @@ char** completeFileName(const char* text, int /*start*/, int /*end*/)
         completion += quoting.single ? '\'' : '"';
     }
     const std::size_t listed = single ? 0 : count;
-    auto** const matches = static_cast<char**>(std::calloc(listed + 2, sizeof(char*)));  // NOLINT
+    auto** const matches = static_cast<char**>(std::calloc(listed + 2, sizeof(char*)));
     bool whole = matches != nullptr;
     for (std::size_t at = 0; whole && at <= listed; ++at) {
         matches[at] = duplicate(at == 0 ? completion : terminalSafe(names[at]));
@@ -129,10 +129,7 @@ char** completeFileName(const char* text, int /*start*/, int /*end*/)
 }
 
 struct FreeLine {
-    void operator()(char* line) const noexcept
-    {
-        std::free(line);
-    }  // NOLINT(cppcoreguidelines-no-malloc)
+    void operator()(char* line) const noexcept { std::free(line); }
 };
 
 class EditedAnswers : public AnswerSource {

@@ -10,6 +10,20 @@ bool isSpace(char character)
     return std::isspace(static_cast<unsigned char>(character)) != 0;
 }
 
+// Adds to `word` a double-quoted part of `line`, from `position`, just past
+// its opening quote, to its closing quote, where a backslash before '"' or
+// '\\' stands for that character. Returns the position past the closing quote.
+std::size_t takeDoubleQuoted(std::string_view line, std::size_t position, std::string& word)
+{
+    while (position < line.size() && line[position] != '"') {
+        const bool escape = line[position] == '\\' && position + 1 < line.size() &&
+                            (line[position + 1] == '"' || line[position + 1] == '\\');
+        position += escape ? 1 : 0;
+        word += line[position++];
+    }
+    return position + 1;
+}
+
 }  // namespace
 
 std::vector<std::string> splitTypedWords(std::string_view line)
@@ -39,13 +53,7 @@ std::vector<std::string> splitTypedWords(std::string_view line)
             }
             ++position;
         } else if (character == '"') {
-            while (!atEnd() && line[position] != '"') {
-                const bool escape = line[position] == '\\' && position + 1 < line.size() &&
-                                    (line[position + 1] == '"' || line[position + 1] == '\\');
-                position += escape ? 1 : 0;
-                word += line[position++];
-            }
-            ++position;
+            position = takeDoubleQuoted(line, position, word);
         } else {
             word += character;
         }

@@ -29,7 +29,7 @@ class [[nodiscard]] Status {
 public:
     // Done.
     Status() noexcept = default;
-    // NOLINTNEXTLINE(google-explicit-constructor): a failure returned is a Status
+    // Implicit: a failure returned is a Status
     // cppcheck-suppress [noExplicitConstructor,passedByValue]
     Status(Failure failure) noexcept : why(std::move(failure).takeReason()), failed(true) {}
 
@@ -55,13 +55,13 @@ private:
 template <typename T, typename Why = Failure>
 class [[nodiscard]] Result {
 public:
-    // NOLINTNEXTLINE(google-explicit-constructor): a value returned is a Result
+    // Implicit: a value returned is a Result
     // cppcheck-suppress [noExplicitConstructor,passedByValue]
     Result(T value) noexcept(std::is_nothrow_move_constructible_v<T>)
         : content(std::in_place_index<0>, std::move(value))
     {
     }
-    // NOLINTNEXTLINE(google-explicit-constructor): a failure returned is a Result
+    // Implicit: a failure returned is a Result
     // cppcheck-suppress [noExplicitConstructor,passedByValue]
     Result(Why failure) noexcept : content(std::in_place_index<1>, std::move(failure)) {}
 
