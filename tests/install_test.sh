@@ -66,7 +66,10 @@ if [ "$shared" = 1 ]; then
         fail "libfraction.so.2 does not link to the versioned file"
     soname=$(readelf -d "$prefix/$libdir/libfraction.so.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
     [ "$soname" = libfraction.so.2 ] || fail "SONAME is '$soname'"
-    readelf -d "$prefix/bin/fraction" | grep -q 'NEEDED.*\[libfraction.so.2\]' ||
+    # Read whole before it is searched: grep -q leaves at the first match,
+    # and a writer still writing then dies of SIGPIPE, failing the pipe.
+    needed=$(readelf -d "$prefix/bin/fraction")
+    grep -q 'NEEDED.*\[libfraction.so.2\]' <<<"$needed" ||
         fail "the installed fraction does not use the shared library"
     names=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | foreign_names)
     exported=$(nm -DC --defined-only "$prefix/$libdir/libfraction.so.$version" | grep -c ' fraction::')
@@ -142,7 +145,8 @@ if [ -n "$libcxx_compiler" ] && printf '#include <string>\nint main() { return s
                     -DFRACTION_FETCH=ON -DCMAKE_CXX_COMPILER="$libcxx_compiler" \
                     -DCMAKE_CXX_FLAGS=-stdlib=libc++ -DCMAKE_CXX_STANDARD=$standard \
                     -DBUILD_SHARED_LIBS=$shared_libs
-                ldd "$workdir/libc++-c++$standard-shared-$shared_libs/app" | grep -q 'libc++\.so' ||
+                loaded=$(ldd "$workdir/libc++-c++$standard-shared-$shared_libs/app")
+                grep -q 'libc++\.so' <<<"$loaded" ||
                     fail "the consumer built for libc++ (C++$standard, shared $shared_libs) does not use it"
             ) || exit 1
         done

@@ -94,7 +94,10 @@ holds "$programs" ./usr/bin/fraction ./usr/bin/fracfile ./usr/share/man/man1/fra
     ./usr/share/man/man1/fracfile.1.gz
 dpkg-deb -x "$programs" "$workdir/programs"
 for program in fraction fracfile; do
-    file "$workdir/programs/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+    # Each output read whole before it is searched, as below: grep -q leaves
+    # at the first match, and a writer still writing would die of SIGPIPE.
+    described=$(file "$workdir/programs/usr/bin/$program")
+    grep -q ', stripped' <<<"$described" || fail "$program is not stripped"
 done
 depends=$(dpkg-deb -f "$programs" Depends)
 grep -q libc6 <<<"$depends" || fail "dependencies not worked out: '$depends'"
@@ -143,10 +146,12 @@ if [ "${#names[@]}" = 3 ]; then
     dpkg-deb -x "$library" "$workdir/library"
     hardened "$workdir/library/$libdir/libfraction.so.2"
     for dependent in "$programs" "$development"; do
-        dpkg-deb -f "$dependent" Depends | grep -q "libfraction2 (= $version)" ||
+        depends=$(dpkg-deb -f "$dependent" Depends)
+        grep -q "libfraction2 (= $version)" <<<"$depends" ||
             fail "$(basename "$dependent") does not depend on libfraction2 (= $version)"
     done
-    dpkg-deb --ctrl-tarfile "$library" | tar -xO ./shlibs | grep -q '^libfraction 2 libfraction2' ||
+    shlibs=$(dpkg-deb --ctrl-tarfile "$library" | tar -xO ./shlibs)
+    grep -q '^libfraction 2 libfraction2' <<<"$shlibs" ||
         fail "libfraction2 has no shlibs file"
 else
     holds "$development" "$libdir/libfraction.a"
