@@ -1,5 +1,7 @@
 # `cpack -G DEB` makes Debian packages of the install components:
-#   fraction         the programs and their man pages
+#   fraction         the programs and their man pages (shared build)
+#   fraction-static  the same, linked with the static library (static
+#                    build)
 #   libfraction2     the shared library (only when BUILD_SHARED_LIBS=ON)
 #   libfraction-dev  headers, the shared library's link, CMake and
 #                    pkg-config files, the API reference (shared build)
@@ -35,7 +37,24 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # says so by the component dependency above.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src/library)
 
-set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME fraction)
+# The programs, too, differ between the builds: a shared build's depend on
+# libfraction2, a static build's hold the library. As Debian names a
+# program's statically linked build (busybox-static, zsh-static), the static
+# build's package is fraction-static, which takes fraction's place and
+# provides it.
+set(shared_programs fraction)
+set(static_programs fraction-static)
+set(package_version ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+if(library_type STREQUAL SHARED_LIBRARY)
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME ${shared_programs})
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_CONFLICTS ${static_programs})
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_REPLACES ${static_programs})
+else()
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME ${static_programs})
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_CONFLICTS ${shared_programs})
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_REPLACES ${shared_programs})
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_PROVIDES "${shared_programs} (= ${package_version})")
+endif()
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PROGRAMS_DESCRIPTION
     "self-testing report on binary files of fractions
@@ -70,7 +89,6 @@ This package holds the shared library.")
 # libfraction-dev, so that what builds against that finds either.
 set(shared_development libfraction-dev)
 set(static_development libfraction-static-dev)
-set(package_version ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 if(library_type STREQUAL SHARED_LIBRARY)
   set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${shared_development})

@@ -26,11 +26,13 @@ fi
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 libdir=./usr/$(cache_value CMAKE_INSTALL_LIBDIR)
 if [ "$(cache_value BUILD_SHARED_LIBS)" = ON ]; then
+    programs_name=fraction other_programs_name=fraction-static
     development_name=libfraction-dev other_development_name=libfraction-static-dev
-    names=(fraction "$development_name" libfraction2)
+    names=("$programs_name" "$development_name" libfraction2)
 else
+    programs_name=fraction-static other_programs_name=fraction
     development_name=libfraction-static-dev other_development_name=libfraction-dev
-    names=(fraction "$development_name")
+    names=("$programs_name" "$development_name")
 fi
 made=$(find "$workdir" -maxdepth 1 -name '*.deb' | wc -l)
 [ "$made" = "${#names[@]}" ] || fail "cpack made $made packages, not ${#names[@]}: $(ls "$workdir")"
@@ -89,7 +91,7 @@ for name in "${names[@]}"; do
         fail "the changelog's latest entry is $changelog_version, the package $version"
 done
 
-programs=$(package_of fraction) || exit 1
+programs=$(package_of "$programs_name") || exit 1
 holds "$programs" ./usr/bin/fraction ./usr/bin/fracfile ./usr/share/man/man1/fraction.1.gz \
     ./usr/share/man/man1/fracfile.1.gz
 dpkg-deb -x "$programs" "$workdir/programs"
@@ -128,6 +130,8 @@ done
 
 development=$(package_of "$development_name") || exit 1
 for relation in Conflicts Replaces; do
+    [ "$(dpkg-deb -f "$programs" "$relation")" = "$other_programs_name" ] ||
+        fail "$programs_name does not say $relation: $other_programs_name"
     [ "$(dpkg-deb -f "$development" "$relation")" = "$other_development_name" ] ||
         fail "$development_name does not say $relation: $other_development_name"
 done
@@ -155,6 +159,8 @@ if [ "${#names[@]}" = 3 ]; then
         fail "libfraction2 has no shlibs file"
 else
     holds "$development" "$libdir/libfraction.a"
+    [ "$(dpkg-deb -f "$programs" Provides)" = "fraction (= $version)" ] ||
+        fail "$programs_name does not provide fraction (= $version)"
     [ "$(dpkg-deb -f "$development" Provides)" = "libfraction-dev (= $version)" ] ||
         fail "$development_name does not provide libfraction-dev (= $version)"
     dpkg-deb -x "$development" "$workdir/development"
