@@ -147,12 +147,12 @@ extern "C" void endByTermination(int signalNumber)
     byDefault.sa_handler = SIG_DFL;
     ::sigemptyset(&byDefault.sa_mask);
     ::sigaction(signalNumber, &byDefault, nullptr);
-    ::raise(signalNumber);
     sigset_t raised;
     ::sigemptyset(&raised);
     ::sigaddset(&raised, signalNumber);
+    ::raise(signalNumber);
+    // cppcheck-suppress unreachableCode ; raise() returns, the signal blocked
     ::pthread_sigmask(SIG_UNBLOCK, &raised, nullptr);
-    // cppcheck-suppress unreachableCode
     errno = interruptedErrno;
 }
 
