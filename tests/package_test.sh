@@ -24,6 +24,13 @@ fi
 (cd "$workdir" && cpack -G DEB --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
     fail "cpack: $(tail -n 20 "$workdir/cpack.log")"
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+# g++ turns some of the programs' calls into the C library's checked ones
+# under _FORTIFY_SOURCE; clang++, with the sizes it can prove, leaves none
+# there to check, and lintian then says so (hardening-no-fortify-functions).
+checked_calls=1 tolerated='^$'
+case $(basename "$(cache_value CMAKE_CXX_COMPILER)") in
+*clang*) checked_calls=0 tolerated=': hardening-no-fortify-functions ' ;;
+esac
 libdir=./usr/$(cache_value CMAKE_INSTALL_LIBDIR)
 if [ "$(cache_value BUILD_SHARED_LIBS)" = ON ]; then
     programs_name=fraction other_programs_name=fraction-static
@@ -61,7 +68,8 @@ if [ "$mode" = lintian ]; then
         echo "lintian $(basename "$package"):"
         tags=$(lintian -L '>=pedantic' --tag-display-limit 0 --show-overrides "$package" 2>&1)
         grep -v 'running with root privileges' <<<"$tags" | sed 's/^/  /'
-        unwanted=$(grep -E ': (hardening-[a-z-]+|unused-override|mismatched-override) ' <<<"$tags")
+        unwanted=$(grep -E ': (hardening-[a-z-]+|unused-override|mismatched-override) ' <<<"$tags" |
+            grep -vE "$tolerated")
         [ -z "$unwanted" ] || fail "lintian: $unwanted"
         lintian --fail-on error,warning "$package" >/dev/null 2>&1 ||
             fail "lintian finds errors or warnings in $(basename "$package")"
@@ -121,7 +129,8 @@ hardened() {
     if [ "${2:-}" = program ]; then
         grep -q 'Type: *DYN' <<<"$header" || fail "$name is not a position-independent executable"
         grep -q 'FLAGS_1.*PIE' <<<"$dynamic" || fail "$name is not marked position-independent"
-        grep -qE ' __[a-z]+_chk@' <<<"$symbols" || fail "$name calls no checked function (_FORTIFY_SOURCE)"
+        [ "$checked_calls" = 0 ] || grep -qE ' __[a-z]+_chk@' <<<"$symbols" ||
+            fail "$name calls no checked function (_FORTIFY_SOURCE)"
     fi
 }
 for program in fraction fracfile; do
